@@ -1,0 +1,82 @@
+#include "AgentOptions.h"
+
+#include "UserDefaults.h"
+
+namespace {
+
+// "--name value" or "--name=value"; advances the index past the value.
+bool takeValue(const QStringList& arguments, qsizetype& index, const QString& name, QString* value,
+               QString* error) {
+    const QString& argument = arguments.at(index);
+    if (argument.startsWith(name + QLatin1Char('='))) {
+        *value = argument.mid(name.size() + 1);
+        return true;
+    }
+    if (index + 1 >= arguments.size()) {
+        *error = QStringLiteral("option %1 needs a value").arg(name);
+        return false;
+    }
+    *value = arguments.at(++index);
+    return true;
+}
+
+bool isOption(const QString& argument, const QString& name) {
+    return argument == name || argument.startsWith(name + QLatin1Char('='));
+}
+
+}  // namespace
+
+AgentOptions AgentOptions::parse(const QStringList& arguments) {
+    AgentOptions options;
+    QStringList rest;
+    options.argumentDomain = UserDefaults::argumentDomainFromArguments(arguments, &rest);
+
+    for (qsizetype i = 0; i < rest.size() && options.error.isEmpty(); ++i) {
+        const QString& argument = rest.at(i);
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.action = Action::Help;
+        } else if (argument == QLatin1String("--headless")) {
+            options.headless = true;
+        } else if (argument == QLatin1String("--once")) {
+            options.once = true;
+        } else if (isOption(argument, QStringLiteral("--answer"))) {
+            QString answer;
+            if (takeValue(rest, i, QStringLiteral("--answer"), &answer, &options.error)) {
+                if (answer == QLatin1String("continue")) {
+                    options.answer = ConsoleAlertPresenter::Answer::Continue;
+                } else if (answer == QLatin1String("cancel")) {
+                    options.answer = ConsoleAlertPresenter::Answer::Cancel;
+                } else {
+                    options.error = QStringLiteral("--answer takes continue or cancel, not \"%1\"").arg(answer);
+                }
+            }
+        } else if (isOption(argument, QStringLiteral("--enter-token"))) {
+            options.action = Action::EnterToken;
+            takeValue(rest, i, QStringLiteral("--enter-token"), &options.token, &options.error);
+        } else {
+            options.error = QStringLiteral("unknown option \"%1\"").arg(argument);
+        }
+    }
+    // Help wins over everything but a malformed command line.
+    return options;
+}
+
+QString AgentOptions::usage() {
+    return QStringLiteral(
+        "Usage: orlin-agent [options] [-key value ...]\n"
+        "\n"
+        "Keeps your e-mail signatures from the Orlin service installed in Outlook and Apple Mail.\n"
+        "\n"
+        "Options:\n"
+        "  --headless                 Run without a status item: every status change is printed as one line.\n"
+        "                             Chosen by itself when there is no display.\n"
+        "  --once                     Run one check (and the update it starts), then exit:\n"
+        "                             0 when the check succeeded and nothing failed, 1 otherwise.\n"
+        "  --answer continue|cancel   How headless runs answer questions (default: cancel).\n"
+        "  --enter-token TOKEN        Store an access code, as the token window does, and exit.\n"
+        "                             Use - to read it from standard input.\n"
+        "  --help                     Show this text.\n"
+        "\n"
+        "Any \"-key value\" pair sets that defaults key for this run only, for example\n"
+        "  -updateSignaturesAutomatically YES\n");
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include "ConsoleAlertPresenter.h"
+
+// The agent's command line. "-key value" pairs are not options: they form the defaults' argument domain,
+// exactly as on macOS, and are collected apart.
+struct AgentOptions {
+    enum class Action { Run, Help, EnterToken };
+
+    Action action = Action::Run;
+    bool headless = false;
+    bool once = false;
+    ConsoleAlertPresenter::Answer answer = ConsoleAlertPresenter::Answer::Cancel;
+    // For EnterToken: the token, or "-" to read it from standard input (keeps it out of the process list).
+    QString token;
+    QVariantMap argumentDomain;
+    // Set when the command line could not be read; the message says why.
+    QString error;
+
+    [[nodiscard]] static AgentOptions parse(const QStringList& arguments);
+    [[nodiscard]] static QString usage();
+};

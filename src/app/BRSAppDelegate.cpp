@@ -1,0 +1,348 @@
+#include "BRSAppDelegate.h"
+
+#include <QPointer>
+
+#include "BRSSettingsStorage.h"
+#include "BRSViewState.h"
+#include "FrontEnd.h"
+#include "MenuItem.h"
+#include "PreferencesStorage.h"
+#include "RepeatingTimer.h"
+#include "StatusMenu.h"
+#include "StatusView.h"
+#include "WindowController.h"
+
+namespace {
+
+const QString kConnectionErrorInformativeText = QStringLiteral(
+    "An error occurred while connecting to Orlin. Please check your network connection and your credentials "
+    "and try again.");
+
+void setItemEnabled(MenuItem* item, bool enabled) {
+    if (item) {
+        item->setEnabled(enabled);
+    }
+}
+
+}  // namespace
+
+BRSAppDelegate::BRSAppDelegate(Dependencies dependencies, QObject* parent)
+    : QObject(parent), dependencies_(std::move(dependencies)) {
+    Q_ASSERT(dependencies_.frontEnd);
+}
+
+BRSAppDelegate::~BRSAppDelegate() = default;
+
+void BRSAppDelegate::connectMenu(StatusMenu& menu) {
+    mainMenu_ = &menu;
+    updateAllSignaturesMenu_ = &menu.updateAllSignaturesItem();
+    preferencesMenu_ = &menu.preferencesItem();
+    enterTokenMenu_ = &menu.enterTokenItem();
+}
+
+void BRSAppDelegate::setTickFinishedHandler(std::function<void(bool)> handler) {
+    tickFinished_ = std::move(handler);
+}
+
+void BRSAppDelegate::setUpdateFinishedHandler(std::function<void(bool)> handler) {
+    updateFinished_ = std::move(handler);
+}
+
+void BRSAppDelegate::applicationDidFinishLaunching() {
+    if (dependencies_.configureLogging) {
+        dependencies_.configureLogging();
+    }
+
+    FrontEnd& frontEnd = *dependencies_.frontEnd;
+    preferencesWindowController_ = frontEnd.createWindowController(QStringLiteral("BRSPreferencesWindowController"));
+    aboutWindowController_ = frontEnd.createWindowController(QStringLiteral("BRSAboutWindowController"));
+    credentialsWindowController_ = frontEnd.createWindowController(QStringLiteral("BRSCredentialsWindowController"));
+    profileWindowController_ = frontEnd.createWindowController(QStringLiteral("Profile2WindowController"));
+
+    viewState_ = std::make_unique<BRSViewState>();
+    for (const QString& key : {BRSViewState::kAreUpdatesAvailable, BRSViewState::kIsUpdating, BRSViewState::kHasError,
+                               BRSViewState::kNotifyAfterUpdate, BRSViewState::kNotifyBeforeShuttingDownMail,
+                               BRSViewState::kHarIndtastetToken}) {
+        viewState_->addObserver(key, [this](const QString& keyPath, BRSViewState&, void*) {
+            observeValueForKeyPath(keyPath);
+        });
+    }
+    if (WindowController* preferences = preferencesWindowController_.get()) {
+        for (const QString& key : {BRSViewState::kNotifyAfterUpdate, BRSViewState::kNotifyBeforeShuttingDownMail}) {
+            viewState_->addObserver(
+                key,
+                [preferences](const QString& keyPath, BRSViewState&, void* context) {
+                    preferences->observeValueForKeyPath(keyPath, static_cast<BRSViewState*>(context));
+                },
+                viewState_.get());
+        }
+    }
+    if (credentialsWindowController_) {
+        credentialsWindowController_->setViewState(viewState_.get());
+    }
+
+    const Preferences preferences = getPreferences();
+    viewState_->setNotifyAfterUpdate(!preferences.hideInfobox());
+    viewState_->setNotifyBeforeShuttingDownMail(!preferences.hideQuitMailInfobox());
+    viewState_->setHarIndtastetToken(false);
+
+    statusView_ = frontEnd.createStatusView();
+    statusView_->setStatusMenu(mainMenu_);
+    setStatusImageForName(StatusImages::kInitial);
+
+    frontEnd.installMainMenu(dummyMenu_);
+
+    timer_ = dependencies_.makeTimer();
+    timer_->schedule(kPollInterval, [this] { timerCallback(); });
+    timer_->fire();
+}
+
+void BRSAppDelegate::observeValueForKeyPath(const QString& keyPath) {
+    if (keyPath == BRSViewState::kIsUpdating) {
+        const bool updating = viewState_->isUpdating();
+        setItemEnabled(preferencesMenu_, !updating);
+        if (updating) {
+            if (statusView_) {
+                statusView_->setStatusMenu(nullptr);
+            }
+            setStatusImageForName(StatusImages::kUpdating);
+        } else {
+            setDefaultStatus();
+        }
+    } else if (keyPath == BRSViewState::kAreUpdatesAvailable) {
+        if (viewState_->areUpdatesAvailable()) {
+            if (statusView_) {
+                statusView_->setStatusTooltip(kUpdatesAvailableText);
+            }
+            setStatusImageForName(StatusImages::kNotify);
+            showPopoverWithText(kUpdatesAvailableText);
+        } else {
+            setDefaultStatus();
+        }
+    } else if (keyPath == BRSViewState::kNotifyAfterUpdate) {
+        PreferencesStorage().setHideInfobox(!viewState_->notifyAfterUpdate());
+    } else if (keyPath == BRSViewState::kNotifyBeforeShuttingDownMail) {
+        PreferencesStorage().setHideQuitMailInfobox(!viewState_->notifyBeforeShuttingDownMail());
+    } else if (keyPath == BRSViewState::kHarIndtastetToken) {
+        enableDisableMenus(dependencies_.backend.getCredentials());
+    }
+    // hasError needs nothing here: every tick writes areUpdatesAvailable right after it.
+}
+
+void BRSAppDelegate::setStatusImageForName(const QString& name) {
+    if (statusView_) {
+        statusView_->setStatusImage(StatusImages::imageNamed(name));
+    }
+}
+
+void BRSAppDelegate::setDefaultStatus() {
+    if (!statusView_) {
+        return;
+    }
+    statusView_->setStatusMenu(mainMenu_);
+    if (viewState_->hasError()) {
+        statusView_->setStatusTooltip(kConnectionProblemText);
+        setStatusImageForName(StatusImages::kError);
+    } else {
+        statusView_->setStatusTooltip(std::nullopt);
+        setStatusImageForName(StatusImages::kOk);
+    }
+}
+
+void BRSAppDelegate::showPopoverWithText(const QString& text) {
+    if (statusView_) {
+        statusView_->showPopoverWithText(text);
+    }
+}
+
+bool BRSAppDelegate::enableDisableMenus(const std::optional<BRSLoginCredentials>& credentials) {
+    const bool usable =
+        credentials && (credentials->harCredentials() || credentials->harToken() || credentials->harDomainToken());
+    setItemEnabled(updateAllSignaturesMenu_, usable);
+    const bool domainToken = credentials && credentials->harDomainToken();
+    setItemEnabled(enterTokenMenu_, !domainToken);
+    setItemEnabled(preferencesMenu_, !domainToken);
+    return usable;
+}
+
+void BRSAppDelegate::timerCallback() {
+    const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
+    if (!enableDisableMenus(credentials)) {
+        showPopoverWithText(kGetStartedText);
+        if (tickFinished_) {
+            tickFinished_(false);
+        }
+        return;
+    }
+    setItemEnabled(updateAllSignaturesMenu_, true);
+    dependencies_.backend.checkForSignatureUpdates(
+        credentials, [self = QPointer<BRSAppDelegate>(this)](bool updatesAvailable, Text token, Text userName,
+                                                             std::optional<Error> error) {
+            if (self) {
+                self->tickCompleted(updatesAvailable, token, userName, error);
+            }
+        });
+}
+
+void BRSAppDelegate::tickCompleted(bool updatesAvailable, const Text& token, const Text& userName,
+                                   const std::optional<Error>& error) {
+    if (!error) {
+        storeToken(token, userName);
+        if (updatesAvailable && getPreferences().updateSignaturesAutomatically()) {
+            updateSignatures(false);
+        }
+    }
+    viewState_->setHasError(error.has_value());
+    viewState_->setAreUpdatesAvailable(!error && updatesAvailable);
+    if (tickFinished_) {
+        tickFinished_(!error);
+    }
+}
+
+void BRSAppDelegate::updateAllSignatures() {
+    updateSignatures(false);
+}
+
+void BRSAppDelegate::updateSignatures(bool getOnlyChangedSignatures) {
+    viewState_->setIsUpdating(true);
+    viewState_->setHasError(false);
+    const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
+    dependencies_.backend.getSignaturesForUpdate(
+        credentials, getOnlyChangedSignatures,
+        [self = QPointer<BRSAppDelegate>(this)](std::optional<QList<BRSSignature>> signatures, bool /*clean*/,
+                                                Text token, Text userName, std::optional<Error> error) {
+            if (self) {
+                self->updateRetrieved(signatures, token, userName, error);
+            }
+        });
+}
+
+void BRSAppDelegate::updateRetrieved(const std::optional<QList<BRSSignature>>& signatures, const Text& token,
+                                     const Text& userName, const std::optional<Error>& error) {
+    if (!error) {
+        storeToken(token, userName);
+    }
+    if (!signatures) {
+        showAlert(error.value_or(BRSSignatureService::signaturesError()));
+        finishUpdate(false);
+        return;
+    }
+    // Installing into the mail clients needs the installers, which this version does not have: say so
+    // rather than report an update that did not happen.
+    Alert alert;
+    alert.messageText = QStringLiteral("Your signatures could not be installed.");
+    alert.informativeText =
+        QStringLiteral("This version of Orlin cannot install signatures in Outlook or Apple Mail yet.");
+    dependencies_.frontEnd->alertPresenter().runModal(alert);
+    finishUpdate(false);
+}
+
+void BRSAppDelegate::finishUpdate(bool succeeded) {
+    viewState_->setIsUpdating(false);
+    if (updateFinished_) {
+        updateFinished_(succeeded);
+    }
+}
+
+void BRSAppDelegate::showPreferences() {
+    showWindowOf(preferencesWindowController_.get());
+}
+
+void BRSAppDelegate::showAbout() {
+    showWindowOf(aboutWindowController_.get());
+}
+
+void BRSAppDelegate::showEnterToken() {
+    showWindowOf(credentialsWindowController_.get());
+}
+
+void BRSAppDelegate::showWindowOf(WindowController* controller) {
+    if (!controller) {
+        return;
+    }
+    controller->centerWindow();
+    dependencies_.frontEnd->activateIgnoringOtherApps();
+    controller->showWindow();
+}
+
+void BRSAppDelegate::showProfile() {
+    WindowController* editor = profileWindowController_.get();
+    if (!editor) {
+        return;
+    }
+    editor->centerWindow();
+    dependencies_.frontEnd->activateIgnoringOtherApps();
+
+    const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
+    dependencies_.backend.getProfile(
+        credentials, [self = QPointer<BRSAppDelegate>(this), credentials](std::optional<ProfileGetModel> profile,
+                                                                          Text token, Text userName,
+                                                                          std::optional<Error> error) {
+            if (!self) {
+                return;
+            }
+            if (error || !profile) {
+                self->showAlert(error.value_or(Error::serviceError(
+                    QStringLiteral("There was an error getting your profile from Orlin."))));
+                return;
+            }
+            self->storeToken(token, userName);
+            self->profileWindowController_->setFields(*profile, [self, credentials](const ProfileUpdateModel& model) {
+                if (!self) {
+                    return;
+                }
+                self->dependencies_.backend.saveProfile(
+                    credentials, model, [self](Text savedToken, Text savedUserName, std::optional<Error> saveError) {
+                        if (!self) {
+                            return;
+                        }
+                        if (saveError) {
+                            self->showAlert(*saveError);
+                        } else {
+                            self->storeToken(savedToken, savedUserName);
+                        }
+                    });
+            });
+        });
+    editor->showWindow();
+}
+
+void BRSAppDelegate::storeToken(const Text& token, const Text& userName) {
+    // An empty token means the service sent none: keep the one we have.
+    if (token && !token->isEmpty()) {
+        dependencies_.backend.setToken(token, userName);
+    }
+}
+
+void BRSAppDelegate::showAlert(const Error& error) {
+    showAlert(error, dependencies_.frontEnd->alertPresenter());
+}
+
+BRSLoginCredentials BRSAppDelegate::getCredentials() {
+    return BRSSettingsStorage().getCredentials();
+}
+
+Preferences BRSAppDelegate::getPreferences() {
+    return PreferencesStorage().getPreferences();
+}
+
+void BRSAppDelegate::setToken(const Text& token, const Text& userName) {
+    if (token && !token->isEmpty()) {
+        BRSSettingsStorage().setToken(token, userName);
+    }
+}
+
+Alert BRSAppDelegate::connectionErrorAlert(const Error& error) {
+    Alert alert;
+    if (error.code == ErrorCodes::kPropertyListReadCorrupt || error.code == ErrorCodes::kUserCancelledAuthentication) {
+        alert.messageText = QStringLiteral("Did you enter an incorrect username or password?");
+    } else {
+        alert = Alert::fromError(error);
+    }
+    alert.informativeText = kConnectionErrorInformativeText;
+    return alert;
+}
+
+void BRSAppDelegate::showAlert(const Error& error, AlertPresenter& presenter) {
+    presenter.runModal(connectionErrorAlert(error));
+}

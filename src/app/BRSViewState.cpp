@@ -1,0 +1,35 @@
+#include "BRSViewState.h"
+
+#include <algorithm>
+
+BRSViewState::ObservationId BRSViewState::addObserver(const QString& keyPath, Observer observer, void* context) {
+    const ObservationId id = nextId_++;
+    registrations_.push_back({id, keyPath, std::move(observer), context});
+    return id;
+}
+
+void BRSViewState::removeObserver(ObservationId id) {
+    std::erase_if(registrations_, [id](const Registration& r) { return r.id == id; });
+}
+
+bool BRSViewState::isRegistered(ObservationId id) const {
+    return std::any_of(registrations_.cbegin(), registrations_.cend(),
+                       [id](const Registration& r) { return r.id == id; });
+}
+
+void BRSViewState::set(std::atomic<bool>& flag, bool value, const QString& keyPath) {
+    flag = value;
+    // Observers may set other flags, register or remove observers while they run; work on a copy of the
+    // matching registrations and skip any that were removed in the meantime.
+    std::vector<Registration> matching;
+    for (const Registration& registration : registrations_) {
+        if (registration.keyPath == keyPath) {
+            matching.push_back(registration);
+        }
+    }
+    for (const Registration& registration : matching) {
+        if (isRegistered(registration.id)) {
+            registration.observer(keyPath, *this, registration.context);
+        }
+    }
+}

@@ -1,0 +1,3 @@
+#include "FrontEnd.h"
+
+FrontEnd::~FrontEnd() = default;

@@ -1,0 +1,3 @@
+#include "MenuItem.h"
+
+MenuItem::~MenuItem() = default;

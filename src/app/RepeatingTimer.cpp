@@ -1,0 +1,3 @@
+#include "RepeatingTimer.h"
+
+RepeatingTimer::~RepeatingTimer() = default;

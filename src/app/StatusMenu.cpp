@@ -1,0 +1,3 @@
+#include "StatusMenu.h"
+
+StatusMenu::~StatusMenu() = default;

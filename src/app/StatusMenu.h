@@ -1,0 +1,16 @@
+#pragma once
+
+class MenuItem;
+class QMenu;
+
+// The status menu as the front end built it, with the three items the controller switches.
+class StatusMenu {
+public:
+    virtual ~StatusMenu();
+
+    [[nodiscard]] virtual MenuItem& updateAllSignaturesItem() = 0;
+    [[nodiscard]] virtual MenuItem& preferencesItem() = 0;
+    [[nodiscard]] virtual MenuItem& enterTokenItem() = 0;
+    // The widget menu a tray icon pops up; none for front ends without one.
+    [[nodiscard]] virtual QMenu* nativeMenu() { return nullptr; }
+};

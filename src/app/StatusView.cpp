@@ -1,0 +1,3 @@
+#include "StatusView.h"
+
+StatusView::~StatusView() = default;

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+
+#include "BRSLoginCredentials.h"
+#include "BRSSignatureService.h"
+#include "OrlinSyncService.h"
+
+// The controller's way to the credentials and the service. Each member is one call of the stores or the
+// service client; `live()` wires the real ones, tests swap in their own.
+struct SyncBackend {
+    using Text = std::optional<QString>;
+
+    std::function<BRSLoginCredentials()> getCredentials;
+    std::function<void(const Text& token, const Text& userName)> setToken;
+    std::function<void(const BRSLoginCredentials&, BRSSignatureService::CheckCompletion)> checkForSignatureUpdates;
+    std::function<void(const BRSLoginCredentials&, bool getOnlyChangedSignatures,
+                       BRSSignatureService::RetrievalCompletion)>
+        getSignaturesForUpdate;
+    std::function<void(const BRSLoginCredentials&, OrlinSyncService::ProfileCompletion)> getProfile;
+    std::function<void(const BRSLoginCredentials&, const ProfileUpdateModel&, OrlinSyncService::SaveCompletion)>
+        saveProfile;
+
+    [[nodiscard]] static SyncBackend live();
+};

@@ -1,0 +1,9 @@
+#include "WindowController.h"
+
+WindowController::~WindowController() = default;
+
+void WindowController::setViewState(BRSViewState* /*viewState*/) {}
+
+void WindowController::observeValueForKeyPath(const QString& /*keyPath*/, BRSViewState* /*context*/) {}
+
+void WindowController::setFields(const ProfileGetModel& /*profile*/, SaveAction /*onSave*/) {}

@@ -1,0 +1,146 @@
+// Builds the object graph and hands control to the event loop.
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "AgentOptions.h"
+#include "AppInfo.h"
+#include "BRSAppDelegate.h"
+#include "BRSSettingsStorage.h"
+#include "ConsoleFrontEnd.h"
+#include "ConsoleStatusMenu.h"
+#include "MainQueue.h"
+#include "OnceRunner.h"
+#include "QtFrontEnd.h"
+#include "QtRepeatingTimer.h"
+#include "QtStatusMenu.h"
+#include "UserDefaults.h"
+
+namespace {
+
+void printTo(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+bool hasDisplay() {
+#if defined(Q_OS_MACOS) || defined(Q_OS_WIN)
+    return true;
+#else
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+#endif
+}
+
+void configureApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Orlin"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("halvex.com"));
+    QCoreApplication::setApplicationVersion(AppInfo::shortVersionString());
+}
+
+BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd) {
+    BRSAppDelegate::Dependencies dependencies;
+    dependencies.frontEnd = &frontEnd;
+    dependencies.makeTimer = [] { return std::make_unique<QtRepeatingTimer>(); };
+    return dependencies;
+}
+
+int enterToken(int argc, char** argv, QString token) {
+    QCoreApplication app(argc, argv);
+    configureApplication();
+    if (token == QLatin1String("-")) {
+        std::string line;
+        std::getline(std::cin, line);
+        token = QString::fromStdString(line);
+    }
+    if (token.isEmpty()) {
+        printTo(stderr,
+                QStringLiteral("Enter token: Enter the token from the invitation email sent to you from Orlin.  "
+                               "Contact your Orlin administrator if you don't have a token.\n"));
+        return 1;
+    }
+    // Stored exactly as typed, with an empty user name, as the token window does.
+    BRSSettingsStorage().setToken(token, QString());
+    if (BRSSettingsStorage().getCredentials().token() != token) {
+        printTo(stderr, QStringLiteral("orlin-agent: the access code could not be stored on this computer.\n"));
+        return 1;
+    }
+    return 0;
+}
+
+int runHeadless(int argc, char** argv, const AgentOptions& options) {
+    QCoreApplication app(argc, argv);
+    configureApplication();
+    ConsoleFrontEnd frontEnd(options.answer);
+    ConsoleStatusMenu menu;
+    BRSAppDelegate controller(dependenciesFor(frontEnd));
+    controller.connectMenu(menu);
+
+    std::unique_ptr<OnceRunner> once;
+    if (options.once) {
+        // Posted: the first tick ends inside the launch, before the event loop runs.
+        once = std::make_unique<OnceRunner>(
+            controller, [](int code) { MainQueue::post([code] { QCoreApplication::exit(code); }); });
+    }
+    controller.applicationDidFinishLaunching();
+    return app.exec();
+}
+
+int runDesktop(int argc, char** argv, const AgentOptions& options) {
+    QApplication app(argc, argv);
+    configureApplication();
+    // An agent: closing its last window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QtFrontEnd frontEnd;
+    BRSAppDelegate controller(dependenciesFor(frontEnd));
+    QtStatusMenu menu({
+        .updateAllSignatures = [&controller] { controller.updateAllSignatures(); },
+        .showProfile = [&controller] { controller.showProfile(); },
+        .showPreferences = [&controller] { controller.showPreferences(); },
+        .showEnterToken = [&controller] { controller.showEnterToken(); },
+        .showAbout = [&controller] { controller.showAbout(); },
+        .quit = [] { QCoreApplication::quit(); },
+    });
+    QtStatusMenu dummyMenu({});
+    controller.connectMenu(menu);
+    controller.setDummyMenu(&dummyMenu);
+
+    std::unique_ptr<OnceRunner> once;
+    if (options.once) {
+        once = std::make_unique<OnceRunner>(
+            controller, [](int code) { MainQueue::post([code] { QCoreApplication::exit(code); }); });
+    }
+    controller.applicationDidFinishLaunching();
+    return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    const AgentOptions options = AgentOptions::parse(arguments);
+    if (!options.error.isEmpty()) {
+        printTo(stderr, QStringLiteral("orlin-agent: %1\n\n%2").arg(options.error, AgentOptions::usage()));
+        return 2;
+    }
+    if (options.action == AgentOptions::Action::Help) {
+        printTo(stdout, AgentOptions::usage());
+        return 0;
+    }
+    UserDefaults::standardUserDefaults().setArgumentDomain(options.argumentDomain);
+
+    if (options.action == AgentOptions::Action::EnterToken) {
+        return enterToken(argc, argv, options.token);
+    }
+    if (options.headless || !hasDisplay()) {
+        return runHeadless(argc, argv, options);
+    }
+    return runDesktop(argc, argv, options);
+}

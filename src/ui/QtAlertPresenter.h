@@ -1,0 +1,9 @@
+#pragma once
+
+#include "Alert.h"
+
+// Alerts as message boxes, with the suppression check box under the text.
+class QtAlertPresenter final : public AlertPresenter {
+public:
+    AlertResponse runModal(const Alert& alert) override;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+
+#include "FrontEnd.h"
+#include "QtAlertPresenter.h"
+
+class QMenuBar;
+
+// The desktop front end: the status item in the menu bar or tray, message boxes and Qt windows.
+class QtFrontEnd final : public FrontEnd {
+public:
+    QtFrontEnd();
+    ~QtFrontEnd() override;
+
+    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(const QString& resourceName) override;
+    [[nodiscard]] std::unique_ptr<StatusView> createStatusView() override;
+    void installMainMenu(StatusMenu* menu) override;
+    void activateIgnoringOtherApps() override;
+    [[nodiscard]] AlertPresenter& alertPresenter() override { return alerts_; }
+
+private:
+    QtAlertPresenter alerts_;
+    std::unique_ptr<QMenuBar> mainMenuBar_;
+};

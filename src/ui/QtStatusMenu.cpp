@@ -1,0 +1,24 @@
+#include "QtStatusMenu.h"
+
+namespace {
+
+QAction* addItem(QMenu& menu, const QString& title, const std::function<void()>& action) {
+    QAction* item = menu.addAction(title);
+    if (action) {
+        QObject::connect(item, &QAction::triggered, &menu, [action] { action(); });
+    }
+    return item;
+}
+
+}  // namespace
+
+QtStatusMenu::QtStatusMenu(const Actions& actions) {
+    update_.bind(addItem(menu_, QStringLiteral("Update All Signatures"), actions.updateAllSignatures));
+    addItem(menu_, QStringLiteral("Edit Profile…"), actions.showProfile);
+    menu_.addSeparator();
+    preferences_.bind(addItem(menu_, QStringLiteral("Preferences…"), actions.showPreferences));
+    enterToken_.bind(addItem(menu_, QStringLiteral("Enter Access Code…"), actions.showEnterToken));
+    menu_.addSeparator();
+    addItem(menu_, QStringLiteral("About Orlin"), actions.showAbout);
+    addItem(menu_, QStringLiteral("Quit Orlin"), actions.quit);
+}

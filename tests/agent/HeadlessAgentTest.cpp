@@ -1,0 +1,95 @@
+// Runs the built agent as a user or script would, in a home of its own.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+namespace {
+
+struct AgentRun {
+    int exitCode = -1;
+    QStringList lines;
+    QString errors;
+};
+
+AgentRun runAgent(const QStringList& arguments, const QByteArray& input = {}) {
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+
+    QProcess agent;
+    agent.setProcessEnvironment(environment);
+    agent.start(QStringLiteral(ORLIN_AGENT_PATH), arguments);
+    if (!agent.waitForStarted(10000)) {
+        return {};
+    }
+    agent.write(input);
+    agent.closeWriteChannel();
+    if (!agent.waitForFinished(60000)) {
+        agent.kill();
+        agent.waitForFinished();
+        return {};
+    }
+    AgentRun run;
+    run.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
+    run.lines = QString::fromUtf8(agent.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.errors = QString::fromUtf8(agent.readAllStandardError());
+    return run;
+}
+
+const QString kGetStarted = QStringLiteral(
+    "popover Your Orlin service is right here. Click and enter your Orlin access code to get started.");
+
+TEST(HeadlessAgentTest, OnceWithNothingConfiguredShowsTheStartIconAndTheGetStartedPopoverAndFails) {
+    const AgentRun run = runAgent({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+    EXPECT_TRUE(run.lines.contains(QStringLiteral("status-image Orlin_Avatar_20x20")));
+    EXPECT_EQ(run.lines.count(kGetStarted), 1);
+    EXPECT_EQ(run.lines.last(), kGetStarted);
+    EXPECT_TRUE(run.lines.contains(QStringLiteral("menu update disabled")));
+}
+
+TEST(HeadlessAgentTest, WithoutADisplayTheAgentFallsBackToTheHeadlessFrontEnd) {
+    const AgentRun run = runAgent({QStringLiteral("--once")});
+    EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+    EXPECT_TRUE(run.lines.contains(kGetStarted));
+}
+
+TEST(HeadlessAgentTest, ADeployedDomainTokenIsUsedAndAFailedCheckShowsTheErrorStatus) {
+    const AgentRun run = runAgent({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("-domainToken"),
+                              QStringLiteral("dt"), QStringLiteral("-userName"), QStringLiteral("ann")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.lines.contains(QStringLiteral("menu enter-token disabled")));
+    EXPECT_FALSE(run.lines.contains(kGetStarted));
+    EXPECT_EQ(run.lines.last(), QStringLiteral("status-image Orlin_Avatar_20x20 - error"));
+    EXPECT_TRUE(run.lines.contains(
+        QStringLiteral("status-tooltip There was a problem connecting to Orlin.  Please check your network "
+                       "connection and your login credentials.")));
+}
+
+TEST(HeadlessAgentTest, HelpAndBadOptions) {
+    const AgentRun help = runAgent({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.lines.value(0).startsWith(QStringLiteral("Usage: orlin-agent")));
+
+    const AgentRun bad = runAgent({QStringLiteral("--frobnicate")});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.errors.contains(QStringLiteral("unknown option \"--frobnicate\"")));
+    EXPECT_TRUE(bad.errors.contains(QStringLiteral("Usage: orlin-agent")));
+}
+
+TEST(HeadlessAgentTest, EnterTokenRefusesAnEmptyTokenWithTheTokenWindowsMessage) {
+    const AgentRun run = runAgent({QStringLiteral("--enter-token"), QStringLiteral("-")}, "\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("Enter the token from the invitation email")));
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+#include "AgentOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+AgentOptions parse(std::initializer_list<const char*> arguments) {
+    QStringList list;
+    for (const char* argument : arguments) {
+        list.append(QString::fromUtf8(argument));
+    }
+    return AgentOptions::parse(list);
+}
+
+TEST(AgentOptionsTest, ReadsTheHeadlessOptions) {
+    const AgentOptions options = parse({"--headless", "--once", "--answer", "continue"});
+    EXPECT_TRUE(options.error.isEmpty());
+    EXPECT_EQ(options.action, AgentOptions::Action::Run);
+    EXPECT_TRUE(options.headless);
+    EXPECT_TRUE(options.once);
+    EXPECT_EQ(options.answer, ConsoleAlertPresenter::Answer::Continue);
+
+    const AgentOptions defaults = parse({});
+    EXPECT_FALSE(defaults.headless);
+    EXPECT_FALSE(defaults.once);
+    EXPECT_EQ(defaults.answer, ConsoleAlertPresenter::Answer::Cancel);
+    EXPECT_EQ(parse({"--answer=cancel"}).answer, ConsoleAlertPresenter::Answer::Cancel);
+}
+
+TEST(AgentOptionsTest, KeyValuePairsFormTheArgumentDomainWhereverTheyStand) {
+    const AgentOptions options =
+        parse({"-appBaseUrl", "http://127.0.0.1:9/", "--headless", "-updateSignaturesForMail", "YES"});
+    EXPECT_TRUE(options.error.isEmpty()) << options.error.toStdString();
+    EXPECT_TRUE(options.headless);
+    EXPECT_EQ(options.argumentDomain.value(QStringLiteral("appBaseUrl")).toString(), QStringLiteral("http://127.0.0.1:9/"));
+    EXPECT_EQ(options.argumentDomain.value(QStringLiteral("updateSignaturesForMail")).toString(), QStringLiteral("YES"));
+}
+
+TEST(AgentOptionsTest, EnterTokenTakesItsValueEitherWay) {
+    for (const AgentOptions& options : {parse({"--enter-token", "abc def"}), parse({"--enter-token=abc def"})}) {
+        EXPECT_TRUE(options.error.isEmpty());
+        EXPECT_EQ(options.action, AgentOptions::Action::EnterToken);
+        EXPECT_EQ(options.token, QStringLiteral("abc def"));
+    }
+}
+
+TEST(AgentOptionsTest, MalformedCommandLinesAreRefusedWithAReason) {
+    EXPECT_TRUE(parse({"--bogus"}).error.contains(QStringLiteral("--bogus")));
+    EXPECT_FALSE(parse({"--answer", "maybe"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--answer"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--enter-token"}).error.isEmpty());
+    EXPECT_FALSE(parse({"stray"}).error.isEmpty());
+    EXPECT_FALSE(parse({"-dangling"}).error.isEmpty()) << "a key without a value is not a defaults pair";
+    EXPECT_EQ(parse({"--help"}).action, AgentOptions::Action::Help);
+    EXPECT_TRUE(AgentOptions::usage().startsWith(QStringLiteral("Usage: orlin-agent")));
+}
+
+}  // namespace

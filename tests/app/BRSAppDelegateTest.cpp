@@ -1,0 +1,411 @@
+#include "BRSAppDelegate.h"
+
+#include <gtest/gtest.h>
+
+#include "BRSViewState.h"
+#include "FakeFrontEnd.h"
+#include "PreferencesStorage.h"
+#include "UserDefaults.h"
+
+namespace {
+
+using Text = std::optional<QString>;
+
+const BRSLoginCredentials kNoCredentials = BRSLoginCredentials::initWithUserName(std::nullopt, std::nullopt);
+const BRSLoginCredentials kToken = BRSLoginCredentials::initWithToken(QStringLiteral("refresh-1"));
+const BRSLoginCredentials kDomainToken =
+    BRSLoginCredentials::initWithDomainToken(QStringLiteral("domain-1"), QStringLiteral("ann"));
+
+class BRSAppDelegateTest : public ::testing::Test {
+protected:
+    void SetUp() override { UserDefaults::standardUserDefaults().resetForTesting(); }
+    void TearDown() override { UserDefaults::standardUserDefaults().resetForTesting(); }
+
+    BRSAppDelegate& makeController() {
+        BRSAppDelegate::Dependencies dependencies;
+        dependencies.frontEnd = &frontEnd;
+        dependencies.makeTimer = [this] {
+            auto made = std::make_unique<ManualTimer>();
+            timer = made.get();
+            return made;
+        };
+        dependencies.configureLogging = [this] { frontEnd.log.append(QStringLiteral("logging")); };
+        SyncBackend& backend = dependencies.backend;
+        backend.getCredentials = [this] { return credentials; };
+        backend.setToken = [this](const Text& token, const Text& userName) {
+            storedTokens.append({token, userName});
+        };
+        backend.checkForSignatureUpdates = [this](const BRSLoginCredentials&,
+                                                  BRSSignatureService::CheckCompletion completion) {
+            frontEnd.log.append(QStringLiteral("check"));
+            checks.push_back(std::move(completion));
+        };
+        backend.getSignaturesForUpdate = [this](const BRSLoginCredentials&, bool onlyChanged,
+                                                BRSSignatureService::RetrievalCompletion completion) {
+            frontEnd.log.append(QStringLiteral("retrieve onlyChanged=%1").arg(onlyChanged));
+            retrievals.push_back(std::move(completion));
+        };
+        backend.getProfile = [this](const BRSLoginCredentials& used, OrlinSyncService::ProfileCompletion completion) {
+            frontEnd.log.append(QStringLiteral("getProfile"));
+            profileCredentials = used;
+            profileRequests.push_back(std::move(completion));
+        };
+        backend.saveProfile = [this](const BRSLoginCredentials& used, const ProfileUpdateModel& model,
+                                     OrlinSyncService::SaveCompletion completion) {
+            frontEnd.log.append(QStringLiteral("saveProfile"));
+            saveCredentials = used;
+            savedModels.append(model);
+            saveRequests.push_back(std::move(completion));
+        };
+        controller = std::make_unique<BRSAppDelegate>(std::move(dependencies));
+        controller->connectMenu(menu);
+        return *controller;
+    }
+
+    BRSAppDelegate& launch() {
+        makeController().applicationDidFinishLaunching();
+        return *controller;
+    }
+
+    // Answers the oldest pending check.
+    void answerCheck(bool updatesAvailable, std::optional<Error> error = std::nullopt,
+                     Text token = QStringLiteral("refresh-2"), Text userName = QStringLiteral("ann")) {
+        ASSERT_FALSE(checks.empty());
+        auto completion = std::move(checks.front());
+        checks.erase(checks.begin());
+        completion(updatesAvailable, token, userName, error);
+    }
+
+    BRSViewState& state() { return *controller->viewState(); }
+    RecordingStatusView& view() { return *frontEnd.statusView; }
+    // The log from the given entry on.
+    QStringList logSince(qsizetype from) const { return frontEnd.log.mid(from); }
+
+    FakeFrontEnd frontEnd;
+    FakeStatusMenu menu{frontEnd.log};
+    ManualTimer* timer = nullptr;
+    BRSLoginCredentials credentials = kNoCredentials;
+    std::vector<BRSSignatureService::CheckCompletion> checks;
+    std::vector<BRSSignatureService::RetrievalCompletion> retrievals;
+    std::vector<OrlinSyncService::ProfileCompletion> profileRequests;
+    std::vector<OrlinSyncService::SaveCompletion> saveRequests;
+    std::optional<BRSLoginCredentials> profileCredentials;
+    std::optional<BRSLoginCredentials> saveCredentials;
+    QList<ProfileUpdateModel> savedModels;
+    QList<std::pair<Text, Text>> storedTokens;
+    std::unique_ptr<BRSAppDelegate> controller;
+};
+
+TEST_F(BRSAppDelegateTest, LaunchRunsItsStepsInOrderAndTicksAtOnce) {
+    launch();
+
+    const QStringList expected = {
+        QStringLiteral("logging"),
+        QStringLiteral("create BRSPreferencesWindowController"),
+        QStringLiteral("create BRSAboutWindowController"),
+        QStringLiteral("create BRSCredentialsWindowController"),
+        QStringLiteral("create Profile2WindowController"),
+        // harIndtastetToken: the menus follow the stored credentials.
+        QStringLiteral("menu update disabled"),
+        QStringLiteral("menu enter-token enabled"),
+        QStringLiteral("menu preferences enabled"),
+        QStringLiteral("create status view"),
+        QStringLiteral("status-menu on"),
+        QStringLiteral("status-image Orlin_Avatar_20x20"),
+        QStringLiteral("install main menu"),
+        // The first tick, fired by hand inside the launch.
+        QStringLiteral("menu update disabled"),
+        QStringLiteral("menu enter-token enabled"),
+        QStringLiteral("menu preferences enabled"),
+        QStringLiteral("popover ") + BRSAppDelegate::kGetStartedText,
+    };
+    EXPECT_EQ(frontEnd.log, expected);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->interval, std::chrono::seconds(300));
+    EXPECT_EQ(timer->schedules, 1);
+    EXPECT_EQ(timer->fires, 1);
+    EXPECT_EQ(frontEnd.windows.value(QStringLiteral("BRSCredentialsWindowController"))->viewState,
+              controller->viewState());
+}
+
+TEST_F(BRSAppDelegateTest, WithoutCredentialsEveryTickShowsTheGetStartedPopoverAndMakesNoRequest) {
+    launch();
+    timer->fire();
+    timer->fire();
+
+    EXPECT_EQ(view().popovers, QStringList(3, BRSAppDelegate::kGetStartedText));
+    EXPECT_TRUE(checks.empty());
+    EXPECT_FALSE(menu.update.isEnabled());
+    EXPECT_TRUE(menu.enterToken.isEnabled());
+    EXPECT_TRUE(menu.preferences.isEnabled());
+}
+
+TEST_F(BRSAppDelegateTest, MenusFollowTheFormOfTheCredentials) {
+    credentials = kDomainToken;
+    launch();
+    EXPECT_TRUE(menu.update.isEnabled());
+    EXPECT_FALSE(menu.enterToken.isEnabled());
+    EXPECT_FALSE(menu.preferences.isEnabled());
+    EXPECT_EQ(checks.size(), 1u);
+
+    credentials = kToken;
+    EXPECT_TRUE(controller->enableDisableMenus(credentials));
+    EXPECT_TRUE(menu.update.isEnabled());
+    EXPECT_TRUE(menu.enterToken.isEnabled());
+    EXPECT_TRUE(menu.preferences.isEnabled());
+
+    EXPECT_TRUE(controller->enableDisableMenus(BRSLoginCredentials::initWithUserName(QStringLiteral("u"), {})));
+    EXPECT_FALSE(controller->enableDisableMenus(std::nullopt));
+    EXPECT_FALSE(menu.update.isEnabled());
+    EXPECT_TRUE(menu.enterToken.isEnabled());
+}
+
+TEST_F(BRSAppDelegateTest, EverySetOfHarIndtastetTokenReevaluatesTheMenusWithFreshCredentials) {
+    launch();
+    ASSERT_FALSE(menu.update.isEnabled());
+
+    credentials = kToken;
+    state().setHarIndtastetToken(true);
+    EXPECT_TRUE(menu.update.isEnabled());
+
+    credentials = kDomainToken;
+    const qsizetype before = frontEnd.log.size();
+    state().setHarIndtastetToken(true);  // the same value again
+    EXPECT_EQ(logSince(before), (QStringList{QStringLiteral("menu update enabled"),
+                                             QStringLiteral("menu enter-token disabled"),
+                                             QStringLiteral("menu preferences disabled")}));
+}
+
+TEST_F(BRSAppDelegateTest, CheckOutcomesSwitchIconTooltipAndMenu) {
+    credentials = kToken;
+    launch();
+
+    answerCheck(false);
+    EXPECT_EQ(view().imageName, StatusImages::kOk);
+    EXPECT_EQ(view().tooltip, std::nullopt);
+    EXPECT_EQ(view().menu, &menu);
+    EXPECT_FALSE(state().hasError());
+
+    timer->fire();
+    answerCheck(false, Error{QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")});
+    EXPECT_EQ(view().imageName, StatusImages::kError);
+    EXPECT_EQ(view().tooltip, BRSAppDelegate::kConnectionProblemText);
+    EXPECT_TRUE(state().hasError());
+    EXPECT_FALSE(state().areUpdatesAvailable());
+    EXPECT_TRUE(view().popovers.isEmpty()) << "a failed check shows no popover";
+    EXPECT_TRUE(frontEnd.alerts.shownAlerts().isEmpty()) << "nor an alert";
+
+    timer->fire();
+    answerCheck(true);
+    EXPECT_EQ(view().imageName, StatusImages::kNotify);
+    EXPECT_EQ(view().tooltip, BRSAppDelegate::kUpdatesAvailableText);
+    EXPECT_EQ(view().popovers, QStringList{BRSAppDelegate::kUpdatesAvailableText});
+
+    timer->fire();
+    answerCheck(true);
+    EXPECT_EQ(view().popovers.size(), 2) << "the popover shows again on every tick while updates wait";
+
+    timer->fire();
+    answerCheck(false);
+    EXPECT_EQ(view().imageName, StatusImages::kOk);
+    EXPECT_EQ(view().tooltip, std::nullopt);
+    EXPECT_TRUE(retrievals.empty()) << "no automatic update unless the user chose it";
+}
+
+TEST_F(BRSAppDelegateTest, OnlyASuccessfulCheckWithATokenStoresIt) {
+    credentials = kToken;
+    launch();
+    answerCheck(false, std::nullopt, QStringLiteral("refresh-2"), QStringLiteral("ann"));
+    timer->fire();
+    answerCheck(false, std::nullopt, QString(), QStringLiteral("ann"));
+    timer->fire();
+    answerCheck(false, std::nullopt, std::nullopt, std::nullopt);
+    timer->fire();
+    answerCheck(false, Error::serviceError(QStringLiteral("no")), QStringLiteral("refresh-3"), {});
+
+    ASSERT_EQ(storedTokens.size(), 1);
+    EXPECT_EQ(storedTokens.front().first, QStringLiteral("refresh-2"));
+    EXPECT_EQ(storedTokens.front().second, QStringLiteral("ann"));
+}
+
+TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRestoresTheDefaultStatus) {
+    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
+    credentials = kToken;
+    launch();
+    const qsizetype before = frontEnd.log.size();
+    answerCheck(true);
+
+    const QStringList afterCheck = logSince(before);
+    const qsizetype updating = afterCheck.indexOf(QStringLiteral("status-image ") + StatusImages::kUpdating);
+    const qsizetype notify = afterCheck.indexOf(QStringLiteral("status-image ") + StatusImages::kNotify);
+    ASSERT_GE(updating, 0);
+    ASSERT_GE(notify, 0);
+    EXPECT_LT(updating, notify);
+    EXPECT_TRUE(afterCheck.contains(QStringLiteral("retrieve onlyChanged=0")));
+    EXPECT_TRUE(state().isUpdating());
+    EXPECT_EQ(view().menu, nullptr) << "no menu while the update runs";
+    EXPECT_FALSE(menu.preferences.isEnabled());
+    EXPECT_EQ(view().popovers, QStringList{BRSAppDelegate::kUpdatesAvailableText});
+
+    ASSERT_EQ(retrievals.size(), 1u);
+    retrievals.front()(std::nullopt, false, std::nullopt, std::nullopt, Error::serviceError(QStringLiteral("down")));
+    EXPECT_FALSE(state().isUpdating());
+    EXPECT_TRUE(menu.preferences.isEnabled());
+    EXPECT_EQ(view().menu, &menu);
+    EXPECT_EQ(view().imageName, StatusImages::kOk) << "the cycle cleared hasError at its start";
+    ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
+    EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText, QStringLiteral("down"));
+}
+
+TEST_F(BRSAppDelegateTest, AnUpdateThatCannotInstallSaysSoAndEnds) {
+    credentials = kToken;
+    launch();
+    bool finished = false;
+    bool succeeded = true;
+    controller->setUpdateFinishedHandler([&](bool ok) {
+        finished = true;
+        succeeded = ok;
+    });
+    controller->updateAllSignatures();
+    ASSERT_EQ(retrievals.size(), 1u);
+    retrievals.front()(QList<BRSSignature>{BRSSignature(QStringLiteral("A"), QStringLiteral("<b>A</b>"), QString())},
+                       false, QStringLiteral("refresh-9"), QStringLiteral("ann"), std::nullopt);
+
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(succeeded);
+    EXPECT_FALSE(state().isUpdating());
+    ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
+    EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText,
+              QStringLiteral("Your signatures could not be installed."));
+    ASSERT_EQ(storedTokens.size(), 1);
+    EXPECT_EQ(storedTokens.front().first, QStringLiteral("refresh-9"));
+}
+
+TEST_F(BRSAppDelegateTest, AlertOptionsAreSeededFromThePreferencesAndWrittenBack) {
+    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("hideInfobox"));
+    launch();
+    EXPECT_FALSE(state().notifyAfterUpdate());
+    EXPECT_TRUE(state().notifyBeforeShuttingDownMail());
+
+    state().setNotifyBeforeShuttingDownMail(false);
+    EXPECT_TRUE(PreferencesStorage().getPreferences().hideQuitMailInfobox());
+    state().setNotifyAfterUpdate(true);
+    EXPECT_FALSE(PreferencesStorage().getPreferences().hideInfobox());
+
+    const FakeWindow* preferences = frontEnd.windows.value(QStringLiteral("BRSPreferencesWindowController"));
+    ASSERT_EQ(preferences->observations.size(), 4);
+    EXPECT_EQ(preferences->observations.at(0).first, BRSViewState::kNotifyAfterUpdate);
+    EXPECT_EQ(preferences->observations.at(1).first, BRSViewState::kNotifyBeforeShuttingDownMail);
+    for (const auto& [key, context] : preferences->observations) {
+        EXPECT_EQ(context, controller->viewState()) << key.toStdString();
+    }
+}
+
+TEST_F(BRSAppDelegateTest, PopoverBeforeTheStatusViewExistsDoesNothing) {
+    makeController();
+    controller->showPopoverWithText(QStringLiteral("early"));
+    controller->setStatusImageForName(StatusImages::kOk);
+    EXPECT_EQ(frontEnd.statusView, nullptr);
+    EXPECT_TRUE(frontEnd.log.isEmpty());
+}
+
+TEST_F(BRSAppDelegateTest, UnknownImageNamesLeaveTheItemWithoutAnImage) {
+    launch();
+    controller->setStatusImageForName(QStringLiteral("no such image"));
+    EXPECT_EQ(view().imageName, std::nullopt);
+    EXPECT_EQ(frontEnd.log.last(), QStringLiteral("status-image "));
+}
+
+TEST_F(BRSAppDelegateTest, ConnectionAlertNamesBadCredentialsForUnreadableAnswersAndCancelledAuthentication) {
+    const QString informative = QStringLiteral(
+        "An error occurred while connecting to Orlin. Please check your network connection and your credentials "
+        "and try again.");
+    for (const qint64 code : {qint64{3840}, qint64{-1012}}) {
+        const Alert alert = BRSAppDelegate::connectionErrorAlert(Error{QStringLiteral("any"), code, QStringLiteral("raw")});
+        EXPECT_EQ(alert.messageText, QStringLiteral("Did you enter an incorrect username or password?")) << code;
+        EXPECT_EQ(alert.informativeText, informative);
+        EXPECT_EQ(alert.effectiveButtonTitles(), QStringList{QStringLiteral("OK")});
+    }
+    const Alert other =
+        BRSAppDelegate::connectionErrorAlert(Error{QStringLiteral("any"), -1001, QStringLiteral("The request timed out.")});
+    EXPECT_EQ(other.messageText, QStringLiteral("The request timed out."));
+    EXPECT_EQ(other.informativeText, informative);
+
+    ScriptedAlertPresenter presenter;
+    BRSAppDelegate::showAlert(Error::serviceError(QStringLiteral("x")), presenter);
+    ASSERT_EQ(presenter.shownAlerts().size(), 1);
+    EXPECT_EQ(presenter.shownAlerts().front().messageText, QStringLiteral("x"));
+}
+
+TEST_F(BRSAppDelegateTest, WindowActionsCentreActivateAndShowTheirWindow) {
+    launch();
+    const struct {
+        void (BRSAppDelegate::*action)();
+        const char* resource;
+    } cases[] = {
+        {&BRSAppDelegate::showPreferences, "BRSPreferencesWindowController"},
+        {&BRSAppDelegate::showAbout, "BRSAboutWindowController"},
+        {&BRSAppDelegate::showEnterToken, "BRSCredentialsWindowController"},
+    };
+    for (const auto& c : cases) {
+        const qsizetype before = frontEnd.log.size();
+        (controller.get()->*c.action)();
+        const QString name = QString::fromLatin1(c.resource);
+        EXPECT_EQ(logSince(before), (QStringList{QStringLiteral("center ") + name, QStringLiteral("activate"),
+                                                 QStringLiteral("show ") + name}));
+    }
+}
+
+TEST_F(BRSAppDelegateTest, ProfileEditingShowsTheWindowAtOnceAndSavesWithTheSameCredentials) {
+    credentials = kToken;
+    launch();
+    const qsizetype before = frontEnd.log.size();
+    controller->showProfile();
+    EXPECT_EQ(logSince(before), (QStringList{QStringLiteral("center Profile2WindowController"),
+                                             QStringLiteral("activate"), QStringLiteral("getProfile"),
+                                             QStringLiteral("show Profile2WindowController")}));
+
+    credentials = kNoCredentials;  // what the save uses is what the fetch read
+    ProfileGetModel profile;
+    profile.editable = true;
+    profile.fields.append(FieldGetModel{QStringLiteral("title"), QStringLiteral("Title"), false, 0, {}, {}});
+    ASSERT_EQ(profileRequests.size(), 1u);
+    profileRequests.front()(profile, QStringLiteral("refresh-5"), QStringLiteral("ann"), std::nullopt);
+    FakeWindow* editor = frontEnd.windows.value(QStringLiteral("Profile2WindowController"));
+    ASSERT_TRUE(editor->profile.has_value());
+    EXPECT_EQ(editor->profile->fields.size(), 1);
+    ASSERT_EQ(storedTokens.size(), 1);
+
+    ASSERT_TRUE(editor->onSave);
+    editor->onSave(ProfileUpdateModel({FieldUpdateModel(QStringLiteral("title"), QStringLiteral("CEO"))}, {}));
+    ASSERT_EQ(saveRequests.size(), 1u);
+    EXPECT_EQ(saveCredentials->token(), kToken.token());
+    EXPECT_EQ(savedModels.front().fields().front().value(), QStringLiteral("CEO"));
+
+    saveRequests.front()(std::nullopt, std::nullopt, Error{QStringLiteral("any"), 3840, QStringLiteral("bad")});
+    ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
+    EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText,
+              QStringLiteral("Did you enter an incorrect username or password?"));
+}
+
+TEST_F(BRSAppDelegateTest, AFailedProfileFetchShowsTheConnectionAlertAndLeavesTheEditorAlone) {
+    credentials = kToken;
+    launch();
+    controller->showProfile();
+    profileRequests.front()(std::nullopt, std::nullopt, std::nullopt, Error::serviceError(QStringLiteral("gone")));
+    ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
+    EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText, QStringLiteral("gone"));
+    EXPECT_FALSE(frontEnd.windows.value(QStringLiteral("Profile2WindowController"))->profile.has_value());
+    EXPECT_TRUE(storedTokens.isEmpty());
+}
+
+TEST_F(BRSAppDelegateTest, ACompletionArrivingAfterTheControllerIsGoneIsDropped) {
+    credentials = kToken;
+    launch();
+    auto completion = std::move(checks.front());
+    controller.reset();
+    completion(true, QStringLiteral("t"), QStringLiteral("u"), std::nullopt);
+    EXPECT_TRUE(storedTokens.isEmpty());
+}
+
+}  // namespace

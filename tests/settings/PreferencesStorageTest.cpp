@@ -1,0 +1,91 @@
+#include "PreferencesStorage.h"
+
+#include <gtest/gtest.h>
+
+#include "BRSSettingsStorage.h"
+#include "UserDefaults.h"
+
+namespace {
+
+class PreferencesStorageTest : public ::testing::Test {
+protected:
+    void SetUp() override { defaults.resetForTesting(); }
+    void TearDown() override { defaults.resetForTesting(); }
+
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+};
+
+TEST_F(PreferencesStorageTest, NothingStoredGivesTheDefaults) {
+    const Preferences p = PreferencesStorage().getPreferences();
+    EXPECT_FALSE(p.hideInfobox());
+    EXPECT_FALSE(p.hideQuitMailInfobox());
+    EXPECT_FALSE(p.updateSignaturesAutomatically());
+    EXPECT_TRUE(p.updateSignaturesForOutlook());
+    EXPECT_FALSE(p.updateSignaturesForMail());
+    EXPECT_TRUE(p.isUsingICloudDrive());
+}
+
+TEST_F(PreferencesStorageTest, SettersAreSeenByTheNextSnapshotButNotByEarlierOnes) {
+    const Preferences before = PreferencesStorage().getPreferences();
+    PreferencesStorage store;
+    store.setUpdateSignaturesForOutlook(false);
+    store.setIsUsingICloudDrive(false);
+    store.setHideInfobox(true);
+    store.setHideQuitMailInfobox(true);
+    store.setUpdateSignaturesAutomatically(true);
+    store.setUpdateSignaturesForMail(true);
+
+    const Preferences after = PreferencesStorage().getPreferences();
+    EXPECT_FALSE(after.updateSignaturesForOutlook()) << "a stored NO is not the YES default";
+    EXPECT_FALSE(after.isUsingICloudDrive());
+    EXPECT_TRUE(after.hideInfobox());
+    EXPECT_TRUE(after.hideQuitMailInfobox());
+    EXPECT_TRUE(after.updateSignaturesAutomatically());
+    EXPECT_TRUE(after.updateSignaturesForMail());
+    EXPECT_TRUE(before.updateSignaturesForOutlook());
+    EXPECT_FALSE(before.hideInfobox());
+}
+
+TEST_F(PreferencesStorageTest, CommandLineTextsReadAsBooleansAndOtherValuesCountAsAbsent) {
+    defaults.setObject(QStringLiteral("perhaps"), QStringLiteral("updateSignaturesForOutlook"));
+    defaults.setArgumentDomain({{QStringLiteral("hideInfobox"), QStringLiteral("YES")},
+                                {QStringLiteral("isUsingICloudDrive"), QStringLiteral("0")}});
+    const Preferences p = PreferencesStorage().getPreferences();
+    EXPECT_TRUE(p.hideInfobox());
+    EXPECT_FALSE(p.isUsingICloudDrive());
+    EXPECT_TRUE(p.updateSignaturesForOutlook());
+}
+
+TEST_F(PreferencesStorageTest, TheDomainTokenNeedsBothKeysAsText) {
+    EXPECT_FALSE(PreferencesStorage().getDomainTokenSetting().has_value());
+    defaults.setObject(QStringLiteral("ann"), QStringLiteral("userName"));
+    EXPECT_FALSE(PreferencesStorage().getDomainTokenSetting().has_value());
+    defaults.setObject(true, QStringLiteral("domainToken"));
+    EXPECT_FALSE(PreferencesStorage().getDomainTokenSetting().has_value()) << "non-text counts as absent";
+
+    defaults.setObject(QString(), QStringLiteral("domainToken"));
+    const auto setting = PreferencesStorage().getDomainTokenSetting();
+    ASSERT_TRUE(setting.has_value());
+    EXPECT_EQ(setting->userName(), QStringLiteral("ann"));
+    EXPECT_TRUE(setting->domainToken().isEmpty());
+
+    defaults.removeObjectForKey(QStringLiteral("userName"));
+    EXPECT_FALSE(PreferencesStorage().getDomainTokenSetting().has_value());
+}
+
+TEST_F(PreferencesStorageTest, ADeployedDomainTokenIsTheCredentialsWhateverItsLength) {
+    defaults.setArgumentDomain({{QStringLiteral("userName"), QStringLiteral("ann")},
+                                {QStringLiteral("domainToken"), QStringLiteral("dt")}});
+    const BRSLoginCredentials credentials = BRSSettingsStorage().getCredentials();
+    EXPECT_TRUE(credentials.harDomainToken());
+    EXPECT_EQ(credentials.userName(), QStringLiteral("ann"));
+
+    defaults.setArgumentDomain({{QStringLiteral("userName"), QStringLiteral("ann")},
+                                {QStringLiteral("domainToken"), QString()}});
+    const BRSLoginCredentials empty = BRSSettingsStorage().getCredentials();
+    EXPECT_EQ(empty.domainToken(), QString());
+    EXPECT_FALSE(empty.harDomainToken());
+    EXPECT_TRUE(empty.harCredentials());
+}
+
+}  // namespace

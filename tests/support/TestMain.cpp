@@ -1,0 +1,35 @@
+// One application object for every test, on the offscreen platform, with all of the agent's folders moved
+// into a temporary home so that no test reads or writes the user's own files.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+
+    QTemporaryDir home;
+    if (!home.isValid()) {
+        return 1;
+    }
+    const QByteArray root = QFile::encodeName(home.path());
+    qputenv("HOME", root);
+    qputenv("XDG_CONFIG_HOME", root + "/config");
+    qputenv("XDG_DATA_HOME", root + "/data");
+    qputenv("XDG_STATE_HOME", root + "/state");
+    qputenv("XDG_CACHE_HOME", root + "/cache");
+    qputenv("XDG_RUNTIME_DIR", root + "/runtime");
+    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QStandardPaths::setTestModeEnabled(true);
+
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
