@@ -57,15 +57,16 @@ int enterToken(int argc, char** argv, QString token) {
         token = QString::fromStdString(line);
     }
     if (token.isEmpty()) {
-        printTo(stderr,
-                QStringLiteral("Enter token: Enter the token from the invitation email sent to you from Orlin.  "
-                               "Contact your Orlin administrator if you don't have a token.\n"));
+        printTo(stderr, QStringLiteral(
+                            "Enter token: Enter the token from the invitation email sent to you from Orlin.  "
+                            "Contact your Orlin administrator if you don't have a token.\n"));
         return 1;
     }
     // Stored exactly as typed, with an empty user name, as the token window does.
     BRSSettingsStorage().setToken(token, QString());
     if (BRSSettingsStorage().getCredentials().token() != token) {
-        printTo(stderr, QStringLiteral("orlin-agent: the access code could not be stored on this computer.\n"));
+        printTo(stderr,
+                QStringLiteral("orlin-agent: the access code could not be stored on this computer.\n"));
         return 1;
     }
     return 0;

@@ -102,8 +102,10 @@ int main(int argc, char** argv) {
         const char* name;
         Badge badge;
     } images[] = {
-        {"Orlin_Avatar_20x20", Badge::None},           {"Orlin_Avatar_20x20 - updating", Badge::Updating},
-        {"Orlin_Avatar_20x20 - notify", Badge::Notify}, {"Orlin_Avatar_20x20 - error", Badge::Error},
+        {"Orlin_Avatar_20x20", Badge::None},
+        {"Orlin_Avatar_20x20 - updating", Badge::Updating},
+        {"Orlin_Avatar_20x20 - notify", Badge::Notify},
+        {"Orlin_Avatar_20x20 - error", Badge::Error},
         {"Orlin_Avatar_20x20 - ok", Badge::Ok},
     };
     for (const auto& image : images) {

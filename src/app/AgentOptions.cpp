@@ -47,7 +47,8 @@ AgentOptions AgentOptions::parse(const QStringList& arguments) {
                 } else if (answer == QLatin1String("cancel")) {
                     options.answer = ConsoleAlertPresenter::Answer::Cancel;
                 } else {
-                    options.error = QStringLiteral("--answer takes continue or cancel, not \"%1\"").arg(answer);
+                    options.error =
+                        QStringLiteral("--answer takes continue or cancel, not \"%1\"").arg(answer);
                 }
             }
         } else if (isOption(argument, QStringLiteral("--enter-token"))) {
@@ -68,7 +69,8 @@ QString AgentOptions::usage() {
         "Keeps your e-mail signatures from the Orlin service installed in Outlook and Apple Mail.\n"
         "\n"
         "Options:\n"
-        "  --headless                 Run without a status item: every status change is printed as one line.\n"
+        "  --headless                 Run without a status item: every status change is printed as one "
+        "line.\n"
         "                             Chosen by itself when there is no display.\n"
         "  --once                     Run one check (and the update it starts), then exit:\n"
         "                             0 when the check succeeded and nothing failed, 1 otherwise.\n"

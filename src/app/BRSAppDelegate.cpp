@@ -54,21 +54,24 @@ void BRSAppDelegate::applicationDidFinishLaunching() {
     }
 
     FrontEnd& frontEnd = *dependencies_.frontEnd;
-    preferencesWindowController_ = frontEnd.createWindowController(QStringLiteral("BRSPreferencesWindowController"));
+    preferencesWindowController_ =
+        frontEnd.createWindowController(QStringLiteral("BRSPreferencesWindowController"));
     aboutWindowController_ = frontEnd.createWindowController(QStringLiteral("BRSAboutWindowController"));
-    credentialsWindowController_ = frontEnd.createWindowController(QStringLiteral("BRSCredentialsWindowController"));
+    credentialsWindowController_ =
+        frontEnd.createWindowController(QStringLiteral("BRSCredentialsWindowController"));
     profileWindowController_ = frontEnd.createWindowController(QStringLiteral("Profile2WindowController"));
 
     viewState_ = std::make_unique<BRSViewState>();
-    for (const QString& key : {BRSViewState::kAreUpdatesAvailable, BRSViewState::kIsUpdating, BRSViewState::kHasError,
-                               BRSViewState::kNotifyAfterUpdate, BRSViewState::kNotifyBeforeShuttingDownMail,
-                               BRSViewState::kHarIndtastetToken}) {
-        viewState_->addObserver(key, [this](const QString& keyPath, BRSViewState&, void*) {
-            observeValueForKeyPath(keyPath);
-        });
+    for (const QString& key :
+         {BRSViewState::kAreUpdatesAvailable, BRSViewState::kIsUpdating, BRSViewState::kHasError,
+          BRSViewState::kNotifyAfterUpdate, BRSViewState::kNotifyBeforeShuttingDownMail,
+          BRSViewState::kHarIndtastetToken}) {
+        viewState_->addObserver(
+            key, [this](const QString& keyPath, BRSViewState&, void*) { observeValueForKeyPath(keyPath); });
     }
     if (WindowController* preferences = preferencesWindowController_.get()) {
-        for (const QString& key : {BRSViewState::kNotifyAfterUpdate, BRSViewState::kNotifyBeforeShuttingDownMail}) {
+        for (const QString& key :
+             {BRSViewState::kNotifyAfterUpdate, BRSViewState::kNotifyBeforeShuttingDownMail}) {
             viewState_->addObserver(
                 key,
                 [preferences](const QString& keyPath, BRSViewState&, void* context) {
@@ -156,8 +159,8 @@ void BRSAppDelegate::showPopoverWithText(const QString& text) {
 }
 
 bool BRSAppDelegate::enableDisableMenus(const std::optional<BRSLoginCredentials>& credentials) {
-    const bool usable =
-        credentials && (credentials->harCredentials() || credentials->harToken() || credentials->harDomainToken());
+    const bool usable = credentials && (credentials->harCredentials() || credentials->harToken() ||
+                                        credentials->harDomainToken());
     setItemEnabled(updateAllSignaturesMenu_, usable);
     const bool domainToken = credentials && credentials->harDomainToken();
     setItemEnabled(enterTokenMenu_, !domainToken);
@@ -274,25 +277,26 @@ void BRSAppDelegate::showProfile() {
     dependencies_.frontEnd->activateIgnoringOtherApps();
 
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
-    dependencies_.backend.getProfile(
-        credentials, [self = QPointer<BRSAppDelegate>(this), credentials](std::optional<ProfileGetModel> profile,
-                                                                          Text token, Text userName,
-                                                                          std::optional<Error> error) {
-            if (!self) {
-                return;
-            }
-            if (error || !profile) {
-                self->showAlert(error.value_or(Error::serviceError(
-                    QStringLiteral("There was an error getting your profile from Orlin."))));
-                return;
-            }
-            self->storeToken(token, userName);
-            self->profileWindowController_->setFields(*profile, [self, credentials](const ProfileUpdateModel& model) {
+    dependencies_.backend.getProfile(credentials, [self = QPointer<BRSAppDelegate>(this), credentials](
+                                                      std::optional<ProfileGetModel> profile, Text token,
+                                                      Text userName, std::optional<Error> error) {
+        if (!self) {
+            return;
+        }
+        if (error || !profile) {
+            self->showAlert(error.value_or(
+                Error::serviceError(QStringLiteral("There was an error getting your profile from Orlin."))));
+            return;
+        }
+        self->storeToken(token, userName);
+        self->profileWindowController_->setFields(
+            *profile, [self, credentials](const ProfileUpdateModel& model) {
                 if (!self) {
                     return;
                 }
                 self->dependencies_.backend.saveProfile(
-                    credentials, model, [self](Text savedToken, Text savedUserName, std::optional<Error> saveError) {
+                    credentials, model,
+                    [self](Text savedToken, Text savedUserName, std::optional<Error> saveError) {
                         if (!self) {
                             return;
                         }
@@ -303,7 +307,7 @@ void BRSAppDelegate::showProfile() {
                         }
                     });
             });
-        });
+    });
     editor->showWindow();
 }
 
@@ -334,7 +338,8 @@ void BRSAppDelegate::setToken(const Text& token, const Text& userName) {
 
 Alert BRSAppDelegate::connectionErrorAlert(const Error& error) {
     Alert alert;
-    if (error.code == ErrorCodes::kPropertyListReadCorrupt || error.code == ErrorCodes::kUserCancelledAuthentication) {
+    if (error.code == ErrorCodes::kPropertyListReadCorrupt ||
+        error.code == ErrorCodes::kUserCancelledAuthentication) {
         alert.messageText = QStringLiteral("Did you enter an incorrect username or password?");
     } else {
         alert = Alert::fromError(error);

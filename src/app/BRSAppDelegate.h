@@ -32,9 +32,11 @@ public:
 
     static constexpr std::chrono::seconds kPollInterval{300};
 
-    static inline const QString kUpdatesAvailableText = QStringLiteral("Updates are available to your email signatures.");
+    static inline const QString kUpdatesAvailableText =
+        QStringLiteral("Updates are available to your email signatures.");
     static inline const QString kConnectionProblemText = QStringLiteral(
-        "There was a problem connecting to Orlin.  Please check your network connection and your login credentials.");
+        "There was a problem connecting to Orlin.  Please check your network connection and your login "
+        "credentials.");
     static inline const QString kGetStartedText = QStringLiteral(
         "Your Orlin service is right here. Click and enter your Orlin access code to get started.");
 
@@ -90,9 +92,13 @@ public:
     // Takes the three items of a status menu as outlets, and the menu itself as the status menu.
     void connectMenu(StatusMenu& menu);
 
-    [[nodiscard]] WindowController* preferencesWindowController() const { return preferencesWindowController_.get(); }
+    [[nodiscard]] WindowController* preferencesWindowController() const {
+        return preferencesWindowController_.get();
+    }
     [[nodiscard]] WindowController* aboutWindowController() const { return aboutWindowController_.get(); }
-    [[nodiscard]] WindowController* credentialsWindowController() const { return credentialsWindowController_.get(); }
+    [[nodiscard]] WindowController* credentialsWindowController() const {
+        return credentialsWindowController_.get();
+    }
     [[nodiscard]] WindowController* profileWindowController() const { return profileWindowController_.get(); }
 
     // For front ends that run one check and stop: told when a tick has ended (with whether it checked

@@ -6,7 +6,9 @@
 class BRSSignature final {
 public:
     BRSSignature(QString name, QString htmlContent, QString textContent)
-        : name_(std::move(name)), htmlContent_(std::move(htmlContent)), textContent_(std::move(textContent)) {}
+        : name_(std::move(name)),
+          htmlContent_(std::move(htmlContent)),
+          textContent_(std::move(textContent)) {}
 
     [[nodiscard]] const QString& name() const { return name_; }
     [[nodiscard]] const QString& htmlContent() const { return htmlContent_; }

@@ -17,11 +17,12 @@ constexpr int kPopoverGap = 4;
 }  // namespace
 
 BRSStatusView::BRSStatusView(QObject* parent) : QObject(parent) {
-    connect(&statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) {
-            mouseDown();
-        }
-    });
+    connect(&statusItem_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    mouseDown();
+                }
+            });
     trayRetry_.setInterval(kTrayRetryInterval);
     connect(&trayRetry_, &QTimer::timeout, this, &BRSStatusView::showWhenTrayAppears);
     showWhenTrayAppears();
@@ -80,7 +81,8 @@ void BRSStatusView::mouseDown() {
         setActive(false);
         return;
     }
-    connect(statusItemMenu_, &QMenu::aboutToHide, this, [this] { setActive(false); }, Qt::SingleShotConnection);
+    connect(
+        statusItemMenu_, &QMenu::aboutToHide, this, [this] { setActive(false); }, Qt::SingleShotConnection);
     statusItemMenu_->popup(QCursor::pos());
 }
 

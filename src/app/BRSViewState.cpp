@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-BRSViewState::ObservationId BRSViewState::addObserver(const QString& keyPath, Observer observer, void* context) {
+BRSViewState::ObservationId BRSViewState::addObserver(const QString& keyPath, Observer observer,
+                                                      void* context) {
     const ObservationId id = nextId_++;
     registrations_.push_back({id, keyPath, std::move(observer), context});
     return id;

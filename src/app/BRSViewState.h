@@ -14,7 +14,8 @@ public:
     static inline const QString kIsUpdating = QStringLiteral("isUpdating");
     static inline const QString kHasError = QStringLiteral("hasError");
     static inline const QString kNotifyAfterUpdate = QStringLiteral("notifyAfterUpdate");
-    static inline const QString kNotifyBeforeShuttingDownMail = QStringLiteral("notifyBeforeShuttingDownMail");
+    static inline const QString kNotifyBeforeShuttingDownMail =
+        QStringLiteral("notifyBeforeShuttingDownMail");
     static inline const QString kHarIndtastetToken = QStringLiteral("harIndtastetToken");
 
     using Observer = std::function<void(const QString& keyPath, BRSViewState& object, void* context)>;

@@ -9,7 +9,8 @@ class ConsoleFrontEnd final : public FrontEnd {
 public:
     explicit ConsoleFrontEnd(ConsoleAlertPresenter::Answer answer, ConsoleWriter writer = ConsoleWriter());
 
-    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(const QString& resourceName) override;
+    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(
+        const QString& resourceName) override;
     [[nodiscard]] std::unique_ptr<StatusView> createStatusView() override;
     void installMainMenu(StatusMenu* menu) override;
     void activateIgnoringOtherApps() override;

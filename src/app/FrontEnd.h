@@ -15,7 +15,8 @@ public:
     virtual ~FrontEnd();
 
     // A window controller from the window resource of that name; not shown yet.
-    [[nodiscard]] virtual std::unique_ptr<WindowController> createWindowController(const QString& resourceName) = 0;
+    [[nodiscard]] virtual std::unique_ptr<WindowController> createWindowController(
+        const QString& resourceName) = 0;
     // The status item; it is on screen when this returns.
     [[nodiscard]] virtual std::unique_ptr<StatusView> createStatusView() = 0;
     // Makes the menu the application's main menu (the menu bar's, on macOS).

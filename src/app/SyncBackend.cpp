@@ -5,7 +5,9 @@
 SyncBackend SyncBackend::live() {
     SyncBackend backend;
     backend.getCredentials = [] { return BRSSettingsStorage().getCredentials(); };
-    backend.setToken = [](const Text& token, const Text& userName) { BRSSettingsStorage().setToken(token, userName); };
+    backend.setToken = [](const Text& token, const Text& userName) {
+        BRSSettingsStorage().setToken(token, userName);
+    };
     backend.checkForSignatureUpdates = [](const BRSLoginCredentials& credentials,
                                           BRSSignatureService::CheckCompletion completion) {
         BRSSignatureService().checkForSignatureUpdatesAsynchronous(credentials, std::move(completion));

@@ -13,12 +13,14 @@ struct SyncBackend {
 
     std::function<BRSLoginCredentials()> getCredentials;
     std::function<void(const Text& token, const Text& userName)> setToken;
-    std::function<void(const BRSLoginCredentials&, BRSSignatureService::CheckCompletion)> checkForSignatureUpdates;
+    std::function<void(const BRSLoginCredentials&, BRSSignatureService::CheckCompletion)>
+        checkForSignatureUpdates;
     std::function<void(const BRSLoginCredentials&, bool getOnlyChangedSignatures,
                        BRSSignatureService::RetrievalCompletion)>
         getSignaturesForUpdate;
     std::function<void(const BRSLoginCredentials&, OrlinSyncService::ProfileCompletion)> getProfile;
-    std::function<void(const BRSLoginCredentials&, const ProfileUpdateModel&, OrlinSyncService::SaveCompletion)>
+    std::function<void(const BRSLoginCredentials&, const ProfileUpdateModel&,
+                       OrlinSyncService::SaveCompletion)>
         saveProfile;
 
     [[nodiscard]] static SyncBackend live();

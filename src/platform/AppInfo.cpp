@@ -61,7 +61,7 @@ QString AppInfo::logsDirectory() {
 #ifdef Q_OS_MACOS
     return QDir::homePath() + QStringLiteral("/Library/Logs/") + processName();
 #else
-    return environmentPath("XDG_STATE_HOME", QStringLiteral(".local/state")) + QLatin1Char('/') + processName() +
-           QStringLiteral("/logs");
+    return environmentPath("XDG_STATE_HOME", QStringLiteral(".local/state")) + QLatin1Char('/') +
+           processName() + QStringLiteral("/logs");
 #endif
 }

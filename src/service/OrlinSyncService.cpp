@@ -3,10 +3,12 @@
 #include "MainQueue.h"
 
 Error OrlinSyncService::notConnectedError() {
-    return Error::serviceError(QStringLiteral("This version of Orlin cannot connect to the Orlin service yet."));
+    return Error::serviceError(
+        QStringLiteral("This version of Orlin cannot connect to the Orlin service yet."));
 }
 
-void OrlinSyncService::getSignatures(const BRSLoginCredentials& /*credentials*/, SignaturesCompletion completion) {
+void OrlinSyncService::getSignatures(const BRSLoginCredentials& /*credentials*/,
+                                     SignaturesCompletion completion) {
     MainQueue::post([completion = std::move(completion)] {
         completion(std::nullopt, std::nullopt, std::nullopt, notConnectedError());
     });
@@ -20,5 +22,7 @@ void OrlinSyncService::getProfile(const BRSLoginCredentials& /*credentials*/, Pr
 
 void OrlinSyncService::saveProfile(const BRSLoginCredentials& /*credentials*/,
                                    const ProfileUpdateModel& /*profileModel*/, SaveCompletion completion) {
-    MainQueue::post([completion = std::move(completion)] { completion(std::nullopt, std::nullopt, notConnectedError()); });
+    MainQueue::post([completion = std::move(completion)] {
+        completion(std::nullopt, std::nullopt, notConnectedError());
+    });
 }

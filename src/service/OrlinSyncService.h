@@ -18,10 +18,10 @@
 class OrlinSyncService final {
 public:
     using Text = std::optional<QString>;
-    using SignaturesCompletion =
-        std::function<void(std::optional<QJsonObject> signatures, Text token, Text userName, std::optional<Error>)>;
-    using ProfileCompletion =
-        std::function<void(std::optional<ProfileGetModel> profile, Text token, Text userName, std::optional<Error>)>;
+    using SignaturesCompletion = std::function<void(std::optional<QJsonObject> signatures, Text token,
+                                                    Text userName, std::optional<Error>)>;
+    using ProfileCompletion = std::function<void(std::optional<ProfileGetModel> profile, Text token,
+                                                 Text userName, std::optional<Error>)>;
     using SaveCompletion = std::function<void(Text token, Text userName, std::optional<Error>)>;
 
     OrlinSyncService() = delete;

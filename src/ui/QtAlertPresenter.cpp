@@ -29,7 +29,8 @@ AlertResponse QtAlertPresenter::runModal(const Alert& alert) {
     const QStringList titles = alert.effectiveButtonTitles();
     QList<QAbstractButton*> buttons;
     for (qsizetype i = 0; i < titles.size(); ++i) {
-        QPushButton* button = box.addButton(titles.at(i), i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
+        QPushButton* button =
+            box.addButton(titles.at(i), i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
         if (i == 0) {
             box.setDefaultButton(button);
         }

@@ -13,7 +13,8 @@ public:
     QtFrontEnd();
     ~QtFrontEnd() override;
 
-    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(const QString& resourceName) override;
+    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(
+        const QString& resourceName) override;
     [[nodiscard]] std::unique_ptr<StatusView> createStatusView() override;
     void installMainMenu(StatusMenu* menu) override;
     void activateIgnoringOtherApps() override;

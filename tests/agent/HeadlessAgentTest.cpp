@@ -64,8 +64,9 @@ TEST(HeadlessAgentTest, WithoutADisplayTheAgentFallsBackToTheHeadlessFrontEnd) {
 }
 
 TEST(HeadlessAgentTest, ADeployedDomainTokenIsUsedAndAFailedCheckShowsTheErrorStatus) {
-    const AgentRun run = runAgent({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("-domainToken"),
-                              QStringLiteral("dt"), QStringLiteral("-userName"), QStringLiteral("ann")});
+    const AgentRun run =
+        runAgent({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("-domainToken"),
+                  QStringLiteral("dt"), QStringLiteral("-userName"), QStringLiteral("ann")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.lines.contains(QStringLiteral("menu enter-token disabled")));
     EXPECT_FALSE(run.lines.contains(kGetStarted));

@@ -32,12 +32,15 @@ TEST(AgentOptionsTest, KeyValuePairsFormTheArgumentDomainWhereverTheyStand) {
         parse({"-appBaseUrl", "http://127.0.0.1:9/", "--headless", "-updateSignaturesForMail", "YES"});
     EXPECT_TRUE(options.error.isEmpty()) << options.error.toStdString();
     EXPECT_TRUE(options.headless);
-    EXPECT_EQ(options.argumentDomain.value(QStringLiteral("appBaseUrl")).toString(), QStringLiteral("http://127.0.0.1:9/"));
-    EXPECT_EQ(options.argumentDomain.value(QStringLiteral("updateSignaturesForMail")).toString(), QStringLiteral("YES"));
+    EXPECT_EQ(options.argumentDomain.value(QStringLiteral("appBaseUrl")).toString(),
+              QStringLiteral("http://127.0.0.1:9/"));
+    EXPECT_EQ(options.argumentDomain.value(QStringLiteral("updateSignaturesForMail")).toString(),
+              QStringLiteral("YES"));
 }
 
 TEST(AgentOptionsTest, EnterTokenTakesItsValueEitherWay) {
-    for (const AgentOptions& options : {parse({"--enter-token", "abc def"}), parse({"--enter-token=abc def"})}) {
+    for (const AgentOptions& options :
+         {parse({"--enter-token", "abc def"}), parse({"--enter-token=abc def"})}) {
         EXPECT_TRUE(options.error.isEmpty());
         EXPECT_EQ(options.action, AgentOptions::Action::EnterToken);
         EXPECT_EQ(options.token, QStringLiteral("abc def"));

@@ -45,7 +45,8 @@ protected:
             frontEnd.log.append(QStringLiteral("retrieve onlyChanged=%1").arg(onlyChanged));
             retrievals.push_back(std::move(completion));
         };
-        backend.getProfile = [this](const BRSLoginCredentials& used, OrlinSyncService::ProfileCompletion completion) {
+        backend.getProfile = [this](const BRSLoginCredentials& used,
+                                    OrlinSyncService::ProfileCompletion completion) {
             frontEnd.log.append(QStringLiteral("getProfile"));
             profileCredentials = used;
             profileRequests.push_back(std::move(completion));
@@ -154,7 +155,8 @@ TEST_F(BRSAppDelegateTest, MenusFollowTheFormOfTheCredentials) {
     EXPECT_TRUE(menu.enterToken.isEnabled());
     EXPECT_TRUE(menu.preferences.isEnabled());
 
-    EXPECT_TRUE(controller->enableDisableMenus(BRSLoginCredentials::initWithUserName(QStringLiteral("u"), {})));
+    EXPECT_TRUE(
+        controller->enableDisableMenus(BRSLoginCredentials::initWithUserName(QStringLiteral("u"), {})));
     EXPECT_FALSE(controller->enableDisableMenus(std::nullopt));
     EXPECT_FALSE(menu.update.isEnabled());
     EXPECT_TRUE(menu.enterToken.isEnabled());
@@ -171,9 +173,9 @@ TEST_F(BRSAppDelegateTest, EverySetOfHarIndtastetTokenReevaluatesTheMenusWithFre
     credentials = kDomainToken;
     const qsizetype before = frontEnd.log.size();
     state().setHarIndtastetToken(true);  // the same value again
-    EXPECT_EQ(logSince(before), (QStringList{QStringLiteral("menu update enabled"),
-                                             QStringLiteral("menu enter-token disabled"),
-                                             QStringLiteral("menu preferences disabled")}));
+    EXPECT_EQ(logSince(before),
+              (QStringList{QStringLiteral("menu update enabled"), QStringLiteral("menu enter-token disabled"),
+                           QStringLiteral("menu preferences disabled")}));
 }
 
 TEST_F(BRSAppDelegateTest, CheckOutcomesSwitchIconTooltipAndMenu) {
@@ -248,7 +250,8 @@ TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRest
     EXPECT_EQ(view().popovers, QStringList{BRSAppDelegate::kUpdatesAvailableText});
 
     ASSERT_EQ(retrievals.size(), 1u);
-    retrievals.front()(std::nullopt, false, std::nullopt, std::nullopt, Error::serviceError(QStringLiteral("down")));
+    retrievals.front()(std::nullopt, false, std::nullopt, std::nullopt,
+                       Error::serviceError(QStringLiteral("down")));
     EXPECT_FALSE(state().isUpdating());
     EXPECT_TRUE(menu.preferences.isEnabled());
     EXPECT_EQ(view().menu, &menu);
@@ -268,8 +271,9 @@ TEST_F(BRSAppDelegateTest, AnUpdateThatCannotInstallSaysSoAndEnds) {
     });
     controller->updateAllSignatures();
     ASSERT_EQ(retrievals.size(), 1u);
-    retrievals.front()(QList<BRSSignature>{BRSSignature(QStringLiteral("A"), QStringLiteral("<b>A</b>"), QString())},
-                       false, QStringLiteral("refresh-9"), QStringLiteral("ann"), std::nullopt);
+    retrievals.front()(
+        QList<BRSSignature>{BRSSignature(QStringLiteral("A"), QStringLiteral("<b>A</b>"), QString())}, false,
+        QStringLiteral("refresh-9"), QStringLiteral("ann"), std::nullopt);
 
     EXPECT_TRUE(finished);
     EXPECT_FALSE(succeeded);
@@ -318,16 +322,19 @@ TEST_F(BRSAppDelegateTest, UnknownImageNamesLeaveTheItemWithoutAnImage) {
 
 TEST_F(BRSAppDelegateTest, ConnectionAlertNamesBadCredentialsForUnreadableAnswersAndCancelledAuthentication) {
     const QString informative = QStringLiteral(
-        "An error occurred while connecting to Orlin. Please check your network connection and your credentials "
+        "An error occurred while connecting to Orlin. Please check your network connection and your "
+        "credentials "
         "and try again.");
     for (const qint64 code : {qint64{3840}, qint64{-1012}}) {
-        const Alert alert = BRSAppDelegate::connectionErrorAlert(Error{QStringLiteral("any"), code, QStringLiteral("raw")});
-        EXPECT_EQ(alert.messageText, QStringLiteral("Did you enter an incorrect username or password?")) << code;
+        const Alert alert =
+            BRSAppDelegate::connectionErrorAlert(Error{QStringLiteral("any"), code, QStringLiteral("raw")});
+        EXPECT_EQ(alert.messageText, QStringLiteral("Did you enter an incorrect username or password?"))
+            << code;
         EXPECT_EQ(alert.informativeText, informative);
         EXPECT_EQ(alert.effectiveButtonTitles(), QStringList{QStringLiteral("OK")});
     }
-    const Alert other =
-        BRSAppDelegate::connectionErrorAlert(Error{QStringLiteral("any"), -1001, QStringLiteral("The request timed out.")});
+    const Alert other = BRSAppDelegate::connectionErrorAlert(
+        Error{QStringLiteral("any"), -1001, QStringLiteral("The request timed out.")});
     EXPECT_EQ(other.messageText, QStringLiteral("The request timed out."));
     EXPECT_EQ(other.informativeText, informative);
 
@@ -361,9 +368,9 @@ TEST_F(BRSAppDelegateTest, ProfileEditingShowsTheWindowAtOnceAndSavesWithTheSame
     launch();
     const qsizetype before = frontEnd.log.size();
     controller->showProfile();
-    EXPECT_EQ(logSince(before), (QStringList{QStringLiteral("center Profile2WindowController"),
-                                             QStringLiteral("activate"), QStringLiteral("getProfile"),
-                                             QStringLiteral("show Profile2WindowController")}));
+    EXPECT_EQ(logSince(before),
+              (QStringList{QStringLiteral("center Profile2WindowController"), QStringLiteral("activate"),
+                           QStringLiteral("getProfile"), QStringLiteral("show Profile2WindowController")}));
 
     credentials = kNoCredentials;  // what the save uses is what the fetch read
     ProfileGetModel profile;
@@ -377,12 +384,14 @@ TEST_F(BRSAppDelegateTest, ProfileEditingShowsTheWindowAtOnceAndSavesWithTheSame
     ASSERT_EQ(storedTokens.size(), 1);
 
     ASSERT_TRUE(editor->onSave);
-    editor->onSave(ProfileUpdateModel({FieldUpdateModel(QStringLiteral("title"), QStringLiteral("CEO"))}, {}));
+    editor->onSave(
+        ProfileUpdateModel({FieldUpdateModel(QStringLiteral("title"), QStringLiteral("CEO"))}, {}));
     ASSERT_EQ(saveRequests.size(), 1u);
     EXPECT_EQ(saveCredentials->token(), kToken.token());
     EXPECT_EQ(savedModels.front().fields().front().value(), QStringLiteral("CEO"));
 
-    saveRequests.front()(std::nullopt, std::nullopt, Error{QStringLiteral("any"), 3840, QStringLiteral("bad")});
+    saveRequests.front()(std::nullopt, std::nullopt,
+                         Error{QStringLiteral("any"), 3840, QStringLiteral("bad")});
     ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
     EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText,
               QStringLiteral("Did you enter an incorrect username or password?"));
@@ -392,7 +401,8 @@ TEST_F(BRSAppDelegateTest, AFailedProfileFetchShowsTheConnectionAlertAndLeavesTh
     credentials = kToken;
     launch();
     controller->showProfile();
-    profileRequests.front()(std::nullopt, std::nullopt, std::nullopt, Error::serviceError(QStringLiteral("gone")));
+    profileRequests.front()(std::nullopt, std::nullopt, std::nullopt,
+                            Error::serviceError(QStringLiteral("gone")));
     ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
     EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText, QStringLiteral("gone"));
     EXPECT_FALSE(frontEnd.windows.value(QStringLiteral("Profile2WindowController"))->profile.has_value());

@@ -14,7 +14,8 @@ namespace {
 QList<BRSPopoverViewController*> visiblePopovers() {
     QList<BRSPopoverViewController*> visible;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* popover = qobject_cast<BRSPopoverViewController*>(widget); popover && popover->isVisible()) {
+        if (auto* popover = qobject_cast<BRSPopoverViewController*>(widget);
+            popover && popover->isVisible()) {
             visible.append(popover);
         }
     }
@@ -23,8 +24,10 @@ QList<BRSPopoverViewController*> visiblePopovers() {
 
 class QMenuStatusMenu final : public StatusMenu {
 public:
-    QMenuStatusMenu() : update(QStringLiteral("update"), log), preferences(QStringLiteral("p"), log),
-                        enterToken(QStringLiteral("e"), log) {}
+    QMenuStatusMenu()
+        : update(QStringLiteral("update"), log),
+          preferences(QStringLiteral("p"), log),
+          enterToken(QStringLiteral("e"), log) {}
     MenuItem& updateAllSignaturesItem() override { return update; }
     MenuItem& preferencesItem() override { return preferences; }
     MenuItem& enterTokenItem() override { return enterToken; }

@@ -20,9 +20,13 @@ TEST(BRSViewStateTest, EverySetterCallNotifiesItsKeysObserversInRegistrationOrde
     BRSViewState state;
     QStringList heard;
     int context = 0;
-    state.addObserver(BRSViewState::kIsUpdating, [&](const QString& key, BRSViewState& object, void* ctx) {
-        heard.append(QStringLiteral("first %1 %2 %3").arg(key).arg(object.isUpdating()).arg(ctx == &context));
-    }, &context);
+    state.addObserver(
+        BRSViewState::kIsUpdating,
+        [&](const QString& key, BRSViewState& object, void* ctx) {
+            heard.append(
+                QStringLiteral("first %1 %2 %3").arg(key).arg(object.isUpdating()).arg(ctx == &context));
+        },
+        &context);
     state.addObserver(BRSViewState::kHasError, [&](const QString& key, BRSViewState&, void*) {
         heard.append(QStringLiteral("other ") + key);
     });
@@ -35,9 +39,12 @@ TEST(BRSViewStateTest, EverySetterCallNotifiesItsKeysObserversInRegistrationOrde
     state.setIsUpdating(false);
 
     EXPECT_EQ(heard, (QStringList{
-                         QStringLiteral("first isUpdating 1 1"), QStringLiteral("second isUpdating 1"),
-                         QStringLiteral("first isUpdating 1 1"), QStringLiteral("second isUpdating 1"),
-                         QStringLiteral("first isUpdating 0 1"), QStringLiteral("second isUpdating 1"),
+                         QStringLiteral("first isUpdating 1 1"),
+                         QStringLiteral("second isUpdating 1"),
+                         QStringLiteral("first isUpdating 1 1"),
+                         QStringLiteral("second isUpdating 1"),
+                         QStringLiteral("first isUpdating 0 1"),
+                         QStringLiteral("second isUpdating 1"),
                      }));
 }
 
@@ -49,26 +56,31 @@ TEST(BRSViewStateTest, EachSetterStoresItsOwnFlagAndNotifiesOnlyItsKey) {
         Setter set;
         Getter get;
     } flags[] = {
-        {BRSViewState::kAreUpdatesAvailable, &BRSViewState::setAreUpdatesAvailable, &BRSViewState::areUpdatesAvailable},
+        {BRSViewState::kAreUpdatesAvailable, &BRSViewState::setAreUpdatesAvailable,
+         &BRSViewState::areUpdatesAvailable},
         {BRSViewState::kIsUpdating, &BRSViewState::setIsUpdating, &BRSViewState::isUpdating},
         {BRSViewState::kHasError, &BRSViewState::setHasError, &BRSViewState::hasError},
-        {BRSViewState::kNotifyAfterUpdate, &BRSViewState::setNotifyAfterUpdate, &BRSViewState::notifyAfterUpdate},
+        {BRSViewState::kNotifyAfterUpdate, &BRSViewState::setNotifyAfterUpdate,
+         &BRSViewState::notifyAfterUpdate},
         {BRSViewState::kNotifyBeforeShuttingDownMail, &BRSViewState::setNotifyBeforeShuttingDownMail,
          &BRSViewState::notifyBeforeShuttingDownMail},
-        {BRSViewState::kHarIndtastetToken, &BRSViewState::setHarIndtastetToken, &BRSViewState::harIndtastetToken},
+        {BRSViewState::kHarIndtastetToken, &BRSViewState::setHarIndtastetToken,
+         &BRSViewState::harIndtastetToken},
     };
     for (const auto& flag : flags) {
         BRSViewState state;
         QStringList heard;
         for (const auto& any : flags) {
-            state.addObserver(any.key, [&heard](const QString& key, BRSViewState&, void*) { heard.append(key); });
+            state.addObserver(any.key,
+                              [&heard](const QString& key, BRSViewState&, void*) { heard.append(key); });
         }
         (state.*flag.set)(true);
         EXPECT_TRUE((state.*flag.get)()) << flag.key.toStdString();
         EXPECT_EQ(heard, QStringList{flag.key});
         for (const auto& other : flags) {
             if (other.key != flag.key) {
-                EXPECT_FALSE((state.*other.get)()) << other.key.toStdString() << " after " << flag.key.toStdString();
+                EXPECT_FALSE((state.*other.get)())
+                    << other.key.toStdString() << " after " << flag.key.toStdString();
             }
         }
     }
@@ -83,8 +95,9 @@ TEST(BRSViewStateTest, ObserversMayChangeTheStateAndTheRegistrationsWhileBeingNo
         object.removeObserver(second);
         object.setAreUpdatesAvailable(false);
     });
-    second = state.addObserver(BRSViewState::kHasError,
-                               [&](const QString&, BRSViewState&, void*) { heard.append(QStringLiteral("second")); });
+    second = state.addObserver(BRSViewState::kHasError, [&](const QString&, BRSViewState&, void*) {
+        heard.append(QStringLiteral("second"));
+    });
     state.addObserver(BRSViewState::kAreUpdatesAvailable,
                       [&](const QString&, BRSViewState&, void*) { heard.append(QStringLiteral("nested")); });
 

@@ -59,19 +59,20 @@ TEST(ConsoleFrontEndTest, StatusChangesPrintOneLineEach) {
     menu.enterTokenItem().setEnabled(true);
     menu.enterTokenItem().setEnabled(true);
 
-    EXPECT_EQ(out.lines(), (QStringList{
-                               QStringLiteral("status-menu on"),
-                               QStringLiteral("status-menu off"),
-                               QStringLiteral("status-image Orlin_Avatar_20x20 - error"),
-                               QStringLiteral("status-image "),
-                               QStringLiteral("status-tooltip Updates are available to your email signatures."),
-                               QStringLiteral("status-tooltip "),
-                               QStringLiteral("popover hello"),
-                               QStringLiteral("menu update disabled"),
-                               QStringLiteral("menu preferences enabled"),
-                               QStringLiteral("menu enter-token enabled"),
-                               QStringLiteral("menu enter-token enabled"),
-                           }));
+    EXPECT_EQ(out.lines(),
+              (QStringList{
+                  QStringLiteral("status-menu on"),
+                  QStringLiteral("status-menu off"),
+                  QStringLiteral("status-image Orlin_Avatar_20x20 - error"),
+                  QStringLiteral("status-image "),
+                  QStringLiteral("status-tooltip Updates are available to your email signatures."),
+                  QStringLiteral("status-tooltip "),
+                  QStringLiteral("popover hello"),
+                  QStringLiteral("menu update disabled"),
+                  QStringLiteral("menu preferences enabled"),
+                  QStringLiteral("menu enter-token enabled"),
+                  QStringLiteral("menu enter-token enabled"),
+              }));
 }
 
 TEST(ConsoleFrontEndTest, AlertsArePrintedOnOneLineAndAnsweredAsChosen) {
@@ -148,7 +149,8 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
         checks.back()(true, std::nullopt, std::nullopt, std::nullopt);
         EXPECT_FALSE(exitCode.has_value());
         ASSERT_FALSE(retrievals.empty());
-        retrievals.back()(std::nullopt, false, std::nullopt, std::nullopt, Error::serviceError(QStringLiteral("x")));
+        retrievals.back()(std::nullopt, false, std::nullopt, std::nullopt,
+                          Error::serviceError(QStringLiteral("x")));
         EXPECT_EQ(exitCode, 1);
     }
     UserDefaults::standardUserDefaults().resetForTesting();

@@ -26,7 +26,8 @@ TEST(AlertTest, TheScriptedPresenterRecordsEachAlertAndAnswersFromItsQueue) {
     second.messageText = QStringLiteral("two");
 
     EXPECT_EQ(presenter.runModal(first), (AlertResponse{1, true}));
-    EXPECT_EQ(presenter.runModal(second), (AlertResponse{0, false})) << "an empty queue presses the default button";
+    EXPECT_EQ(presenter.runModal(second), (AlertResponse{0, false}))
+        << "an empty queue presses the default button";
     ASSERT_EQ(presenter.shownAlerts().size(), 2);
     EXPECT_EQ(presenter.shownAlerts().at(0), first);
     EXPECT_EQ(presenter.shownAlerts().at(1), second);
@@ -41,7 +42,8 @@ TEST(AlertTest, ServiceErrorsShareOneDomainAndCode) {
 }
 
 TEST(AlertTest, ConsoleLinesEscapeLineBreaksSoEveryEventStaysOneLine) {
-    EXPECT_EQ(ConsoleWriter::escapeLineBreaks(QStringLiteral("a\r\rb\nc\\d")), QStringLiteral("a\\r\\rb\\nc\\\\d"));
+    EXPECT_EQ(ConsoleWriter::escapeLineBreaks(QStringLiteral("a\r\rb\nc\\d")),
+              QStringLiteral("a\\r\\rb\\nc\\\\d"));
     EXPECT_EQ(ConsoleWriter::escapeLineBreaks(QStringLiteral("plain æøå")), QStringLiteral("plain æøå"));
 }
 

@@ -80,8 +80,8 @@ TEST_F(PreferencesStorageTest, ADeployedDomainTokenIsTheCredentialsWhateverItsLe
     EXPECT_TRUE(credentials.harDomainToken());
     EXPECT_EQ(credentials.userName(), QStringLiteral("ann"));
 
-    defaults.setArgumentDomain({{QStringLiteral("userName"), QStringLiteral("ann")},
-                                {QStringLiteral("domainToken"), QString()}});
+    defaults.setArgumentDomain(
+        {{QStringLiteral("userName"), QStringLiteral("ann")}, {QStringLiteral("domainToken"), QString()}});
     const BRSLoginCredentials empty = BRSSettingsStorage().getCredentials();
     EXPECT_EQ(empty.domainToken(), QString());
     EXPECT_FALSE(empty.harDomainToken());

@@ -108,7 +108,8 @@ public:
 
 class FakeFrontEnd final : public FrontEnd {
 public:
-    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(const QString& resourceName) override;
+    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(
+        const QString& resourceName) override;
     [[nodiscard]] std::unique_ptr<StatusView> createStatusView() override;
     void installMainMenu(StatusMenu* menu) override;
     void activateIgnoringOtherApps() override;

@@ -39,17 +39,19 @@ TEST(QtStatusMenuTest, OffersTheAgentsActionsAndRoutesEachToItsHandler) {
         .quit = [&] { called.append(QStringLiteral("quit")); },
     });
     QMenu& native = *menu.nativeMenu();
-    EXPECT_EQ(titles(native), (QStringList{QStringLiteral("Update All Signatures"), QStringLiteral("Edit Profile…"),
-                                           QStringLiteral("-"), QStringLiteral("Preferences…"),
-                                           QStringLiteral("Enter Access Code…"), QStringLiteral("-"),
-                                           QStringLiteral("About Orlin"), QStringLiteral("Quit Orlin")}));
+    EXPECT_EQ(titles(native),
+              (QStringList{QStringLiteral("Update All Signatures"), QStringLiteral("Edit Profile…"),
+                           QStringLiteral("-"), QStringLiteral("Preferences…"),
+                           QStringLiteral("Enter Access Code…"), QStringLiteral("-"),
+                           QStringLiteral("About Orlin"), QStringLiteral("Quit Orlin")}));
     for (QAction* action : native.actions()) {
         if (!action->isSeparator()) {
             action->trigger();
         }
     }
-    EXPECT_EQ(called, (QStringList{QStringLiteral("update"), QStringLiteral("profile"), QStringLiteral("preferences"),
-                                   QStringLiteral("token"), QStringLiteral("about"), QStringLiteral("quit")}));
+    EXPECT_EQ(called,
+              (QStringList{QStringLiteral("update"), QStringLiteral("profile"), QStringLiteral("preferences"),
+                           QStringLiteral("token"), QStringLiteral("about"), QStringLiteral("quit")}));
 }
 
 TEST(QtStatusMenuTest, TheSwitchedItemsAreTheMenusOwnActions) {
@@ -71,7 +73,8 @@ TEST(QtStatusMenuTest, TheDesktopFrontEndMakesEveryWindowHiddenUntilShown) {
     QtFrontEnd frontEnd;
     for (const char* resource : {"BRSPreferencesWindowController", "BRSAboutWindowController",
                                  "BRSCredentialsWindowController", "Profile2WindowController"}) {
-        std::unique_ptr<WindowController> controller = frontEnd.createWindowController(QString::fromLatin1(resource));
+        std::unique_ptr<WindowController> controller =
+            frontEnd.createWindowController(QString::fromLatin1(resource));
         auto* window = dynamic_cast<PlaceholderWindow*>(controller.get());
         ASSERT_NE(window, nullptr) << resource;
         EXPECT_FALSE(window->window().isVisible());
