@@ -5,6 +5,7 @@
 // One signature to install: its name, its HTML body with absolute image addresses, and its plain text.
 class BRSSignature final {
 public:
+    BRSSignature() = default;
     BRSSignature(QString name, QString htmlContent, QString textContent)
         : name_(std::move(name)),
           htmlContent_(std::move(htmlContent)),

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <optional>
 
@@ -9,8 +11,9 @@
 #include "BRSSignature.h"
 #include "Error.h"
 
-// Fetches the user's signatures and tells which of them must be installed. Stateless: make one per call.
-// Every call ends with exactly one call of its completion, on the main thread.
+// Turns the service's signatures answer into the signatures to install: image references made absolute,
+// each HTML body's digest compared with the local cache. Stateless: make one per call. Every call ends
+// with exactly one call of its completion, on the main thread.
 class BRSSignatureService final {
 public:
     using Text = std::optional<QString>;
@@ -18,11 +21,33 @@ public:
                                                    Text token, Text userName, std::optional<Error> error)>;
     using CheckCompletion =
         std::function<void(bool updatesAvailable, Text token, Text userName, std::optional<Error> error)>;
+    using FetchCompletion =
+        std::function<void(std::optional<QJsonObject> signatures, Text token, Text userName, std::optional<Error>)>;
+    // How the signatures answer is fetched; the service client's download unless a test says otherwise.
+    using Fetch = std::function<void(const BRSLoginCredentials&, FetchCompletion)>;
+
+    BRSSignatureService();
+    BRSSignatureService(Fetch fetch, QUrl imageHost);
 
     void getSignaturesAsynchronous(const BRSLoginCredentials& credentials, bool isUpdating,
                                    bool getOnlyChangedSignatures, RetrievalCompletion completionHandler);
     void checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                               CheckCompletion completionHandler);
 
+    // The signatures an answer stands for, with the cache consulted and (when updating) written.
+    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const QJsonObject& answer, const QUrl& imageHost,
+                                                                  bool isUpdating, bool getOnlyChangedSignatures,
+                                                                  bool* clean = nullptr);
+
+    // The local cache: one "<name>.brs" file per signature, holding the digest last taken for installation.
+    [[nodiscard]] static std::optional<QString> getPathForFile(const QString& fileName);
+    static bool writeContentsToFileForSignature(const QString& name, const QString& content, Error* error = nullptr);
+    [[nodiscard]] static std::optional<QString> readContentsFromSignatureFile(const QString& name,
+                                                                              Error* error = nullptr);
+
     [[nodiscard]] static Error signaturesError();
+
+private:
+    Fetch fetch_;
+    QUrl imageHost_;
 };

@@ -1,0 +1,223 @@
+#include "BRSSignatureService.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "AppInfo.h"
+#include "Hashes.h"
+#include "ImageReferences.h"
+
+namespace {
+
+using Text = std::optional<QString>;
+
+const QUrl kImageHost(QStringLiteral("https://img.example"));
+
+QJsonObject answerFrom(const char* json) {
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray(json));
+    EXPECT_TRUE(document.isObject()) << json;
+    return document.object();
+}
+
+QStringList names(const QList<BRSSignature>& signatures) {
+    QStringList result;
+    for (const BRSSignature& signature : signatures) {
+        result.append(signature.name());
+    }
+    return result;
+}
+
+class BRSSignatureServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { QDir(AppInfo::applicationSupportDirectory()).removeRecursively(); }
+    void TearDown() override { QDir(AppInfo::applicationSupportDirectory()).removeRecursively(); }
+
+    // A service whose fetch answers at once with what the test put in `next`.
+    BRSSignatureService serviceAnswering() {
+        return BRSSignatureService(
+            [this](const BRSLoginCredentials&, BRSSignatureService::FetchCompletion completion) {
+                ++fetches;
+                completion(next.answer, next.token, next.userName, next.error);
+            },
+            kImageHost);
+    }
+
+    struct Answer {
+        std::optional<QJsonObject> answer;
+        Text token;
+        Text userName;
+        std::optional<Error> error;
+    } next;
+    int fetches = 0;
+    const BRSLoginCredentials credentials = BRSLoginCredentials::initWithToken(QStringLiteral("t"));
+};
+
+TEST(HashesTest, DigestsAreLowerCaseHexOfTheUtf8Bytes) {
+    EXPECT_EQ(Hashes::sha1(QString()), QStringLiteral("da39a3ee5e6b4b0d3255bfef95601890afd80709"));
+    EXPECT_EQ(Hashes::sha1(QStringLiteral("abc")), QStringLiteral("a9993e364706816aba3e25717850c26c9cd0d89d"));
+    EXPECT_EQ(Hashes::md5(QStringLiteral("abc")), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
+    EXPECT_EQ(Hashes::sha256(QStringLiteral("abc")),
+              QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+    EXPECT_EQ(Hashes::sha1(QStringLiteral("æ")), QStringLiteral("4aa1c8a038c33f18f91d18d6eefb58d2956fe8b7"));
+    EXPECT_EQ(Hashes::sha224(QString()).size(), 56);
+    EXPECT_EQ(Hashes::sha384(QString()).size(), 96);
+    EXPECT_EQ(Hashes::sha512(QString()).size(), 128);
+    EXPECT_EQ(Hashes::sha512(QStringLiteral("x")), Hashes::sha512(QStringLiteral("x")).toLower());
+}
+
+TEST(BRSSignatureTest, ADefaultRecordHasThreeEmptyTexts) {
+    const BRSSignature empty;
+    EXPECT_TRUE(empty.name().isEmpty());
+    EXPECT_TRUE(empty.htmlContent().isEmpty());
+    EXPECT_TRUE(empty.textContent().isEmpty());
+    QString name = QStringLiteral("A");
+    const BRSSignature record(name, QStringLiteral("<b/>"), QStringLiteral("b"));
+    name.append(QLatin1Char('!'));
+    EXPECT_EQ(record.name(), QStringLiteral("A"));
+}
+
+TEST_F(BRSSignatureServiceTest, TheCacheReturnsExactlyWhatWasWrittenAndNothingForOtherNames) {
+    const QString digest = Hashes::sha1(QStringLiteral("<p>x</p>"));
+    EXPECT_FALSE(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("Main")).has_value());
+    ASSERT_TRUE(BRSSignatureService::writeContentsToFileForSignature(QStringLiteral("Main"), digest));
+    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("Main")), digest);
+
+    QFile file(AppInfo::applicationSupportDirectory() + QStringLiteral("/Main.brs"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), digest.toUtf8()) << "the digest alone, no line end";
+}
+
+TEST_F(BRSSignatureServiceTest, NamesThatWouldLeaveTheCacheFolderAreNeverUsedAsFileNames) {
+    const QString support = AppInfo::applicationSupportDirectory();
+    for (const QString& name : {QStringLiteral("../../.profile"), QStringLiteral("Sales/Support"),
+                                QStringLiteral("."), QStringLiteral(".."), QStringLiteral("nul\0byte")}) {
+        Error error;
+        EXPECT_FALSE(BRSSignatureService::writeContentsToFileForSignature(name, QStringLiteral("x"), &error))
+            << name.toStdString();
+        EXPECT_FALSE(error.localizedDescription.isEmpty());
+        EXPECT_FALSE(BRSSignatureService::readContentsFromSignatureFile(name).has_value()) << name.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(support + QStringLiteral("/../../.profile.brs")));
+    EXPECT_FALSE(QDir(support + QStringLiteral("/Sales")).exists());
+    EXPECT_EQ(QDir(support).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 0);
+}
+
+TEST_F(BRSSignatureServiceTest, NullBodiesAndMissingOrEmptyNames) {
+    const QJsonObject answer = answerFrom(R"({"signatures": [
+        {"Name": "A", "HTML": null, "Text": null},
+        {"Name": "", "HTML": "<p>skipped</p>"},
+        {"HTML": "<p>no name</p>"},
+        {"Name": 7, "HTML": "<p>number</p>"},
+        {"Name": "B", "HTML": 12, "Text": "plain"}
+    ]})");
+    const QList<BRSSignature> taken = BRSSignatureService::signaturesFromAnswer(answer, kImageHost, true, false);
+    ASSERT_EQ(names(taken), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+    EXPECT_TRUE(taken.at(0).htmlContent().isEmpty());
+    EXPECT_TRUE(taken.at(0).textContent().isEmpty());
+    EXPECT_TRUE(taken.at(1).htmlContent().isEmpty());
+    EXPECT_EQ(taken.at(1).textContent(), QStringLiteral("plain"));
+    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("A")), Hashes::sha1(QString()));
+    EXPECT_EQ(QDir(AppInfo::applicationSupportDirectory()).entryList(QDir::Files).size(), 2)
+        << "skipped entries leave no cache file";
+}
+
+TEST_F(BRSSignatureServiceTest, ImageReferencesAreRewrittenLiterallyInAnswerOrder) {
+    const QJsonObject answer = answerFrom(R"({
+        "images": [
+            {"Name": "logo", "Url": "/img/logo one.png"},
+            {"Name": "logo", "Url": "/img/second.png"},
+            {"Name": "abs", "Url": "https://cdn.example/x.png?a=1&b=%"},
+            {"Name": "rel", "Url": "banner.png"},
+            {"Name": "bad", "Url": ""},
+            {"Name": 3, "Url": "/ignored.png"}
+        ],
+        "signatures": [{"Name": "A", "HTML":
+            "<img src=\"logo\"><img src=\"LOGO\"><img src='logo'><img src=\"abs\"><img src=\"rel\"><img src=\"bad\">"}]
+    })");
+    const QList<BRSSignature> taken = BRSSignatureService::signaturesFromAnswer(answer, kImageHost, false, false);
+    ASSERT_EQ(taken.size(), 1);
+    EXPECT_EQ(taken.front().htmlContent(),
+              QStringLiteral("<img src=\"https://img.example/img/logo%20one.png\"><img src=\"LOGO\"><img src='logo'>"
+                             "<img src=\"https://cdn.example/x.png?a=1&b=%25\"><img src=\"https://img.example/banner.png\">"
+                             "<img src=\"bad\">"));
+}
+
+TEST_F(BRSSignatureServiceTest, ResolutionFollowsTheImageHostAndTheQueryCharacterSet) {
+    const QUrl hostWithPath(QStringLiteral("https://img.example/base/"));
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("/a.png"), hostWithPath).toString(),
+              QStringLiteral("https://img.example/a.png"));
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("a.png"), kImageHost).toString(),
+              QStringLiteral("https://img.example/a.png"));
+    EXPECT_EQ(QString::fromUtf8(ImageReferences::resolve(QStringLiteral("/æ ø!$&'()*+,;=:@~_-.png"), kImageHost)
+                                    .toEncoded()),
+              QStringLiteral("https://img.example/%C3%A6%20%C3%B8!$&'()*+,;=:@~_-.png"));
+    EXPECT_FALSE(ImageReferences::resolve(QString(), kImageHost).isValid());
+}
+
+TEST_F(BRSSignatureServiceTest, ChecksReportOnlyChangesAndUpdatesTakeEverything) {
+    const QJsonObject first = answerFrom(R"({"clean": true, "signatures": [
+        {"Name": "A", "HTML": "<p>a</p>"}, {"Name": "B", "HTML": "<p>b</p>"}]})");
+    EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(first, kImageHost, false, true)).size(), 2)
+        << "nothing cached yet";
+    EXPECT_FALSE(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("A")).has_value())
+        << "a check never writes the cache";
+
+    bool clean = false;
+    EXPECT_EQ(BRSSignatureService::signaturesFromAnswer(first, kImageHost, true, false, &clean).size(), 2);
+    EXPECT_TRUE(clean);
+    EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(first, kImageHost, false, true).isEmpty())
+        << "right after an update a check finds nothing, clean or not";
+    EXPECT_EQ(BRSSignatureService::signaturesFromAnswer(first, kImageHost, true, true).size(), 2)
+        << "clean makes an update take everything even when only changes are asked for";
+
+    const QJsonObject changed = answerFrom(R"({"signatures": [
+        {"Name": "A", "HTML": "<p>a</p>", "Text": "text changes alone are not reported"},
+        {"Name": "B", "HTML": "<p>B</p>"}]})");
+    EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, false, true)),
+              QStringList{QStringLiteral("B")});
+    EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, true, true)),
+              QStringList{QStringLiteral("B")});
+    EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, false, true).isEmpty());
+    EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(QJsonObject(), kImageHost, true, false).isEmpty());
+}
+
+TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
+    BRSSignatureService service = serviceAnswering();
+    int calls = 0;
+    std::optional<Error> seen;
+    Text token;
+    const auto record = [&](std::optional<QList<BRSSignature>> list, bool, Text t, Text, std::optional<Error> e) {
+        ++calls;
+        seen = e;
+        token = t;
+        EXPECT_EQ(list.has_value(), !e.has_value());
+    };
+
+    next = {std::nullopt, QStringLiteral("t1"), QStringLiteral("u"), Error::serviceError(QStringLiteral("down"))};
+    service.getSignaturesAsynchronous(credentials, true, false, record);
+    EXPECT_EQ(seen->localizedDescription, QStringLiteral("down"));
+    EXPECT_EQ(token, QStringLiteral("t1")) << "the token passes through with the error";
+
+    next = {std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    service.getSignaturesAsynchronous(credentials, true, false, record);
+    EXPECT_EQ(seen, BRSSignatureService::signaturesError());
+
+    next = {answerFrom(R"({"signatures": [{"Name": "A", "HTML": "x"}]})"), QStringLiteral("t2"), {}, {}};
+    bool available = false;
+    service.checkForSignatureUpdatesAsynchronous(credentials, [&](bool updates, Text t, Text, std::optional<Error> e) {
+        ++calls;
+        available = updates;
+        token = t;
+        EXPECT_FALSE(e.has_value());
+    });
+    EXPECT_TRUE(available);
+    EXPECT_EQ(token, QStringLiteral("t2"));
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(fetches, 3);
+}
+
+}  // namespace
