@@ -1,0 +1,121 @@
+// What a check costs the agent once the answer has arrived: parsing the signatures answer, rewriting the
+// image references, digesting each HTML body and reading its cache file. The network is left out.
+//
+//   build/bench/app/signature_check_benchmark
+//
+// It also times `sha1sum` over the same HTML bytes, as a floor for the digest part, and runs the rewrite
+// alone over growing bodies so its scaling shows (the complexity line should read O(N)).
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include "AppInfo.h"
+#include "BRSSignatureService.h"
+#include "Hashes.h"
+#include "ImageReferences.h"
+
+namespace {
+
+constexpr int kSignatures = 1000;
+constexpr int kImages = 20;
+const QUrl kImageHost(QStringLiteral("https://img.example"));
+
+QJsonArray images() {
+    QJsonArray list;
+    for (int i = 0; i < kImages; ++i) {
+        list.append(QJsonObject{{QStringLiteral("Name"), QStringLiteral("image%1").arg(i)},
+                                {QStringLiteral("Url"), QStringLiteral("/assets/logo %1.png").arg(i)}});
+    }
+    return list;
+}
+
+// An HTML body of about `bytes` bytes that references every image once.
+QString html(int index, int bytes) {
+    QString body = QStringLiteral("<table><tr><td>Signature %1</td></tr>").arg(index);
+    for (int i = 0; i < kImages; ++i) {
+        body += QStringLiteral("<img src=\"image%1\" alt=\"logo\">").arg(i);
+    }
+    const QString filler = QStringLiteral("<p style=\"color:#333\">Kind regards, Ann Example, +45 12 34 56 78</p>");
+    while (body.size() < bytes) {
+        body += filler;
+    }
+    return body + QStringLiteral("</table>");
+}
+
+QByteArray answerBytes() {
+    QJsonArray signatures;
+    for (int i = 0; i < kSignatures; ++i) {
+        signatures.append(QJsonObject{{QStringLiteral("Name"), QStringLiteral("Signature %1").arg(i)},
+                                      {QStringLiteral("HTML"), html(i, 20 * 1024)},
+                                      {QStringLiteral("Text"), QStringLiteral("Ann Example")}});
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("signatures"), signatures}, {QStringLiteral("images"), images()}})
+        .toJson(QJsonDocument::Compact);
+}
+
+void BM_CheckAfterAnswer(benchmark::State& state) {
+    const QByteArray bytes = answerBytes();
+    // Fill the cache as an update would, so the check reads a digest for every name.
+    (void)BRSSignatureService::signaturesFromAnswer(QJsonDocument::fromJson(bytes).object(), kImageHost, true, false);
+    for (auto _ : state) {
+        const QJsonObject answer = QJsonDocument::fromJson(bytes).object();
+        const QList<BRSSignature> changed =
+            BRSSignatureService::signaturesFromAnswer(answer, kImageHost, false, true);
+        benchmark::DoNotOptimize(changed.size());
+        if (!changed.isEmpty()) {
+            state.SkipWithError("the cache should make every signature unchanged");
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+    state.counters["signatures"] = kSignatures;
+}
+BENCHMARK(BM_CheckAfterAnswer)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_Sha1sumOfTheSameHtml(benchmark::State& state) {
+    QTemporaryFile file;
+    file.open();
+    for (int i = 0; i < kSignatures; ++i) {
+        file.write(ImageReferences(images(), kImageHost).rewrite(html(i, 20 * 1024)).toUtf8());
+    }
+    file.flush();
+    for (auto _ : state) {
+        QProcess sha1sum;
+        sha1sum.start(QStringLiteral("sha1sum"), {file.fileName()});
+        sha1sum.waitForFinished(-1);
+        benchmark::DoNotOptimize(sha1sum.readAllStandardOutput());
+    }
+    state.SetBytesProcessed(state.iterations() * file.size());
+}
+BENCHMARK(BM_Sha1sumOfTheSameHtml)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RewriteScaling(benchmark::State& state) {
+    const ImageReferences references(images(), kImageHost);
+    const QString body = html(0, static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(references.rewrite(body));
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_RewriteScaling)->RangeMultiplier(4)->Range(4 << 10, 1 << 20)->Complexity(benchmark::oN);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
