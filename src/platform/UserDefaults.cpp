@@ -1,10 +1,144 @@
 #include "UserDefaults.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMutexLocker>
+
+#include "AppInfo.h"
+#include "PropertyList.h"
+
+#ifdef Q_OS_MACOS
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QSettings>
+#include <memory>
+#endif
+
+namespace {
+
+#ifdef Q_OS_MACOS
+
+// The system's own preferences store, which caches the domain and shares it with the defaults tool.
+std::unique_ptr<QSettings> applicationSettings() {
+    auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                QStringLiteral("halvex.com"), QStringLiteral("Orlin"));
+    settings->setFallbacksEnabled(false);
+    return settings;
+}
+
+QVariantMap readUserDomain() {
+    const auto settings = applicationSettings();
+    settings->sync();
+    QVariantMap domain;
+    for (const QString& key : settings->allKeys()) {
+        domain.insert(key, settings->value(key));
+    }
+    return domain;
+}
+
+bool writeUserDomain(const QVariantMap& /*domain*/, const QVariantMap& changes) {
+    const auto settings = applicationSettings();
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        if (it->isValid()) {
+            settings->setValue(it.key(), *it);
+        } else {
+            settings->remove(it.key());
+        }
+    }
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
+#else
+
+QVariantMap readUserDomain() {
+    return PropertyList::readDictionary(UserDefaults::userDomainPath()).value_or(QVariantMap());
+}
+
+bool writeUserDomain(const QVariantMap& domain, const QVariantMap& /*changes*/) {
+    const QString path = UserDefaults::userDomainPath();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        return false;
+    }
+    return PropertyList::writeDictionary(path, domain);
+}
+
+#endif
+
+QVariantMap readManagedDomain() {
+    QVariantMap managed;
+    for (const QString& path : UserDefaults::managedDomainPaths()) {
+        const QVariantMap layer = PropertyList::readDictionary(path).value_or(QVariantMap());
+        for (auto it = layer.cbegin(); it != layer.cend(); ++it) {
+            if (!managed.contains(it.key())) {
+                managed.insert(it.key(), *it);
+            }
+        }
+    }
+    return managed;
+}
+
+void synchronizePendingChangesAtExit() {
+    UserDefaults::standardUserDefaults().synchronize();
+}
+
+}  // namespace
 
 UserDefaults& UserDefaults::standardUserDefaults() {
     static UserDefaults defaults;
     return defaults;
+}
+
+UserDefaults::UserDefaults() {
+    reloadLocked();
+    // A setting changed shortly before the user quits must not be lost.
+    qAddPostRoutine(synchronizePendingChangesAtExit);
+}
+
+QString UserDefaults::userDomainPath() {
+#ifdef Q_OS_MACOS
+    return QDir::homePath() + QStringLiteral("/Library/Preferences/") + AppInfo::bundleIdentifier() +
+           QStringLiteral(".plist");
+#else
+    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
+        configHome = QDir::homePath() + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(configHome) + QLatin1Char('/') + AppInfo::bundleIdentifier() +
+           QStringLiteral(".plist");
+#endif
+}
+
+QStringList UserDefaults::managedDomainPaths() {
+    QStringList paths;
+#ifdef Q_OS_MACOS
+    // The per-user profile outranks the computer-wide one.
+    if (const passwd* user = getpwuid(getuid()); user && user->pw_name) {
+        paths.append(QStringLiteral("/Library/Managed Preferences/") + QString::fromLocal8Bit(user->pw_name) +
+                     QLatin1Char('/') + AppInfo::bundleIdentifier() + QStringLiteral(".plist"));
+    }
+    paths.append(QStringLiteral("/Library/Managed Preferences/") + AppInfo::bundleIdentifier() +
+                 QStringLiteral(".plist"));
+#else
+    QStringList folders;
+    // Relative entries are invalid in the base directory variables and must be ignored.
+    for (const QString& folder : qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'))) {
+        if (!folder.isEmpty() && QDir::isAbsolutePath(folder)) {
+            folders.append(QDir::cleanPath(folder));
+        }
+    }
+    if (folders.isEmpty()) {
+        folders.append(QStringLiteral("/etc/xdg"));
+    }
+    for (const QString& folder : std::as_const(folders)) {
+        paths.append(folder + QLatin1Char('/') + AppInfo::bundleIdentifier() +
+                     QStringLiteral("/managed.plist"));
+    }
+#endif
+    return paths;
 }
 
 QVariantMap UserDefaults::argumentDomainFromArguments(const QStringList& arguments, QStringList* rest) {
@@ -53,7 +187,30 @@ void UserDefaults::setArgumentDomain(const QVariantMap& domain) {
     argumentDomain_ = domain;
 }
 
+void UserDefaults::reloadLocked() {
+    userDomain_ = readUserDomain();
+    for (auto it = pendingChanges_.cbegin(); it != pendingChanges_.cend(); ++it) {
+        if (it->isValid()) {
+            userDomain_.insert(it.key(), *it);
+        } else {
+            userDomain_.remove(it.key());
+        }
+    }
+    managedDomain_ = readManagedDomain();
+}
+
 bool UserDefaults::synchronize() {
+    QMutexLocker lock(&mutex_);
+    synchronizeScheduled_ = false;
+    // Read first, so a key another process wrote since our last look survives our write.
+    reloadLocked();
+    if (pendingChanges_.isEmpty()) {
+        return true;
+    }
+    if (!writeUserDomain(userDomain_, pendingChanges_)) {
+        return false;
+    }
+    pendingChanges_.clear();
     return true;
 }
 
@@ -61,15 +218,23 @@ QVariantMap UserDefaults::dictionaryRepresentation() const {
     QMutexLocker lock(&mutex_);
     QVariantMap merged = userDomain_;
     merged.insert(argumentDomain_);
+    merged.insert(managedDomain_);
     return merged;
 }
 
 QVariant UserDefaults::objectForKey(const QString& key) const {
     QMutexLocker lock(&mutex_);
-    if (const auto it = argumentDomain_.constFind(key); it != argumentDomain_.cend()) {
-        return *it;
+    for (const QVariantMap* domain : {&managedDomain_, &argumentDomain_, &userDomain_}) {
+        if (const auto it = domain->constFind(key); it != domain->cend()) {
+            return *it;
+        }
     }
-    return userDomain_.value(key);
+    return {};
+}
+
+bool UserDefaults::objectIsForcedForKey(const QString& key) const {
+    QMutexLocker lock(&mutex_);
+    return managedDomain_.contains(key);
 }
 
 void UserDefaults::setObject(const QVariant& value, const QString& key) {
@@ -79,6 +244,8 @@ void UserDefaults::setObject(const QVariant& value, const QString& key) {
     } else {
         userDomain_.remove(key);
     }
+    pendingChanges_.insert(key, value);
+    scheduleSynchronizeLocked();
 }
 
 void UserDefaults::setBool(bool value, const QString& key) {
@@ -89,8 +256,26 @@ void UserDefaults::removeObjectForKey(const QString& key) {
     setObject(QVariant(), key);
 }
 
+void UserDefaults::scheduleSynchronizeLocked() {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (synchronizeScheduled_ || !application) {
+        return;
+    }
+    synchronizeScheduled_ = true;
+    QMetaObject::invokeMethod(
+        application, [] { standardUserDefaults().synchronize(); }, Qt::QueuedConnection);
+}
+
 void UserDefaults::resetForTesting() {
     QMutexLocker lock(&mutex_);
     argumentDomain_.clear();
-    userDomain_.clear();
+    pendingChanges_.clear();
+#ifdef Q_OS_MACOS
+    const auto settings = applicationSettings();
+    settings->clear();
+    settings->sync();
+#else
+    QFile::remove(userDomainPath());
+#endif
+    reloadLocked();
 }

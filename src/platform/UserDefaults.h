@@ -8,11 +8,17 @@
 #include <optional>
 
 // The application's defaults: a merged read over layered domains, and writes into the user's own domain.
-// The argument domain comes from "-key value" pairs on the command line and outranks the user's domain,
-// as on macOS, so a script or the demo can set any key for one run without touching stored settings.
+// Precedence, as on macOS: values an administrator forces (the managed layer) > "-key value" pairs from the
+// command line (the argument domain) > the user's own domain. So a script or the demo can set any key for
+// one run without touching stored settings, and nothing the user does overrides a managed value.
 //
-// The user domain lives in memory for now: values written in this process are read back by every later
-// read in it, but are not stored across runs.
+// Linux keeps the user's domain in $XDG_CONFIG_HOME/com.halvex.Orlin.plist and reads the managed layer from
+// com.halvex.Orlin/managed.plist in each folder of $XDG_CONFIG_DIRS (the first folder that holds a key
+// wins). macOS keeps the user's domain in the system's preferences and reads the managed profiles the
+// system installs.
+//
+// Writes land in memory at once and reach the disk at the next synchronize, which the event loop runs soon
+// after a write and the application runs once more as it quits.
 class UserDefaults final {
 public:
     // The one defaults object of the process.
@@ -26,25 +32,40 @@ public:
     // "YES"/"NO"/"true"/"false"/"1"/"0" (any case). Anything else is not a boolean.
     [[nodiscard]] static std::optional<bool> boolFromValue(const QVariant& value);
 
+    // Where the two stored layers live; the environment is read at each call.
+    [[nodiscard]] static QString userDomainPath();
+    [[nodiscard]] static QStringList managedDomainPaths();
+
     void setArgumentDomain(const QVariantMap& domain);
 
-    // Writes pending changes and picks up changes made elsewhere; false when that failed.
+    // Writes pending changes and picks up changes made elsewhere (by another process or an administrator);
+    // false when the pending changes could not be written. They stay pending and are tried again.
     bool synchronize();
 
     [[nodiscard]] QVariantMap dictionaryRepresentation() const;
     [[nodiscard]] QVariant objectForKey(const QString& key) const;
+    // True when the managed layer decides the key, so a setter cannot change what a read yields.
+    [[nodiscard]] bool objectIsForcedForKey(const QString& key) const;
 
     void setObject(const QVariant& value, const QString& key);
     void setBool(bool value, const QString& key);
     void removeObjectForKey(const QString& key);
 
-    // Forgets the user's domain and the argument domain; for tests that need a clean slate.
+    // A clean slate for tests that run in a temporary home: forgets the argument domain, removes the
+    // user's domain (pending changes and the stored file) and reads the managed layer again.
     void resetForTesting();
 
 private:
-    UserDefaults() = default;
+    UserDefaults();
+
+    void reloadLocked();
+    void scheduleSynchronizeLocked();
 
     mutable QMutex mutex_;
+    QVariantMap managedDomain_;
     QVariantMap argumentDomain_;
     QVariantMap userDomain_;
+    // Written in this process and not stored yet; an invalid value stands for a removal.
+    QVariantMap pendingChanges_;
+    bool synchronizeScheduled_ = false;
 };

@@ -1,13 +1,29 @@
 #include "BRSSettingsStorage.h"
 
+#include "BRSKeychain.h"
 #include "PreferencesStorage.h"
 
 BRSLoginCredentials BRSSettingsStorage::getCredentials() {
+    // A deployed setting is the administrator's decision, even with an empty token: the keychain must not
+    // override it with whatever the user once entered.
     if (const std::optional<DomainTokenSettings> deployed = PreferencesStorage().getDomainTokenSetting()) {
         return BRSLoginCredentials::initWithDomainToken(deployed->domainToken(), deployed->userName());
     }
-    return BRSLoginCredentials::initWithUserName(std::nullopt, std::nullopt);
+    BRSKeychain& keychain = BRSKeychain::sharedKeychain();
+    if (const auto domainToken = keychain.stringForKey(kDomainTokenKey);
+        domainToken && !domainToken->isEmpty()) {
+        return BRSLoginCredentials::initWithDomainToken(domainToken, keychain.stringForKey(kUserNameKey));
+    }
+    if (const auto token = keychain.stringForKey(kRefreshTokenKey); token && !token->isEmpty()) {
+        return BRSLoginCredentials::initWithToken(token);
+    }
+    return BRSLoginCredentials::initWithUserName(keychain.stringForKey(kUserNameStringKey),
+                                                 keychain.stringForKey(kPasswordStringKey));
 }
 
-void BRSSettingsStorage::setToken(const std::optional<QString>& /*token*/,
-                                  const std::optional<QString>& /*userName*/) {}
+void BRSSettingsStorage::setToken(const std::optional<QString>& token,
+                                  const std::optional<QString>& userName) {
+    BRSKeychain& keychain = BRSKeychain::sharedKeychain();
+    keychain.setObject(token, kRefreshTokenKey);
+    keychain.setObject(userName, kUserNameKey);
+}

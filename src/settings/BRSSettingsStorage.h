@@ -6,11 +6,19 @@
 #include "BRSLoginCredentials.h"
 
 // Decides which credentials apply, and stores a renewed token. Stateless: make one per use.
-//
-// The keychain is not reachable from this build yet, so only an administrator's domain token counts and a
-// token handed to setToken is not kept; credentials are otherwise never usable.
 class BRSSettingsStorage final {
 public:
+    // Keychain accounts.
+    static inline const QString kRefreshTokenKey = QStringLiteral("refreshToken");
+    static inline const QString kUserNameKey = QStringLiteral("userName");
+    static inline const QString kDomainTokenKey = QStringLiteral("domainToken");
+    static inline const QString kUserNameStringKey = QStringLiteral("userNameString");
+    static inline const QString kPasswordStringKey = QStringLiteral("passwordString");
+
+    // Always a record, in this order of precedence: the domain token an administrator deployed in the
+    // defaults, a domain token in the keychain, the stored token, then user name and password (which may
+    // both be absent, leaving a record that is good for nothing).
     [[nodiscard]] BRSLoginCredentials getCredentials();
+    // Stores both in the keychain; an absent value deletes its item. Failures are not reported.
     void setToken(const std::optional<QString>& token, const std::optional<QString>& userName);
 };

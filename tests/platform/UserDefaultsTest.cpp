@@ -2,14 +2,40 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "PropertyList.h"
+
 namespace {
 
 class UserDefaultsTest : public ::testing::Test {
 protected:
-    void SetUp() override { defaults.resetForTesting(); }
-    void TearDown() override { defaults.resetForTesting(); }
+    void SetUp() override {
+        ASSERT_TRUE(managedRoot.isValid());
+        savedConfigDirs = qgetenv("XDG_CONFIG_DIRS");
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(managedRoot.path() + QStringLiteral("/first:") +
+                                                     managedRoot.path() + QStringLiteral("/second")));
+        defaults.resetForTesting();
+    }
+    void TearDown() override {
+        qputenv("XDG_CONFIG_DIRS", savedConfigDirs);
+        defaults.resetForTesting();
+    }
+
+    void deploy(const QString& folder, const QVariantMap& values) {
+        const QString path =
+            managedRoot.path() + QLatin1Char('/') + folder + QStringLiteral("/com.halvex.Orlin");
+        ASSERT_TRUE(QDir().mkpath(path));
+        ASSERT_TRUE(PropertyList::writeDictionary(path + QStringLiteral("/managed.plist"), values));
+    }
 
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    QTemporaryDir managedRoot;
+    QByteArray savedConfigDirs;
 };
 
 TEST_F(UserDefaultsTest, CollectsKeyValuePairsAndLeavesTheRest) {
@@ -51,6 +77,90 @@ TEST_F(UserDefaultsTest, TheArgumentDomainOutranksTheUsersOwnValues) {
     defaults.removeObjectForKey(QStringLiteral("mine"));
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("mine")).isValid());
     EXPECT_FALSE(defaults.dictionaryRepresentation().contains(QStringLiteral("mine")));
+}
+
+TEST_F(UserDefaultsTest, AManagedValueBeatsTheArgumentDomainAndTheUsersSetterAndTheFirstFolderWins) {
+    deploy(QStringLiteral("first"), {{QStringLiteral("k"), false}});
+    deploy(QStringLiteral("second"),
+           {{QStringLiteral("k"), true}, {QStringLiteral("other"), QStringLiteral("2nd")}});
+    defaults.synchronize();
+    defaults.setArgumentDomain({{QStringLiteral("k"), QStringLiteral("YES")}});
+    defaults.setBool(true, QStringLiteral("k"));
+
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("k")), QVariant(false));
+    EXPECT_EQ(defaults.dictionaryRepresentation().value(QStringLiteral("k")), QVariant(false));
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("other")).toString(), QStringLiteral("2nd"));
+    EXPECT_TRUE(defaults.objectIsForcedForKey(QStringLiteral("k")));
+    EXPECT_FALSE(defaults.objectIsForcedForKey(QStringLiteral("mine")));
+
+    ASSERT_TRUE(defaults.synchronize());
+    const auto stored = PropertyList::readDictionary(UserDefaults::userDomainPath());
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->value(QStringLiteral("k")), QVariant(true)) << "the user's own value is still kept";
+    EXPECT_FALSE(stored->contains(QStringLiteral("other"))) << "managed values are never copied";
+}
+
+TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrote) {
+    defaults.setBool(true, QStringLiteral("hideInfobox"));
+    defaults.setObject(QStringLiteral("text"), QStringLiteral("name"));
+    ASSERT_TRUE(defaults.synchronize());
+
+    // Another process adds a key and changes one of ours; a change of our own is still pending.
+    QVariantMap onDisk = PropertyList::readDictionary(UserDefaults::userDomainPath()).value();
+    EXPECT_EQ(onDisk.value(QStringLiteral("hideInfobox")), QVariant(true));
+    onDisk.insert(QStringLiteral("fromElsewhere"), 7);
+    onDisk.insert(QStringLiteral("name"), QStringLiteral("changed"));
+    ASSERT_TRUE(PropertyList::writeDictionary(UserDefaults::userDomainPath(), onDisk));
+    defaults.removeObjectForKey(QStringLiteral("hideInfobox"));
+
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("name")).toString(), QStringLiteral("text"))
+        << "nothing is read between synchronizations";
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("fromElsewhere")).toLongLong(), 7);
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("name")).toString(), QStringLiteral("changed"));
+    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("hideInfobox")).isValid());
+    const QVariantMap stored = PropertyList::readDictionary(UserDefaults::userDomainPath()).value();
+    EXPECT_FALSE(stored.contains(QStringLiteral("hideInfobox")));
+    EXPECT_EQ(stored.value(QStringLiteral("fromElsewhere")).toLongLong(), 7);
+}
+
+TEST_F(UserDefaultsTest, AWriteReachesTheDiskOnceTheEventLoopRuns) {
+    defaults.setBool(true, QStringLiteral("queued"));
+    EXPECT_FALSE(QFile::exists(UserDefaults::userDomainPath()));
+    QCoreApplication::processEvents();
+    const auto stored = PropertyList::readDictionary(UserDefaults::userDomainPath());
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->value(QStringLiteral("queued")), QVariant(true));
+}
+
+TEST_F(UserDefaultsTest, ResetForgetsEveryLayerButTheManagedOneWhichItReadsAgain) {
+    defaults.setBool(true, QStringLiteral("mine"));
+    ASSERT_TRUE(defaults.synchronize());
+    defaults.setArgumentDomain({{QStringLiteral("arg"), QStringLiteral("1")}});
+    deploy(QStringLiteral("second"), {{QStringLiteral("forced"), QStringLiteral("x")}});
+
+    defaults.resetForTesting();
+    EXPECT_EQ(defaults.dictionaryRepresentation(),
+              (QVariantMap{{QStringLiteral("forced"), QStringLiteral("x")}}));
+    defaults.synchronize();
+    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("mine")).isValid()) << "the stored file is gone too";
+}
+
+TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderListIgnoresRelativeEntries) {
+    QDir().mkpath(QFileInfo(UserDefaults::userDomainPath()).absolutePath());
+    QFile file(UserDefaults::userDomainPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<plist><dict><key>broken");
+    file.close();
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_TRUE(defaults.dictionaryRepresentation().isEmpty());
+
+    qputenv("XDG_CONFIG_DIRS", "relative/dir::" + QFile::encodeName(managedRoot.path()));
+    EXPECT_EQ(UserDefaults::managedDomainPaths(),
+              QStringList{managedRoot.path() + QStringLiteral("/com.halvex.Orlin/managed.plist")});
+    qputenv("XDG_CONFIG_DIRS", "");
+    EXPECT_EQ(UserDefaults::managedDomainPaths(),
+              QStringList{QStringLiteral("/etc/xdg/com.halvex.Orlin/managed.plist")});
 }
 
 }  // namespace

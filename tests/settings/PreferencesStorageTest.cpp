@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include "BRSSettingsStorage.h"
+#include "PropertyList.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -86,6 +90,28 @@ TEST_F(PreferencesStorageTest, ADeployedDomainTokenIsTheCredentialsWhateverItsLe
     EXPECT_EQ(empty.domainToken(), QString());
     EXPECT_FALSE(empty.harDomainToken());
     EXPECT_TRUE(empty.harCredentials());
+}
+
+TEST_F(PreferencesStorageTest, AManagedValueIsWhatIsReportedWhateverTheCommandLineAndTheUserSet) {
+    QTemporaryDir managed;
+    ASSERT_TRUE(QDir().mkpath(managed.path() + QStringLiteral("/com.halvex.Orlin")));
+    ASSERT_TRUE(
+        PropertyList::writeDictionary(managed.path() + QStringLiteral("/com.halvex.Orlin/managed.plist"),
+                                      {{QStringLiteral("updateSignaturesForMail"), false},
+                                       {QStringLiteral("hideInfobox"), QStringLiteral("YES")}}));
+    const QByteArray saved = qgetenv("XDG_CONFIG_DIRS");
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(managed.path()));
+    defaults.resetForTesting();
+
+    defaults.setArgumentDomain({{QStringLiteral("updateSignaturesForMail"), QStringLiteral("YES")}});
+    PreferencesStorage().setUpdateSignaturesForMail(true);
+    PreferencesStorage().setHideInfobox(false);
+    const Preferences p = PreferencesStorage().getPreferences();
+    EXPECT_FALSE(p.updateSignaturesForMail());
+    EXPECT_TRUE(p.hideInfobox());
+
+    qputenv("XDG_CONFIG_DIRS", saved);
+    defaults.resetForTesting();
 }
 
 }  // namespace

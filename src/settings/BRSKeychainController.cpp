@@ -1,0 +1,151 @@
+#include "BRSKeychainController.h"
+
+#include <QMutexLocker>
+#include <QStringDecoder>
+
+#include "AppInfo.h"
+#include "BRSKeychain.h"
+#include "SecretStore.h"
+
+namespace {
+
+// Invalid UTF-8 reads as nothing rather than as text with replacement characters, which would then be
+// sent to the service as if it were the stored token.
+std::optional<QString> textFromUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+}  // namespace
+
+BRSKeychainController& BRSKeychainController::sharedKeychainController() {
+    // Function-local statics are initialised once, also when several threads ask first.
+    static BRSKeychainController controller;
+    return controller;
+}
+
+BRSKeychainController::BRSKeychainController() = default;
+BRSKeychainController::~BRSKeychainController() = default;
+
+BRSKeychain& BRSKeychainController::keychain() {
+    QMutexLocker lock(&mutex_);
+    if (!keychain_) {
+        keychain_.reset(new BRSKeychain());
+    }
+    if (!valueBuffer_) {
+        valueBuffer_.emplace();
+    }
+    return *keychain_;
+}
+
+QHash<QString, QString> BRSKeychainController::values() {
+    QMutexLocker lock(&mutex_);
+    if (!valueBuffer_) {
+        valueBuffer_.emplace();
+    }
+    return *valueBuffer_;
+}
+
+QString BRSKeychainController::serviceName() const {
+    return AppInfo::bundleIdentifier();
+}
+
+SecretStore& BRSKeychainController::secretStoreLocked() {
+    if (!secretStore_) {
+        secretStore_ = SecretStore::makeDefault();
+    }
+    return *secretStore_;
+}
+
+BRSKeychainController::Text BRSKeychainController::stringForKey(const QString& key) {
+    QMutexLocker lock(&mutex_);
+    return stringForKeyLocked(key);
+}
+
+BRSKeychainController::Text BRSKeychainController::stringForKeyLocked(const QString& key) {
+    const SecretStore::FindResult found = secretStoreLocked().find(serviceName(), key);
+    if (found.status != SecretStore::Status::Success) {
+        return std::nullopt;
+    }
+    return textFromUtf8(found.secret);
+}
+
+bool BRSKeychainController::storeString(const Text& value, const QString& key) {
+    QMutexLocker lock(&mutex_);
+    return storeStringLocked(value, key);
+}
+
+bool BRSKeychainController::storeStringLocked(const Text& value, const QString& key) {
+    SecretStore& store = secretStoreLocked();
+    const QString service = serviceName();
+    const SecretStore::Status existing = store.find(service, key).status;
+    if (value) {
+        const QByteArray secret = value->toUtf8();
+        const SecretStore::Status stored = existing == SecretStore::Status::Success
+                                               ? store.replace(service, key, secret)
+                                               : store.add(service, key, secret);
+        return stored == SecretStore::Status::Success;
+    }
+    switch (existing) {
+        case SecretStore::Status::Success:
+            return store.remove(service, key) != SecretStore::Status::Failure;
+        case SecretStore::Status::NotFound:
+            return true;
+        case SecretStore::Status::Failure:
+            // The item may well still be there: a store that could not be asked has deleted nothing.
+            return false;
+    }
+    return false;
+}
+
+BRSKeychainController::Text BRSKeychainController::valueForKeyPath(const QString& keyPath) {
+    if (!keyPath.startsWith(kValuesPrefix)) {
+        return std::nullopt;
+    }
+    const QString key = keyPath.mid(kValuesPrefix.size());
+    QMutexLocker lock(&mutex_);
+    if (!valueBuffer_) {
+        valueBuffer_.emplace();
+    }
+    if (const Text current = stringForKeyLocked(key)) {
+        valueBuffer_->insert(key, *current);
+    }
+    const auto it = valueBuffer_->constFind(key);
+    if (it == valueBuffer_->cend()) {
+        return std::nullopt;
+    }
+    return *it;
+}
+
+void BRSKeychainController::setValue(const Text& value, const QString& keyPath) {
+    if (!keyPath.startsWith(kValuesPrefix)) {
+        return;
+    }
+    const QString key = keyPath.mid(kValuesPrefix.size());
+    QMutexLocker lock(&mutex_);
+    if (!valueBuffer_) {
+        valueBuffer_.emplace();
+    }
+    // Writing what the store holds already would only cost a round trip (and, on some desktops, a prompt).
+    const Text current = stringForKeyLocked(key);
+    if (!current || current != value) {
+        storeStringLocked(value, key);
+    }
+    // The buffer takes the value even when the store refused it, so the rest of this run still has it.
+    if (value) {
+        valueBuffer_->insert(key, *value);
+    } else {
+        valueBuffer_->remove(key);
+    }
+}
+
+void BRSKeychainController::resetForTesting(std::shared_ptr<SecretStore> store) {
+    QMutexLocker lock(&mutex_);
+    secretStore_ = std::move(store);
+    valueBuffer_.reset();
+}

@@ -1,0 +1,106 @@
+// Runs the built agent twice in one home, as a user would: store an access code, then check with it.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include "PropertyList.h"
+
+namespace {
+
+struct AgentRun {
+    int exitCode = -1;
+    QStringList lines;
+    QString output;
+};
+
+const QString kGetStarted = QStringLiteral(
+    "popover Your Orlin service is right here. Click and enter your Orlin access code to get started.");
+// Nothing listens there: the check fails at once instead of reaching out to the real service.
+const QStringList kUnreachableService{QStringLiteral("-authBaseUrl"),  QStringLiteral("http://127.0.0.1:1/"),
+                                      QStringLiteral("-euAppBaseUrl"), QStringLiteral("http://127.0.0.1:1/"),
+                                      QStringLiteral("-appBaseUrl"),   QStringLiteral("http://127.0.0.1:1/")};
+
+class AgentSecretStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(home.isValid()); }
+
+    AgentRun run(const QStringList& arguments) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path() + QStringLiteral("/home"));
+        environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), home.path() + QStringLiteral("/etc"));
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
+                                 "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
+        QProcess agent;
+        agent.setProcessEnvironment(environment);
+        agent.start(QStringLiteral(ORLIN_AGENT_PATH), arguments);
+        if (!agent.waitForFinished(60000)) {
+            agent.kill();
+            agent.waitForFinished();
+            return {};
+        }
+        AgentRun result;
+        result.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
+        const QString out = QString::fromUtf8(agent.readAllStandardOutput());
+        result.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        result.output = out + QString::fromUtf8(agent.readAllStandardError());
+        return result;
+    }
+
+    QTemporaryDir home;
+    const QString secretsFile =
+        home.path() + QStringLiteral("/home/.local/share/com.halvex.Orlin/Secrets/secrets.json");
+};
+
+TEST_F(AgentSecretStoreTest, AnEnteredTokenIsWhatTheNextRunChecksWithAndNeverShowsUp) {
+    const QString token = QStringLiteral("tok-3f9a1c");
+    const AgentRun entered =
+        run({QStringLiteral("--enter-token"), token, QStringLiteral("-secretStore"), QStringLiteral("file")});
+    ASSERT_EQ(entered.exitCode, 0) << entered.output.toStdString();
+    ASSERT_TRUE(QFile::exists(secretsFile));
+    const auto others =
+        QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    EXPECT_EQ(QFile::permissions(secretsFile) & others, QFileDevice::Permissions());
+
+    QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--once"),
+                          QStringLiteral("-secretStore"), QStringLiteral("file")};
+    const AgentRun checked = run(arguments + kUnreachableService);
+    EXPECT_FALSE(checked.lines.contains(kGetStarted)) << checked.output.toStdString();
+    EXPECT_FALSE(checked.lines.contains(QStringLiteral("menu update disabled")));
+    EXPECT_EQ(checked.lines.value(checked.lines.size() - 1),
+              QStringLiteral("status-image Orlin_Avatar_20x20 - error"))
+        << "the check went on to the service, which is not there";
+    EXPECT_FALSE(checked.output.contains(token));
+    EXPECT_FALSE(entered.output.contains(token));
+
+    // Without the file store the token is not where the check looks.
+    const AgentRun elsewhere =
+        run(QStringList{QStringLiteral("--headless"), QStringLiteral("--once")} +
+            QStringList{QStringLiteral("-secretStore"), QStringLiteral("none")} + kUnreachableService);
+    EXPECT_TRUE(elsewhere.lines.contains(kGetStarted)) << elsewhere.output.toStdString();
+}
+
+TEST_F(AgentSecretStoreTest, AManagedDomainTokenDisablesTokenEntryAndPreferences) {
+    const QString folder = home.path() + QStringLiteral("/etc/com.halvex.Orlin");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(PropertyList::writeDictionary(folder + QStringLiteral("/managed.plist"),
+                                              {{QStringLiteral("domainToken"), QStringLiteral("dt")},
+                                               {QStringLiteral("userName"), QStringLiteral("ann")}}));
+    const AgentRun checked = run(QStringList{QStringLiteral("--headless"), QStringLiteral("--once"),
+                                             QStringLiteral("-secretStore"), QStringLiteral("file"),
+                                             QStringLiteral("-domainToken"), QStringLiteral("")} +
+                                 kUnreachableService);
+    EXPECT_TRUE(checked.lines.contains(QStringLiteral("menu enter-token disabled")))
+        << checked.output.toStdString();
+    EXPECT_TRUE(checked.lines.contains(QStringLiteral("menu preferences disabled")));
+    EXPECT_FALSE(checked.lines.contains(kGetStarted))
+        << "the managed token outranks the command line's empty one";
+}
+
+}  // namespace
