@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -12,4 +13,7 @@ struct FieldGetModel {
     qint64 fieldType = 0;
     std::optional<QString> value;
     QStringList listItems;
+
+    // Nothing when a required member is missing, null or of another type.
+    [[nodiscard]] static std::optional<FieldGetModel> fromJson(const QJsonValue& json);
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 
 // One changed field of a profile save.
@@ -9,6 +10,8 @@ public:
 
     [[nodiscard]] const QString& code() const { return code_; }
     [[nodiscard]] const QString& value() const { return value_; }
+
+    [[nodiscard]] QJsonObject toJson() const;
 
 private:
     QString code_;

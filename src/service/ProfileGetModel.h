@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QJsonValue>
 #include <QList>
+#include <optional>
 
 #include "FieldGetModel.h"
 #include "SharedEmployeeGetModel.h"
@@ -10,4 +12,7 @@ struct ProfileGetModel {
     QList<FieldGetModel> fields;
     QList<SharedEmployeeGetModel> sharedEmployees;
     bool editable = false;
+
+    // Nothing when any member, or any field or colleague inside, fails to decode.
+    [[nodiscard]] static std::optional<ProfileGetModel> fromJson(const QJsonValue& json);
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QUuid>
 
@@ -13,6 +15,10 @@ public:
 
     [[nodiscard]] const QList<FieldUpdateModel>& fields() const { return fields_; }
     [[nodiscard]] const QList<QUuid>& sharedEmployees() const { return sharedEmployees_; }
+
+    [[nodiscard]] QJsonObject toJson() const;
+    // The compact JSON the service expects as the save body.
+    [[nodiscard]] QByteArray toJsonData() const;
 
 private:
     QList<FieldUpdateModel> fields_;

@@ -1,0 +1,5 @@
+#include "FieldUpdateModel.h"
+
+QJsonObject FieldUpdateModel::toJson() const {
+    return QJsonObject{{QStringLiteral("code"), code_}, {QStringLiteral("value"), value_}};
+}

@@ -1,0 +1,288 @@
+#include "ServiceTransport.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+#include "MainQueue.h"
+#include "UrlErrors.h"
+
+namespace {
+std::atomic<qint64> timeoutOverrideMs{0};
+
+const QString kAnswerTooLargeMessage = QStringLiteral("The answer from Orlin is too large to be read.");
+
+bool isLoopbackHost(const QString& host) {
+    if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+// The system's proxy settings, except towards this machine, which no proxy can reach on our behalf.
+class SystemProxyFactory final : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
+        if (isLoopbackHost(query.peerHostName())) {
+            return {QNetworkProxy(QNetworkProxy::NoProxy)};
+        }
+        return systemProxyForQuery(query);
+    }
+};
+
+Error transportError(qint64 code, const QString& description) {
+    return Error{UrlErrors::kDomain, code, description};
+}
+
+// Qt turns some HTTP statuses into errors; for us they are answers, judged by their body. An
+// authentication challenge is not among them: without credentials it cannot be answered at all.
+bool restatesHttpStatus(QNetworkReply::NetworkError code) {
+    switch (code) {
+        case QNetworkReply::ContentAccessDenied:
+        case QNetworkReply::ContentOperationNotPermittedError:
+        case QNetworkReply::ContentNotFoundError:
+        case QNetworkReply::ContentReSendError:
+        case QNetworkReply::ContentConflictError:
+        case QNetworkReply::ContentGoneError:
+        case QNetworkReply::UnknownContentError:
+        case QNetworkReply::ProtocolInvalidOperationError:
+        case QNetworkReply::InternalServerError:
+        case QNetworkReply::OperationNotImplementedError:
+        case QNetworkReply::ServiceUnavailableError:
+        case QNetworkReply::UnknownServerError:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Answers nothing for errors that only restate the HTTP status of an answer that did arrive.
+std::optional<Error> errorFromReply(QNetworkReply& reply) {
+    const QNetworkReply::NetworkError code = reply.error();
+    if (code == QNetworkReply::NoError) {
+        return std::nullopt;
+    }
+    const QString description = reply.errorString();
+    // Qt also reports content it cannot decode as a content error, on an answer with a success status.
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (restatesHttpStatus(code) && status >= 400) {
+        return std::nullopt;
+    }
+    switch (code) {
+        case QNetworkReply::ConnectionRefusedError:
+        case QNetworkReply::ProxyConnectionRefusedError:
+            return transportError(UrlErrors::kCannotConnectToHost, description);
+        case QNetworkReply::RemoteHostClosedError:
+        case QNetworkReply::ProxyConnectionClosedError:
+            return transportError(UrlErrors::kNetworkConnectionLost, description);
+        case QNetworkReply::HostNotFoundError:
+        case QNetworkReply::ProxyNotFoundError:
+            return transportError(UrlErrors::kCannotFindHost, description);
+        case QNetworkReply::TimeoutError:
+        case QNetworkReply::ProxyTimeoutError:
+            return transportError(UrlErrors::kTimedOut, description);
+        case QNetworkReply::OperationCanceledError:
+            return transportError(UrlErrors::kCancelled, description);
+        case QNetworkReply::SslHandshakeFailedError:
+            return transportError(UrlErrors::kSecureConnectionFailed, description);
+        case QNetworkReply::TemporaryNetworkFailureError:
+        case QNetworkReply::NetworkSessionFailedError:
+            return transportError(UrlErrors::kNotConnectedToInternet, description);
+        case QNetworkReply::TooManyRedirectsError:
+        case QNetworkReply::InsecureRedirectError:
+            return transportError(UrlErrors::kTooManyRedirects, description);
+        // We hold no HTTP credentials, so a challenge is given up, as the platform does without a
+        // delegate; callers recognise the code and ask the user to check the login.
+        case QNetworkReply::AuthenticationRequiredError:
+        case QNetworkReply::ProxyAuthenticationRequiredError:
+            return transportError(UrlErrors::kUserCancelledAuthentication, description);
+        case QNetworkReply::UnknownContentError:
+            return transportError(UrlErrors::kCannotDecodeContentData, description);
+        case QNetworkReply::ProtocolUnknownError:
+            return transportError(UrlErrors::kUnsupportedUrl, description);
+        case QNetworkReply::ProtocolFailure:
+        case QNetworkReply::ProtocolInvalidOperationError:
+            return transportError(UrlErrors::kBadServerResponse, description);
+        default:
+            break;
+    }
+    return transportError(UrlErrors::kUnknown, description);
+}
+
+void deliver(const ServiceTransport::Completion& completion, QByteArray body, std::optional<Error> error) {
+    MainQueue::post([completion, body = std::move(body), error = std::move(error)]() mutable {
+        completion(std::move(body), std::move(error));
+    });
+}
+
+// One exchange on a manager of its own, so that nothing (connections, cookies, credentials) is shared
+// between requests. The state lives until the manager is deleted after the answer.
+struct Exchange {
+    ServiceTransport::Completion completion;
+    QByteArray body;
+    std::optional<Error> ownError;
+    bool finished = false;
+};
+
+void start(QNetworkRequest request, QByteArray verb, QByteArray body,
+           ServiceTransport::Completion completion) {
+    auto* manager = new QNetworkAccessManager();
+    manager->setProxyFactory(new SystemProxyFactory());
+    auto exchange = std::make_shared<Exchange>();
+    exchange->completion = std::move(completion);
+
+    QNetworkReply* reply =
+        verb == "GET" ? manager->get(request) : manager->sendCustomRequest(request, verb, body);
+
+    // An idle timer rather than a total one: a large answer that keeps arriving is not a stalled one.
+    auto* idleTimer = new QTimer(reply);
+    idleTimer->setSingleShot(true);
+    idleTimer->setInterval(ServiceTransport::timeout());
+    const auto stop = [reply, exchange](Error error) {
+        if (!exchange->ownError) {
+            exchange->ownError = std::move(error);
+        }
+        reply->abort();
+    };
+    QObject::connect(idleTimer, &QTimer::timeout, reply, [stop] {
+        stop(transportError(UrlErrors::kTimedOut, QStringLiteral("The request timed out.")));
+    });
+    const auto progress = [idleTimer] { idleTimer->start(); };
+    QObject::connect(reply, &QNetworkReply::uploadProgress, idleTimer, progress);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, stop, progress] {
+        progress();
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > ServiceTransport::kMaximumAnswerSize) {
+            stop(Error::serviceError(kAnswerTooLargeMessage));
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, exchange, stop, progress] {
+        progress();
+        if (exchange->ownError) {
+            return;
+        }
+        if (exchange->body.size() + reply->bytesAvailable() > ServiceTransport::kMaximumAnswerSize) {
+            stop(Error::serviceError(kAnswerTooLargeMessage));
+            return;
+        }
+        exchange->body += reply->readAll();
+    });
+    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, exchange] {
+        if (exchange->finished) {
+            return;
+        }
+        exchange->finished = true;
+        std::optional<Error> error = exchange->ownError ? exchange->ownError : errorFromReply(*reply);
+        if (!error) {
+            exchange->body += reply->readAll();
+            if (exchange->body.size() > ServiceTransport::kMaximumAnswerSize) {
+                error = Error::serviceError(kAnswerTooLargeMessage);
+            }
+        }
+        deliver(exchange->completion, error ? QByteArray() : std::move(exchange->body), std::move(error));
+        manager->deleteLater();
+    });
+    idleTimer->start();
+}
+
+void send(QNetworkRequest request, QByteArray verb, QByteArray body,
+          ServiceTransport::Completion completion) {
+    request.setRawHeader("Accept", "application/json");
+    request.setRawHeader("Content-Type", "application/json");
+    // Replies belong to the thread that starts them, and only the main thread runs an event loop for sure.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread()) {
+        start(std::move(request), std::move(verb), std::move(body), std::move(completion));
+        return;
+    }
+    MainQueue::post([request = std::move(request), verb = std::move(verb), body = std::move(body),
+                     completion = std::move(completion)]() mutable {
+        start(std::move(request), std::move(verb), std::move(body), std::move(completion));
+    });
+}
+}  // namespace
+
+std::optional<QUrl> ServiceTransport::urlFromText(const QString& text, Error* error) {
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    QString message;
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QStringLiteral("https") && scheme != QStringLiteral("http"))) {
+        message = QStringLiteral("The address of the Orlin service is not valid.");
+    } else if (scheme == QStringLiteral("http") && !isLoopbackHost(url.host())) {
+        message = QStringLiteral("Orlin can only be reached over a secure (https) connection.");
+    }
+    if (!message.isEmpty()) {
+        if (error) {
+            *error = Error::serviceError(message);
+        }
+        return std::nullopt;
+    }
+    return url;
+}
+
+QNetworkRequest ServiceTransport::getRequest(const QUrl& url, const Text& accessToken) {
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork);
+    if (accessToken) {
+        request.setRawHeader("Authorization", "BEARER " + accessToken->toUtf8());
+    }
+    return request;
+}
+
+void ServiceTransport::sendAsynchrounousRequestForJSON(const QNetworkRequest& request,
+                                                       Completion completion) {
+    send(request, QByteArrayLiteral("GET"), QByteArray(), std::move(completion));
+}
+
+void ServiceTransport::postJSON(const QNetworkRequest& request, const QByteArray& body,
+                                Completion completion) {
+    send(request, QByteArrayLiteral("POST"), body, std::move(completion));
+}
+
+std::optional<QNetworkRequest> ServiceTransport::requestFor(const QString& address, const Text& accessToken,
+                                                            Error* error) {
+    const std::optional<QUrl> url = urlFromText(address, error);
+    if (!url) {
+        return std::nullopt;
+    }
+    if (accessToken) {
+        const bool printable = std::all_of(accessToken->cbegin(), accessToken->cend(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() != 0x7F;
+        });
+        if (!printable) {
+            if (error) {
+                *error = Error::serviceError(QStringLiteral("The access token from Orlin is not valid."));
+            }
+            return std::nullopt;
+        }
+    }
+    return getRequest(*url, accessToken);
+}
+
+void ServiceTransport::getJSON(const QString& address, const Text& accessToken, Completion completion) {
+    Error error;
+    const std::optional<QNetworkRequest> request = requestFor(address, accessToken, &error);
+    if (!request) {
+        deliver(completion, QByteArray(), std::move(error));
+        return;
+    }
+    sendAsynchrounousRequestForJSON(*request, std::move(completion));
+}
+
+void ServiceTransport::setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout) {
+    timeoutOverrideMs = timeout ? qint64(timeout->count()) : 0;
+}
+
+std::chrono::milliseconds ServiceTransport::timeout() {
+    const qint64 override = timeoutOverrideMs;
+    return override > 0 ? std::chrono::milliseconds(override) : kTimeout;
+}

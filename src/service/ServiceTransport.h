@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QNetworkRequest>
+#include <QString>
+#include <QUrl>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+#include "Error.h"
+
+// Sends one request to the service and hands the raw answer back on the main queue. The HTTP status is
+// not judged here: an error page with a body is an answer like any other, and only failures of the
+// connection itself (or an answer too large to take) come back as errors.
+class ServiceTransport final {
+public:
+    using Text = std::optional<QString>;
+    using Completion = std::function<void(QByteArray body, std::optional<Error>)>;
+
+    static constexpr std::chrono::milliseconds kTimeout = std::chrono::seconds(120);
+    // Far beyond any real answer, and small enough that a broken or hostile server cannot exhaust memory.
+    static constexpr qint64 kMaximumAnswerSize = qint64(64) * 1024 * 1024;
+
+    ServiceTransport() = delete;
+
+    // The address a text names, or the service error that says why it cannot be used: not a URL, or a
+    // plain-text scheme towards a host other than this machine.
+    [[nodiscard]] static std::optional<QUrl> urlFromText(const QString& text, Error* error = nullptr);
+
+    // A request with the common settings and, when a token is given, the bearer header.
+    [[nodiscard]] static QNetworkRequest getRequest(const QUrl& url, const Text& accessToken = std::nullopt);
+    // The same from an address text, or the service error that says why the address or the token (which
+    // must not smuggle line breaks into the headers) cannot be used.
+    [[nodiscard]] static std::optional<QNetworkRequest> requestFor(const QString& address,
+                                                                   const Text& accessToken,
+                                                                   Error* error = nullptr);
+
+    // Always a GET, whatever the request said; JSON both ways.
+    static void sendAsynchrounousRequestForJSON(const QNetworkRequest& request, Completion completion);
+    // A POST of a JSON body.
+    static void postJSON(const QNetworkRequest& request, const QByteArray& body, Completion completion);
+
+    // Forms the address from text, builds the request and sends it as a GET; an unusable address ends
+    // with its service error, still through the main queue.
+    static void getJSON(const QString& address, const Text& accessToken, Completion completion);
+
+    // Lets a test wait a fraction of a second for a time-out; nothing outside tests calls it.
+    static void setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout);
+    [[nodiscard]] static std::chrono::milliseconds timeout();
+};

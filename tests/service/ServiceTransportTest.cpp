@@ -1,0 +1,161 @@
+#include "ServiceTransport.h"
+
+#include <gtest/gtest.h>
+
+#include "ServiceTestSupport.h"
+#include "UrlErrors.h"
+
+using servicetest::runUntil;
+using Answer = MockOrlinService::Answer;
+
+namespace {
+struct Outcome {
+    int calls = 0;
+    bool onMainThread = false;
+    QByteArray body;
+    std::optional<Error> error;
+};
+
+class ServiceTransportTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        ServiceTransport::setTimeoutForTesting(std::nullopt);
+        UserDefaults::standardUserDefaults().resetForTesting();
+    }
+
+    Outcome get(const QString& address) {
+        Outcome outcome;
+        ServiceTransport::getJSON(address, QStringLiteral("t0ken"),
+                                  [&outcome](QByteArray body, std::optional<Error> error) {
+                                      ++outcome.calls;
+                                      outcome.onMainThread = servicetest::onMainThread();
+                                      outcome.body = std::move(body);
+                                      outcome.error = std::move(error);
+                                  });
+        EXPECT_EQ(outcome.calls, 0);
+        runUntil([&outcome] { return outcome.calls > 0; });
+        EXPECT_EQ(outcome.calls, 1);
+        return outcome;
+    }
+
+    QString address(const char* path) const { return mock.baseUrl() + QLatin1String(path); }
+
+    MockOrlinService mock;
+};
+}  // namespace
+
+TEST_F(ServiceTransportTest, OnlyHttpsOrLoopbackAddressesAreUsable) {
+    Error error;
+    EXPECT_TRUE(ServiceTransport::urlFromText(QStringLiteral("https://auth.orlin.example/x?y=1")));
+    EXPECT_TRUE(ServiceTransport::urlFromText(QStringLiteral("http://127.0.0.1:8080/")));
+    EXPECT_TRUE(ServiceTransport::urlFromText(QStringLiteral("http://localhost/")));
+    EXPECT_TRUE(ServiceTransport::urlFromText(QStringLiteral("http://[::1]:80/")));
+    EXPECT_FALSE(ServiceTransport::urlFromText(QStringLiteral("http://auth.orlin.example/"), &error));
+    EXPECT_EQ(error.localizedDescription,
+              QStringLiteral("Orlin can only be reached over a secure (https) connection."));
+    EXPECT_FALSE(ServiceTransport::urlFromText(QStringLiteral("http://127.0.0.1.evil.example/")));
+    for (const char* text :
+         {"", "sync3", "/sync3", "ftp://h/x", "https://", "https://h/a b", "http://[::1/"}) {
+        SCOPED_TRACE(text);
+        error = Error();
+        EXPECT_FALSE(ServiceTransport::urlFromText(QLatin1String(text), &error));
+        EXPECT_EQ(error.domain, ErrorDomains::kOrlin);
+        EXPECT_EQ(error.code, -1);
+    }
+}
+
+TEST_F(ServiceTransportTest, BodyOfAnyStatusIsHandedOverAsIs) {
+    mock.setAnswer("GET", "/missing", Answer::json(R"({"error": "no"})", 404));
+    const Outcome outcome = get(address("missing"));
+    EXPECT_FALSE(outcome.error);
+    EXPECT_TRUE(outcome.onMainThread);
+    EXPECT_EQ(outcome.body, QByteArray(R"({"error": "no"})"));
+    EXPECT_EQ(mock.requests().at(0).header("Authorization"), "BEARER t0ken");
+}
+
+TEST_F(ServiceTransportTest, ConnectionFailuresHaveStableCodes) {
+    const Outcome refused = get(QStringLiteral("http://127.0.0.1:%1/x").arg(servicetest::closedPort()));
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->domain, UrlErrors::kDomain);
+    EXPECT_EQ(refused.error->code, UrlErrors::kCannotConnectToHost);
+    EXPECT_TRUE(refused.body.isEmpty());
+
+    Answer dropped;
+    dropped.dropConnection = true;
+    dropped.body = std::string(100, 'x');
+    mock.setAnswer("GET", "/dropped", dropped);
+    const Outcome lost = get(address("dropped"));
+    ASSERT_TRUE(lost.error);
+    EXPECT_EQ(lost.error->domain, UrlErrors::kDomain);
+    EXPECT_EQ(lost.error->code, UrlErrors::kNetworkConnectionLost);
+    EXPECT_FALSE(lost.error->localizedDescription.isEmpty());
+}
+
+TEST_F(ServiceTransportTest, ChallengeWeCannotAnswerIsCancelledAuthentication) {
+    Answer challenge = Answer::json(R"({"error": "login"})", 401);
+    challenge.headers["WWW-Authenticate"] = "Basic realm=\"orlin\"";
+    mock.setAnswer("GET", "/private", challenge);
+    const Outcome outcome = get(address("private"));
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->domain, UrlErrors::kDomain);
+    EXPECT_EQ(outcome.error->code, ErrorCodes::kUserCancelledAuthentication);
+}
+
+TEST_F(ServiceTransportTest, SilentServerTimesOut) {
+    ServiceTransport::setTimeoutForTesting(std::chrono::milliseconds(150));
+    Answer slow = Answer::json("{}");
+    slow.delay = std::chrono::seconds(30);
+    mock.setAnswer("GET", "/slow", slow);
+    const Outcome outcome = get(address("slow"));
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->domain, UrlErrors::kDomain);
+    EXPECT_EQ(outcome.error->code, UrlErrors::kTimedOut);
+    EXPECT_TRUE(outcome.onMainThread);
+}
+
+TEST_F(ServiceTransportTest, OversizedAnswersAreRefusedWithoutReadingThemWhole) {
+    const std::uint64_t tooLarge = std::uint64_t(ServiceTransport::kMaximumAnswerSize) + 1;
+    const QString message = QStringLiteral("The answer from Orlin is too large to be read.");
+
+    Answer declared;
+    declared.streamedLength = std::uint64_t(4) * ServiceTransport::kMaximumAnswerSize;
+    mock.setAnswer("GET", "/declared", declared);
+    const Outcome byLength = get(address("declared"));
+    ASSERT_TRUE(byLength.error);
+    EXPECT_EQ(*byLength.error, Error::serviceError(message));
+    EXPECT_TRUE(byLength.body.isEmpty());
+    EXPECT_LT(mock.streamedBytes(), *declared.streamedLength);
+
+    Answer chunked;
+    chunked.streamedLength = tooLarge;
+    chunked.declareLength = false;
+    mock.setAnswer("GET", "/chunked", chunked);
+    const Outcome byCount = get(address("chunked"));
+    ASSERT_TRUE(byCount.error);
+    EXPECT_EQ(*byCount.error, Error::serviceError(message));
+
+    Answer largest;
+    largest.streamedLength = std::uint64_t(ServiceTransport::kMaximumAnswerSize);
+    largest.declareLength = false;
+    mock.setAnswer("GET", "/largest", largest);
+    const Outcome atLimit = get(address("largest"));
+    EXPECT_FALSE(atLimit.error);
+    EXPECT_EQ(atLimit.body.size(), ServiceTransport::kMaximumAnswerSize);
+}
+
+TEST_F(ServiceTransportTest, ConfiguredBasesFallBackToProductionAndKeepTheirSlash) {
+    UserDefaults::standardUserDefaults().resetForTesting();
+    EXPECT_EQ(ServiceConfiguration::authBaseUrl(), ServiceConfiguration::kDefaultAuthBaseUrl);
+    EXPECT_EQ(ServiceConfiguration::imageHostUrl(), ServiceConfiguration::kDefaultImageHostUrl);
+    for (const QString& base :
+         {ServiceConfiguration::kDefaultAuthBaseUrl, ServiceConfiguration::kDefaultEuAppBaseUrl,
+          ServiceConfiguration::kDefaultAppBaseUrl}) {
+        EXPECT_TRUE(base.startsWith(QStringLiteral("https://")));
+        EXPECT_TRUE(base.endsWith(QLatin1Char('/')));
+    }
+    UserDefaults::standardUserDefaults().setArgumentDomain(
+        {{ServiceConfiguration::kEuAppBaseUrlKey, QStringLiteral("https://eu.example.test")},
+         {ServiceConfiguration::kAppBaseUrlKey, QString()}});
+    EXPECT_EQ(ServiceConfiguration::euAppBaseUrl(), QStringLiteral("https://eu.example.test/"));
+    EXPECT_EQ(ServiceConfiguration::appBaseUrl(), ServiceConfiguration::kDefaultAppBaseUrl);
+}

@@ -1,0 +1,221 @@
+#include "MockOrlinService.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace {
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+using Key = std::pair<std::string, std::string>;
+}  // namespace
+
+struct MockOrlinService::State {
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+
+    mutable std::mutex mutex;
+    std::condition_variable stopping;
+    bool stopped = false;
+    std::map<Key, Answer> answers;
+    std::map<Key, std::deque<Answer>> queued;
+    Answer defaultAnswer{404, {}, "text/plain", {}, {}, false, std::nullopt, true};
+    std::vector<Request> log;
+    std::atomic<std::uint64_t> streamed{0};
+
+    Answer answerFor(const std::string& method, const std::string& path) {
+        std::lock_guard lock(mutex);
+        const Key key{method, path};
+        auto queue = queued.find(key);
+        if (queue != queued.end() && !queue->second.empty()) {
+            Answer answer = std::move(queue->second.front());
+            queue->second.pop_front();
+            return answer;
+        }
+        auto found = answers.find(key);
+        return found != answers.end() ? found->second : defaultAnswer;
+    }
+
+    void record(const httplib::Request& request) {
+        Request entry;
+        entry.method = request.method;
+        entry.path = request.path;
+        entry.target = request.target;
+        const std::size_t mark = request.target.find('?');
+        entry.query = mark == std::string::npos ? std::string() : request.target.substr(mark + 1);
+        for (const auto& [name, value] : request.headers) {
+            entry.headers[lowerCase(name)] = value;
+        }
+        for (const auto& [name, value] : request.params) {
+            entry.parameters.emplace(name, value);
+        }
+        entry.body = request.body;
+        std::lock_guard lock(mutex);
+        log.push_back(std::move(entry));
+    }
+
+    // False when the service stopped while waiting.
+    bool wait(std::chrono::milliseconds delay) {
+        std::unique_lock lock(mutex);
+        return !stopping.wait_for(lock, delay, [this] { return stopped; });
+    }
+
+    void answer(const httplib::Request& request, httplib::Response& response) {
+        record(request);
+        Answer answer = answerFor(request.method, request.path);
+        if (answer.delay.count() > 0 && !wait(answer.delay)) {
+            answer = Answer{503, {}, "text/plain", {}, {}, true, std::nullopt, true};
+        }
+        response.status = answer.status;
+        for (const auto& [name, value] : answer.headers) {
+            response.set_header(name, value);
+        }
+        if (answer.dropConnection) {
+            response.set_content_provider(std::max<std::size_t>(answer.body.size(), 1), answer.contentType,
+                                          [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+            return;
+        }
+        if (answer.streamedLength) {
+            stream(response, std::move(answer));
+            return;
+        }
+        response.set_content(answer.body, answer.contentType);
+    }
+
+    void stream(httplib::Response& response, Answer answer) {
+        const std::uint64_t total = *answer.streamedLength;
+        std::string piece = answer.body.empty() ? std::string(64 * 1024, ' ') : answer.body;
+        auto sent = std::make_shared<std::uint64_t>(0);
+        const auto provide = [this, total, piece, sent](std::size_t, httplib::DataSink& sink) {
+            if (*sent >= total) {
+                sink.done();
+                return true;
+            }
+            const std::size_t size =
+                static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), total - *sent));
+            if (!sink.write(piece.data(), size)) {
+                return false;
+            }
+            *sent += size;
+            streamed += size;
+            return true;
+        };
+        if (answer.declareLength) {
+            response.set_content_provider(
+                static_cast<std::size_t>(total), answer.contentType,
+                [provide](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    return provide(offset, sink);
+                });
+        } else {
+            response.set_chunked_content_provider(answer.contentType, provide);
+        }
+    }
+};
+
+MockOrlinService::Answer MockOrlinService::Answer::json(std::string body, int status) {
+    Answer answer;
+    answer.status = status;
+    answer.body = std::move(body);
+    return answer;
+}
+
+std::optional<std::string> MockOrlinService::Request::header(const std::string& name) const {
+    auto found = headers.find(lowerCase(name));
+    return found == headers.end() ? std::nullopt : std::optional<std::string>(found->second);
+}
+
+std::optional<std::string> MockOrlinService::Request::parameter(const std::string& name) const {
+    auto found = parameters.find(name);
+    return found == parameters.end() ? std::nullopt : std::optional<std::string>(found->second);
+}
+
+MockOrlinService::MockOrlinService() : state_(std::make_shared<State>()) {
+    State* state = state_.get();
+    const auto handler = [state](const httplib::Request& request, httplib::Response& response) {
+        state->answer(request, response);
+    };
+    const std::string any = ".*";
+    state->server.Get(any, handler);
+    state->server.Post(any, handler);
+    state->server.Put(any, handler);
+    state->server.Delete(any, handler);
+    state->server.Patch(any, handler);
+    state->server.set_payload_max_length(std::size_t(256) * 1024 * 1024);
+    state->port = state->server.bind_to_any_port("127.0.0.1");
+    if (state->port > 0) {
+        state->thread = std::thread([state] { state->server.listen_after_bind(); });
+        // Stopping a server that has not begun to listen does nothing, and it would then listen forever.
+        while (!state->server.is_running()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+}
+
+MockOrlinService::~MockOrlinService() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->stopped = true;
+    }
+    state_->stopping.notify_all();
+    state_->server.stop();
+    if (state_->thread.joinable()) {
+        state_->thread.join();
+    }
+}
+
+int MockOrlinService::port() const {
+    return state_->port;
+}
+
+QString MockOrlinService::baseUrl() const {
+    return QStringLiteral("http://127.0.0.1:%1/").arg(state_->port);
+}
+
+void MockOrlinService::setAnswer(const std::string& method, const std::string& path, Answer answer) {
+    std::lock_guard lock(state_->mutex);
+    state_->answers[{method, path}] = std::move(answer);
+}
+
+void MockOrlinService::queueAnswer(const std::string& method, const std::string& path, Answer answer) {
+    std::lock_guard lock(state_->mutex);
+    state_->queued[{method, path}].push_back(std::move(answer));
+}
+
+void MockOrlinService::setDefaultAnswer(Answer answer) {
+    std::lock_guard lock(state_->mutex);
+    state_->defaultAnswer = std::move(answer);
+}
+
+std::vector<MockOrlinService::Request> MockOrlinService::requests() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->log;
+}
+
+std::vector<MockOrlinService::Request> MockOrlinService::requestsTo(const std::string& path) const {
+    std::vector<Request> matching;
+    for (Request& request : requests()) {
+        if (request.path == path) {
+            matching.push_back(std::move(request));
+        }
+    }
+    return matching;
+}
+
+void MockOrlinService::clearRequests() {
+    std::lock_guard lock(state_->mutex);
+    state_->log.clear();
+}
+
+std::uint64_t MockOrlinService::streamedBytes() const {
+    return state_->streamed;
+}
