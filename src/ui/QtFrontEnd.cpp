@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QMenuBar>
 
+#include "BRSAboutWindowController.h"
+#include "BRSCredentialsWindowController.h"
+#include "BRSPreferencesWindowController.h"
 #include "BRSStatusView.h"
-#include "PlaceholderWindow.h"
+#include "Profile2WindowController.h"
 #include "StatusMenu.h"
 
 QtFrontEnd::QtFrontEnd() = default;
@@ -12,24 +15,19 @@ QtFrontEnd::QtFrontEnd() = default;
 QtFrontEnd::~QtFrontEnd() = default;
 
 std::unique_ptr<WindowController> QtFrontEnd::createWindowController(const QString& resourceName) {
-    struct Placeholder {
-        const char* resource;
-        const char* title;
-    };
-    static constexpr Placeholder kWindows[] = {
-        {"BRSPreferencesWindowController", "Preferences"},
-        {"BRSAboutWindowController", "About Orlin"},
-        {"BRSCredentialsWindowController", "Enter Access Code"},
-        {"Profile2WindowController", "Profile"},
-    };
-    QString title = resourceName;
-    for (const Placeholder& window : kWindows) {
-        if (resourceName == QLatin1String(window.resource)) {
-            title = QString::fromUtf8(window.title);
-        }
+    if (resourceName == QLatin1String("BRSPreferencesWindowController")) {
+        return std::make_unique<BRSPreferencesWindowController>(alerts_);
     }
-    return std::make_unique<PlaceholderWindow>(
-        title, QStringLiteral("This window is not available in this version of Orlin yet."));
+    if (resourceName == QLatin1String("BRSAboutWindowController")) {
+        return std::make_unique<BRSAboutWindowController>();
+    }
+    if (resourceName == QLatin1String("BRSCredentialsWindowController")) {
+        return std::make_unique<BRSCredentialsWindowController>(alerts_);
+    }
+    if (resourceName == QLatin1String("Profile2WindowController")) {
+        return std::make_unique<Profile2WindowController>();
+    }
+    return nullptr;
 }
 
 std::unique_ptr<StatusView> QtFrontEnd::createStatusView() {

@@ -13,6 +13,7 @@ public:
     QtFrontEnd();
     ~QtFrontEnd() override;
 
+    // Nothing for a resource name it does not know.
     [[nodiscard]] std::unique_ptr<WindowController> createWindowController(
         const QString& resourceName) override;
     [[nodiscard]] std::unique_ptr<StatusView> createStatusView() override;

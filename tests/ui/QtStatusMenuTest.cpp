@@ -4,7 +4,10 @@
 
 #include <QStringList>
 
-#include "PlaceholderWindow.h"
+#include "BRSAboutWindowController.h"
+#include "BRSCredentialsWindowController.h"
+#include "BRSPreferencesWindowController.h"
+#include "Profile2WindowController.h"
 #include "QtFrontEnd.h"
 #include "StatusView.h"
 #include "WindowController.h"
@@ -69,21 +72,33 @@ TEST(QtStatusMenuTest, TheSwitchedItemsAreTheMenusOwnActions) {
     EXPECT_TRUE(actionTitled(native, QStringLiteral("Enter Access Code…"))->isEnabled());
 }
 
-TEST(QtStatusMenuTest, TheDesktopFrontEndMakesEveryWindowHiddenUntilShown) {
+template <typename Window>
+QDialog* dialogOf(WindowController* controller) {
+    auto* window = dynamic_cast<Window*>(controller);
+    return window ? &window->window() : nullptr;
+}
+
+TEST(QtStatusMenuTest, TheDesktopFrontEndMakesEachWindowOfItsOwnClassHiddenUntilShown) {
     QtFrontEnd frontEnd;
-    for (const char* resource : {"BRSPreferencesWindowController", "BRSAboutWindowController",
-                                 "BRSCredentialsWindowController", "Profile2WindowController"}) {
+    const std::pair<const char*, QDialog* (*)(WindowController*)> windows[] = {
+        {"BRSPreferencesWindowController", &dialogOf<BRSPreferencesWindowController>},
+        {"BRSAboutWindowController", &dialogOf<BRSAboutWindowController>},
+        {"BRSCredentialsWindowController", &dialogOf<BRSCredentialsWindowController>},
+        {"Profile2WindowController", &dialogOf<Profile2WindowController>},
+    };
+    for (const auto& [resource, dialogOfWindow] : windows) {
         std::unique_ptr<WindowController> controller =
             frontEnd.createWindowController(QString::fromLatin1(resource));
-        auto* window = dynamic_cast<PlaceholderWindow*>(controller.get());
+        QDialog* window = dialogOfWindow(controller.get());
         ASSERT_NE(window, nullptr) << resource;
-        EXPECT_FALSE(window->window().isVisible());
+        EXPECT_FALSE(window->isVisible());
         controller->centerWindow();
         controller->showWindow();
-        EXPECT_TRUE(window->window().isVisible());
-        EXPECT_FALSE(window->window().windowTitle().isEmpty());
-        window->window().close();
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_FALSE(window->windowTitle().isEmpty());
+        window->close();
     }
+    EXPECT_EQ(frontEnd.createWindowController(QStringLiteral("MainMenu")), nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,65 @@
+#include "BRSAboutWindowController.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "AppInfo.h"
+#include "WindowPlacement.h"
+
+BRSAboutWindowController::BRSAboutWindowController() = default;
+
+BRSAboutWindowController::~BRSAboutWindowController() = default;
+
+QDialog& BRSAboutWindowController::window() {
+    if (window_) {
+        return *window_;
+    }
+    window_ = std::make_unique<QDialog>();
+    QDialog& window = *window_;
+    window.setWindowTitle(QStringLiteral("About Orlin"));
+    auto* layout = new QVBoxLayout(&window);
+
+    auto* name = new QLabel(QStringLiteral("Orlin"), &window);
+    QFont nameFont = name->font();
+    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.6);
+    nameFont.setBold(true);
+    name->setFont(nameFont);
+    name->setAlignment(Qt::AlignCenter);
+    layout->addWidget(name);
+
+    auto* tagline = new QLabel(QStringLiteral("Keeps your email signatures up to date."), &window);
+    tagline->setAlignment(Qt::AlignCenter);
+    layout->addWidget(tagline);
+
+    auto* version = new QHBoxLayout;
+    labelVersion_ = new QLabel(&window);
+    labelVersion_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    version->addStretch();
+    version->addWidget(new QLabel(QStringLiteral("Version"), &window));
+    version->addWidget(labelVersion_);
+    version->addStretch();
+    layout->addLayout(version);
+    layout->addSpacing(8);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::close);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    windowDidLoad();
+    return window;
+}
+
+void BRSAboutWindowController::windowDidLoad() {
+    labelVersion_->setText(AppInfo::shortVersionString());
+}
+
+void BRSAboutWindowController::centerWindow() {
+    WindowPlacement::centerOnScreen(window());
+}
+
+void BRSAboutWindowController::showWindow() {
+    WindowPlacement::bringToFront(window());
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "WindowController.h"
+
+class AlertPresenter;
+class QLineEdit;
+
+// The window into which the user pastes the access code from the invitation e-mail. It only stores the
+// code; the next poll is what finds out whether the service accepts it.
+class BRSCredentialsWindowController final : public WindowController {
+public:
+    explicit BRSCredentialsWindowController(AlertPresenter& alerts);
+    ~BRSCredentialsWindowController() override;
+
+    void centerWindow() override;
+    void showWindow() override;
+    void setViewState(BRSViewState* viewState) override { viewState_ = viewState; }
+    [[nodiscard]] BRSViewState* viewState() const { return viewState_; }
+
+    // The window, built (and windowDidLoad run) on first use.
+    QDialog& window();
+    QLineEdit* textToken();
+
+    void save();
+    void close();
+
+private:
+    void windowDidLoad();
+
+    AlertPresenter& alerts_;
+    BRSViewState* viewState_ = nullptr;
+    std::unique_ptr<QDialog> window_;
+    QLineEdit* textToken_ = nullptr;
+};

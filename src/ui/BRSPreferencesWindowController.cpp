@@ -1,0 +1,222 @@
+#include "BRSPreferencesWindowController.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "BRSCredentialsWindowController.h"
+#include "BRSLoginItemsService.h"
+#include "BRSViewState.h"
+#include "PreferencesStorage.h"
+#include "WindowPlacement.h"
+
+BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& alerts, Seams seams)
+    : alerts_(alerts), seams_(std::move(seams)) {
+    if (!seams_.runModal) {
+        seams_.runModal = [](BRSCredentialsWindowController& controller) { controller.window().exec(); };
+    }
+}
+
+BRSPreferencesWindowController::~BRSPreferencesWindowController() = default;
+
+QDialog& BRSPreferencesWindowController::window() {
+    if (window_) {
+        return *window_;
+    }
+    window_ = std::make_unique<QDialog>();
+    QDialog& window = *window_;
+    window.setWindowTitle(QStringLiteral("Orlin Preferences"));
+    auto* layout = new QVBoxLayout(&window);
+
+    auto* clients = new QGroupBox(QStringLiteral("Install signatures in"), &window);
+    auto* clientsLayout = new QVBoxLayout(clients);
+    updateSignaturesForRadio_ = new QButtonGroup(&window);
+    const std::pair<int, QString> radios[] = {
+        {kOutlookOnly, QStringLiteral("&Outlook")},
+        {kMailOnly, QStringLiteral("Apple &Mail")},
+        {kOutlookAndMail, QStringLiteral("Outlook &and Apple Mail")},
+    };
+    for (const auto& [tag, title] : radios) {
+        auto* radio = new QRadioButton(title, clients);
+        updateSignaturesForRadio_->addButton(radio, tag);
+        clientsLayout->addWidget(radio);
+    }
+    layout->addWidget(clients);
+
+    auto* behaviour = new QGroupBox(QStringLiteral("Updates"), &window);
+    auto* behaviourLayout = new QVBoxLayout(behaviour);
+    updateSignaturesAutomatically_ =
+        new QCheckBox(QStringLiteral("Install new signatures a&utomatically"), behaviour);
+    notifyMeAfterUpdate_ =
+        new QCheckBox(QStringLiteral("&Notify me after signatures are updated"), behaviour);
+    notifyMeBeforeShuttingDownMail_ =
+        new QCheckBox(QStringLiteral("As&k me before Apple Mail is quit for an update"), behaviour);
+    behaviourLayout->addWidget(updateSignaturesAutomatically_);
+    behaviourLayout->addWidget(notifyMeAfterUpdate_);
+    behaviourLayout->addWidget(notifyMeBeforeShuttingDownMail_);
+
+    auto* iCloudRow = new QHBoxLayout;
+    imUsingICloudDrive_ = new QCheckBox(QStringLiteral("I'm using &iCloud Drive for Apple Mail"), behaviour);
+    whatIsThis_ = new QPushButton(QStringLiteral("?"), behaviour);
+    whatIsThis_->setToolTip(QStringLiteral("What is this?"));
+    whatIsThis_->setAccessibleName(QStringLiteral("What is this?"));
+    whatIsThis_->setFixedWidth(whatIsThis_->sizeHint().height());
+    whatIsThis_->setAutoDefault(false);
+    iCloudRow->addWidget(imUsingICloudDrive_);
+    iCloudRow->addWidget(whatIsThis_);
+    iCloudRow->addStretch();
+    behaviourLayout->addLayout(iCloudRow);
+    layout->addWidget(behaviour);
+
+    auto* session = new QGroupBox(QStringLiteral("Account"), &window);
+    auto* sessionLayout = new QVBoxLayout(session);
+    startAtLogin_ = new QCheckBox(QStringLiteral("&Start Orlin when I log in"), session);
+    enterToken_ = new QPushButton(QStringLiteral("&Enter Access Code…"), session);
+    enterToken_->setAutoDefault(false);
+    sessionLayout->addWidget(startAtLogin_);
+    sessionLayout->addWidget(enterToken_, 0, Qt::AlignLeft);
+    layout->addWidget(session);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // `clicked` and `idClicked` come from the user only, so loading the window and following the view
+    // state never write a setting back.
+    QObject::connect(updateSignaturesForRadio_, &QButtonGroup::idClicked, &window,
+                     [this](int tag) { updateSignaturesForRadioChanged(tag); });
+    QObject::connect(updateSignaturesAutomatically_, &QCheckBox::clicked, &window,
+                     [this] { changeUpdateSignaturesAutomatically(); });
+    QObject::connect(notifyMeAfterUpdate_, &QCheckBox::clicked, &window,
+                     [this] { changeNotifyMeAfterUpdate(); });
+    QObject::connect(notifyMeBeforeShuttingDownMail_, &QCheckBox::clicked, &window,
+                     [this] { changeNotifyMeBeforeShuttingDownMail(); });
+    QObject::connect(imUsingICloudDrive_, &QCheckBox::clicked, &window,
+                     [this] { changeImUsingICloudDrive(); });
+    QObject::connect(startAtLogin_, &QCheckBox::clicked, &window, [this] { changeStartAtLogin(); });
+    QObject::connect(whatIsThis_, &QPushButton::clicked, &window, [this] { whatIsThisClicked(); });
+    QObject::connect(enterToken_, &QPushButton::clicked, &window, [this] { showCredentials(); });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::close);
+    QObject::connect(&window, &QDialog::finished, &window, [this] { windowWillClose(); });
+
+    windowDidLoad();
+    return window;
+}
+
+void BRSPreferencesWindowController::windowDidLoad() {
+    startAtLogin_->setChecked(BRSLoginItemsService().isLaunchAtStartup());
+
+    const Preferences preferences = PreferencesStorage().getPreferences();
+    notifyMeAfterUpdate_->setChecked(!preferences.hideInfobox());
+    notifyMeBeforeShuttingDownMail_->setChecked(!preferences.hideQuitMailInfobox());
+    imUsingICloudDrive_->setChecked(preferences.isUsingICloudDrive());
+    updateSignaturesAutomatically_->setChecked(preferences.updateSignaturesAutomatically());
+
+    // Neither client stored shows Outlook only, without writing that choice back: the user has not made it.
+    int tag = kOutlookOnly;
+    if (preferences.updateSignaturesForOutlook() && preferences.updateSignaturesForMail()) {
+        tag = kOutlookAndMail;
+    } else if (preferences.updateSignaturesForMail()) {
+        tag = kMailOnly;
+    }
+    updateSignaturesForRadio_->button(tag)->setChecked(true);
+
+    enableMailControls(preferences.updateSignaturesForMail());
+}
+
+void BRSPreferencesWindowController::enableMailControls(bool mail) {
+    notifyMeBeforeShuttingDownMail_->setEnabled(mail);
+    imUsingICloudDrive_->setEnabled(mail);
+    whatIsThis_->setEnabled(mail);
+}
+
+void BRSPreferencesWindowController::centerWindow() {
+    WindowPlacement::centerOnScreen(window());
+}
+
+void BRSPreferencesWindowController::showWindow() {
+    WindowPlacement::bringToFront(window());
+}
+
+void BRSPreferencesWindowController::updateSignaturesForRadioChanged(int tag) {
+    const bool outlook = tag == kOutlookOnly || tag == kOutlookAndMail;
+    const bool mail = tag == kMailOnly || tag == kOutlookAndMail;
+    PreferencesStorage storage;
+    storage.setUpdateSignaturesForOutlook(outlook);
+    storage.setUpdateSignaturesForMail(mail);
+    enableMailControls(mail);
+}
+
+void BRSPreferencesWindowController::changeUpdateSignaturesAutomatically() {
+    PreferencesStorage().setUpdateSignaturesAutomatically(updateSignaturesAutomatically_->isChecked());
+}
+
+void BRSPreferencesWindowController::changeNotifyMeAfterUpdate() {
+    PreferencesStorage().setHideInfobox(!notifyMeAfterUpdate_->isChecked());
+}
+
+void BRSPreferencesWindowController::changeNotifyMeBeforeShuttingDownMail() {
+    PreferencesStorage().setHideQuitMailInfobox(!notifyMeBeforeShuttingDownMail_->isChecked());
+}
+
+void BRSPreferencesWindowController::changeImUsingICloudDrive() {
+    PreferencesStorage().setIsUsingICloudDrive(imUsingICloudDrive_->isChecked());
+}
+
+void BRSPreferencesWindowController::changeStartAtLogin() {
+    BRSLoginItemsService service;
+    service.toggleLaunchAtStartup();
+    // The autostart list may refuse the change, or have changed behind the window's back since it was
+    // loaded; the box shows what the list holds now rather than what the click asked for.
+    startAtLogin_->setChecked(service.isLaunchAtStartup());
+}
+
+void BRSPreferencesWindowController::whatIsThisClicked() {
+    if (!helpPopover_) {
+        helpViewController_ = std::make_unique<BrsHelpMeICloudDriveViewController>(seams_.runAppleScript);
+        // A popup closes by itself when the user clicks anywhere outside it.
+        helpPopover_ = new QFrame(&window(), Qt::Popup);
+        helpPopover_->setFrameShape(QFrame::StyledPanel);
+        auto* layout = new QVBoxLayout(helpPopover_);
+        layout->addWidget(helpViewController_->view());
+    }
+    if (helpPopover_->isVisible()) {
+        return;
+    }
+    // Hangs under the check box, centred on it, so it points at the setting it explains.
+    helpPopover_->adjustSize();
+    const QRect anchor(imUsingICloudDrive_->mapToGlobal(QPoint(0, 0)), imUsingICloudDrive_->size());
+    helpPopover_->move(anchor.center().x() - helpPopover_->width() / 2, anchor.bottom() + 1);
+    helpPopover_->show();
+}
+
+void BRSPreferencesWindowController::showCredentials() {
+    // A window of its own for one run, with no view state: the menus catch up at the next poll.
+    BRSCredentialsWindowController credentials(alerts_);
+    credentials.window().setWindowModality(Qt::ApplicationModal);
+    credentials.centerWindow();
+    seams_.runModal(credentials);
+    credentials.window().hide();
+}
+
+void BRSPreferencesWindowController::windowWillClose() {
+    PreferencesStorage().synchronize();
+}
+
+void BRSPreferencesWindowController::observeValueForKeyPath(const QString& keyPath, BRSViewState* context) {
+    // Before the window has been shown there is nothing to keep current; loading reads the settings.
+    if (!context || !window_) {
+        return;
+    }
+    if (keyPath == BRSViewState::kNotifyAfterUpdate) {
+        notifyMeAfterUpdate_->setChecked(context->notifyAfterUpdate());
+    } else if (keyPath == BRSViewState::kNotifyBeforeShuttingDownMail) {
+        notifyMeBeforeShuttingDownMail_->setChecked(context->notifyBeforeShuttingDownMail());
+    }
+}

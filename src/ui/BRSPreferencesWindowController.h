@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+#include "BrsHelpMeICloudDriveViewController.h"
+#include "WindowController.h"
+
+class AlertPresenter;
+class BRSCredentialsWindowController;
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QPushButton;
+
+// The user's settings. Every control writes its setting the moment it changes; there is nothing to
+// confirm or cancel.
+class BRSPreferencesWindowController final : public WindowController {
+public:
+    // Tags of the mail-client radio buttons.
+    static constexpr int kOutlookOnly = 1;
+    static constexpr int kMailOnly = 2;
+    static constexpr int kOutlookAndMail = 3;
+
+    struct Seams {
+        // Runs the token window until it closes; by default a modal loop of its own.
+        std::function<void(BRSCredentialsWindowController&)> runModal;
+        BrsHelpMeICloudDriveViewController::ScriptRunner runAppleScript;
+    };
+
+    explicit BRSPreferencesWindowController(AlertPresenter& alerts, Seams seams = {});
+    ~BRSPreferencesWindowController() override;
+
+    void centerWindow() override;
+    void showWindow() override;
+    void observeValueForKeyPath(const QString& keyPath, BRSViewState* context) override;
+
+    // The window, built (and windowDidLoad run) on first use.
+    QDialog& window();
+
+    void updateSignaturesForRadioChanged(int tag);
+    void changeUpdateSignaturesAutomatically();
+    void changeNotifyMeAfterUpdate();
+    void changeNotifyMeBeforeShuttingDownMail();
+    void changeImUsingICloudDrive();
+    void changeStartAtLogin();
+    void whatIsThisClicked();
+    void showCredentials();
+    void windowWillClose();
+
+    // Outlets, for tests and screenshots; valid once the window is loaded.
+    [[nodiscard]] QButtonGroup* updateSignaturesForRadio() const { return updateSignaturesForRadio_; }
+    [[nodiscard]] QCheckBox* updateSignaturesAutomatically() const { return updateSignaturesAutomatically_; }
+    [[nodiscard]] QCheckBox* notifyMeAfterUpdate() const { return notifyMeAfterUpdate_; }
+    [[nodiscard]] QCheckBox* notifyMeBeforeShuttingDownMail() const {
+        return notifyMeBeforeShuttingDownMail_;
+    }
+    [[nodiscard]] QCheckBox* imUsingICloudDrive() const { return imUsingICloudDrive_; }
+    [[nodiscard]] QPushButton* whatIsThis() const { return whatIsThis_; }
+    [[nodiscard]] QCheckBox* startAtLogin() const { return startAtLogin_; }
+    [[nodiscard]] QPushButton* enterTokenButton() const { return enterToken_; }
+    // The help popover; none before the first click on the help button.
+    [[nodiscard]] QFrame* helpPopover() const { return helpPopover_; }
+
+private:
+    void windowDidLoad();
+    void enableMailControls(bool mail);
+
+    AlertPresenter& alerts_;
+    Seams seams_;
+    std::unique_ptr<QDialog> window_;
+    QButtonGroup* updateSignaturesForRadio_ = nullptr;
+    QCheckBox* updateSignaturesAutomatically_ = nullptr;
+    QCheckBox* notifyMeAfterUpdate_ = nullptr;
+    QCheckBox* notifyMeBeforeShuttingDownMail_ = nullptr;
+    QCheckBox* imUsingICloudDrive_ = nullptr;
+    QPushButton* whatIsThis_ = nullptr;
+    QCheckBox* startAtLogin_ = nullptr;
+    QPushButton* enterToken_ = nullptr;
+    std::unique_ptr<BrsHelpMeICloudDriveViewController> helpViewController_;
+    QFrame* helpPopover_ = nullptr;
+};

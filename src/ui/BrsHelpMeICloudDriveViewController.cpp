@@ -1,0 +1,51 @@
+#include "BrsHelpMeICloudDriveViewController.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "BRSAppleScript.h"
+
+const QString BrsHelpMeICloudDriveViewController::kShowICloudPaneScript = QStringLiteral(
+    "tell application \"System Preferences\"\n"
+    "activate\n"
+    "set the current pane to pane id \"com.apple.preferences.icloud\"\n"
+    "end tell\n");
+
+BrsHelpMeICloudDriveViewController::BrsHelpMeICloudDriveViewController(ScriptRunner runScript)
+    : runScript_(std::move(runScript)) {
+    if (!runScript_) {
+        runScript_ = [](const QString& source) {
+            // Nothing to tell the user when the pane does not open: the help text stands on its own.
+            static_cast<void>(BRSAppleScript::runAppleScriptForSource(source));
+        };
+    }
+}
+
+QWidget* BrsHelpMeICloudDriveViewController::view() {
+    if (view_) {
+        return view_;
+    }
+    view_ = new QWidget;
+    auto* layout = new QVBoxLayout(view_);
+    auto* title = new QLabel(QStringLiteral("<b>Do I use iCloud Drive for Mail?</b>"), view_);
+    auto* text = new QLabel(
+        QStringLiteral("When “iCloud Drive” is switched on in your iCloud settings, Apple Mail keeps its "
+                       "signatures in iCloud Drive, and Orlin must install them there. Open the iCloud "
+                       "settings and look whether iCloud Drive is switched on; if it is, tick this box."),
+        view_);
+    text->setWordWrap(true);
+    text->setFixedWidth(300);
+    auto* showMe = new QPushButton(QStringLiteral("Show Me iCloud Settings"), view_);
+    showMe->setAutoDefault(false);
+    layout->addWidget(title);
+    layout->addWidget(text);
+    layout->addWidget(showMe, 0, Qt::AlignRight);
+    QObject::connect(showMe, &QPushButton::clicked, view_, [this] { showMeClick(); });
+    return view_;
+}
+
+void BrsHelpMeICloudDriveViewController::showMeClick() {
+    runScript_(kShowICloudPaneScript);
+}

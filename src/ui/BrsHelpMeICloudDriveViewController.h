@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The help shown beside the iCloud Drive check box: what the setting means, and a button that opens the
+// system's iCloud settings so the user can look it up there.
+class BrsHelpMeICloudDriveViewController final {
+public:
+    using ScriptRunner = std::function<void(const QString& source)>;
+
+    static const QString kShowICloudPaneScript;
+
+    // Runs scripts through the agent's AppleScript runner unless told otherwise.
+    explicit BrsHelpMeICloudDriveViewController(ScriptRunner runScript = {});
+
+    // Made on first use without a parent: whoever shows it takes ownership.
+    QWidget* view();
+    void showMeClick();
+
+private:
+    ScriptRunner runScript_;
+    QPointer<QWidget> view_;
+};

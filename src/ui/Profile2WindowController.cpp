@@ -1,0 +1,360 @@
+#include "Profile2WindowController.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "ProfileGetModel.h"
+#include "ProfileImageCodec.h"
+#include "ProfileImageView.h"
+#include "ProfileUpdateModel.h"
+#include "WindowPlacement.h"
+
+namespace {
+
+constexpr int kImageButtonWidth = 100;
+constexpr int kImageButtonHeight = 22;
+constexpr int kImageViewTop = 26;
+constexpr int kImageViewHeight = 75;
+
+int rowHeight(qint64 fieldType) {
+    switch (fieldType) {
+        case Profile2WindowController::Image:
+            return kImageViewTop + kImageViewHeight;
+        case Profile2WindowController::List:
+            return 26;
+        default:
+            return 22;
+    }
+}
+
+bool isBuilt(qint64 fieldType) {
+    return fieldType >= Profile2WindowController::Text && fieldType <= Profile2WindowController::Boolean;
+}
+
+}  // namespace
+
+Profile2WindowController::Profile2WindowController(OpenPanel::Runner chooseFile)
+    : chooseFile_(std::move(chooseFile)) {
+    if (!chooseFile_) {
+        chooseFile_ = [this](const OpenPanel& panel) { return OpenPanel::runModal(panel, window_.get()); };
+    }
+}
+
+Profile2WindowController::~Profile2WindowController() = default;
+
+OpenPanel Profile2WindowController::imagePanel() {
+    OpenPanel panel;
+    panel.title = QStringLiteral("Choose an image file");
+    panel.showsResizeIndicator = true;
+    panel.showsHiddenFiles = false;
+    panel.canChooseDirectories = true;
+    panel.canCreateDirectories = true;
+    panel.allowsMultipleSelection = false;
+    panel.allowedFileTypes = {QStringLiteral("jpg"), QStringLiteral("png")};
+    return panel;
+}
+
+QDialog& Profile2WindowController::window() {
+    if (window_) {
+        return *window_;
+    }
+    window_ = std::make_unique<QDialog>();
+    QDialog& window = *window_;
+    window.setWindowTitle(QStringLiteral("Orlin Profile"));
+    auto* layout = new QVBoxLayout(&window);
+
+    auto* intro = new QLabel(
+        QStringLiteral("Your signatures are made from these details. Changes reach your signatures at the "
+                       "next update."),
+        &window);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
+
+    spinner_ = new QProgressBar(&window);
+    spinner_->setTextVisible(false);
+    spinner_->setMaximumHeight(8);
+    spinner_->setAccessibleName(QStringLiteral("Loading your profile"));
+    layout->addWidget(spinner_);
+
+    scrollView_ = new QScrollArea(&window);
+    documentView_ = new QWidget;
+    documentView_->resize(kDocumentWidth, kFirstRowY + kBottomMargin);
+    scrollView_->setWidget(documentView_);
+    scrollView_->setWidgetResizable(false);
+    scrollView_->setMinimumSize(
+        kDocumentWidth + scrollView_->verticalScrollBar()->sizeHint().width() + 2 * scrollView_->frameWidth(),
+        320);
+    layout->addWidget(scrollView_, 1);
+
+    auto* shared = new QGroupBox(QStringLiteral("Shared signatures"), &window);
+    auto* sharedLayout = new QVBoxLayout(shared);
+    tableView_ = new QListWidget(shared);
+    tableView_->setMinimumHeight(90);
+    tableView_->setAccessibleName(QStringLiteral("Colleagues whose shared signatures you use"));
+    sharedLayout->addWidget(tableView_);
+    layout->addWidget(shared);
+
+    auto* buttons = new QDialogButtonBox(&window);
+    QPushButton* saveButton = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::RejectRole);
+    saveButton->setDefault(true);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, [this] { save(); });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, [this] { Close(); });
+    QObject::connect(&window, &QDialog::finished, &window, [this] { windowWillClose(); });
+
+    windowDidLoad();
+    return window;
+}
+
+void Profile2WindowController::windowDidLoad() {
+    setSpinning(true);
+}
+
+bool Profile2WindowController::isSpinning() const {
+    return spinner_ && spinner_->isVisibleTo(window_.get()) && spinner_->maximum() == 0;
+}
+
+void Profile2WindowController::setSpinning(bool spinning) {
+    // A bar with no range is the busy indicator; it is hidden while it has nothing to say.
+    spinner_->setRange(0, spinning ? 0 : 1);
+    spinner_->setVisible(spinning);
+}
+
+void Profile2WindowController::centerWindow() {
+    WindowPlacement::centerOnScreen(window());
+}
+
+void Profile2WindowController::showWindow() {
+    WindowPlacement::bringToFront(window());
+}
+
+void Profile2WindowController::setFields(const ProfileGetModel& profile, SaveAction onSave) {
+    window();
+    // A second profile (the user chose the item again while the window was open) replaces the first
+    // rather than being laid over it: rows left underneath would look editable but never be saved.
+    emptyForm();
+    fields_.clear();
+    onSave_ = std::move(onSave);
+    sharedEmployees_ = profile.sharedEmployees;
+
+    int y = kFirstRowY;
+    int tag = 0;
+    for (const FieldGetModel& field : profile.fields) {
+        if (!isBuilt(field.fieldType)) {
+            continue;
+        }
+        const int height = rowHeight(field.fieldType);
+        auto* label = new QLabel(documentView_);
+        label->setGeometry(kLabelX, y - 3, kLabelWidth, height);
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        // The label's top sits above the control's; the margin puts its text level with the control's.
+        label->setContentsMargins(0, 6, 0, 0);
+        label->setText(label->fontMetrics().elidedText(field.displayName, Qt::ElideRight, kLabelWidth));
+        label->setToolTip(field.displayName);
+        QWidget* control = buildControl(field, y, tag);
+        label->setBuddy(control);
+        label->show();
+        control->show();
+        fields_.append(EditorField(control, field));
+        y += height + kRowGap;
+        ++tag;
+    }
+
+    setSpinning(false);
+    scrollView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    documentView_->resize(kDocumentWidth, y + kBottomMargin);
+    reloadTable();
+}
+
+QWidget* Profile2WindowController::buildControl(const FieldGetModel& field, int y, int tag) {
+    const QString value = field.value.value_or(QString());
+    switch (field.fieldType) {
+        case Text: {
+            auto* text = new QLineEdit(value, documentView_);
+            text->setGeometry(kControlX, y, kControlWidth, rowHeight(Text));
+            return text;
+        }
+        case Image: {
+            auto* change = new QPushButton(QStringLiteral("Change…"), documentView_);
+            change->setGeometry(kControlX, y, kImageButtonWidth, kImageButtonHeight);
+            change->setAccessibleName(QStringLiteral("Change ") + field.displayName);
+            auto* clear = new QPushButton(QStringLiteral("Clear"), documentView_);
+            clear->setGeometry(kControlX + kImageButtonWidth, y, kImageButtonWidth, kImageButtonHeight);
+            clear->setAccessibleName(QStringLiteral("Clear ") + field.displayName);
+            for (QPushButton* button : {change, clear}) {
+                button->setAutoDefault(false);
+                button->setProperty("tag", tag);
+                button->show();
+            }
+            QObject::connect(change, &QPushButton::clicked, documentView_,
+                             [this, tag] { buttonChangeImage(tag); });
+            QObject::connect(clear, &QPushButton::clicked, documentView_,
+                             [this, tag] { buttonClearImage(tag); });
+
+            auto* image = new ProfileImageView(documentView_);
+            image->setGeometry(kControlX, y + kImageViewTop, kControlWidth, kImageViewHeight);
+            // A value that is not Base64 shows an empty picture; the rest of the form is unaffected.
+            if (const std::optional<QByteArray> data = ProfileImageCodec::decode(value)) {
+                image->setImageData(*data);
+            }
+            image->setAccessibleName(field.displayName);
+            return image;
+        }
+        case List: {
+            auto* list = new QComboBox(documentView_);
+            list->setEditable(false);
+            list->addItems(field.listItems);
+            // Only the stored value is selected; a value that is not a choice selects none.
+            list->setCurrentIndex(field.value ? static_cast<int>(field.listItems.indexOf(*field.value)) : -1);
+            list->setGeometry(kControlX, y, kControlWidth, rowHeight(List));
+            return list;
+        }
+        default: {
+            auto* box = new QCheckBox(documentView_);
+            box->setChecked(value == QLatin1String("true"));
+            box->setAccessibleName(field.displayName);
+            box->setGeometry(kControlX, y, kControlWidth, rowHeight(Boolean));
+            return box;
+        }
+    }
+}
+
+void Profile2WindowController::buttonChangeImage(int tag) {
+    if (tag < 0 || tag >= fields_.size()) {
+        return;
+    }
+    EditorField& row = fields_[tag];
+    auto* image = qobject_cast<ProfileImageView*>(row.editor());
+    if (!image) {
+        return;
+    }
+    const OpenPanel panel = imagePanel();
+    const std::optional<QString> path = chooseFile_(panel);
+    // The dialog offers only the allowed types, but a typed-in name can still get past its filter.
+    if (!path || path->isEmpty() || !panel.allows(*path)) {
+        return;
+    }
+    image->setImageFile(*path);
+    row.setIsImageChanged(true);
+}
+
+void Profile2WindowController::buttonClearImage(int tag) {
+    if (tag < 0 || tag >= fields_.size()) {
+        return;
+    }
+    EditorField& row = fields_[tag];
+    if (auto* image = qobject_cast<ProfileImageView*>(row.editor())) {
+        image->clearImage();
+        row.setIsImageChanged(true);
+    }
+}
+
+std::optional<QString> Profile2WindowController::newValue(const EditorField& row) const {
+    QWidget* editor = row.editor();
+    if (!editor) {
+        return std::nullopt;
+    }
+    switch (row.field().fieldType) {
+        case Text:
+            return static_cast<QLineEdit*>(editor)->text();
+        case Image: {
+            if (!row.isImageChanged()) {
+                return std::nullopt;
+            }
+            const auto* image = static_cast<ProfileImageView*>(editor);
+            if (!image->hasImage()) {
+                return QString();
+            }
+            // A picture that cannot be read or encoded is left as the service has it.
+            return ProfileImageCodec::encode(image->loadImage());
+        }
+        case List: {
+            const auto* list = static_cast<QComboBox*>(editor);
+            if (list->currentIndex() < 0) {
+                return std::nullopt;
+            }
+            return list->currentText();
+        }
+        case Boolean:
+            return static_cast<QCheckBox*>(editor)->isChecked() ? QStringLiteral("true")
+                                                                : QStringLiteral("false");
+        default:
+            return std::nullopt;
+    }
+}
+
+void Profile2WindowController::save() {
+    // Before a profile has arrived there is nothing the user could have changed.
+    if (!onSave_) {
+        Close();
+        return;
+    }
+    QList<FieldUpdateModel> changed;
+    for (const EditorField& row : std::as_const(fields_)) {
+        const std::optional<QString> value = newValue(row);
+        if (!value) {
+            continue;
+        }
+        const std::optional<QString>& loaded = row.field().value;
+        if (loaded && *loaded == *value) {
+            continue;
+        }
+        changed.append(FieldUpdateModel(row.field().code, *value));
+    }
+
+    // Every row of the list keeps its own check state, seen on screen or not.
+    QList<QUuid> selected;
+    for (int i = 0; i < tableView_->count() && i < sharedEmployees_.size(); ++i) {
+        if (tableView_->item(i)->checkState() != Qt::Unchecked) {
+            selected.append(sharedEmployees_.at(i).id);
+        }
+    }
+
+    const SaveAction onSave = onSave_;
+    onSave(ProfileUpdateModel(std::move(changed), std::move(selected)));
+    Close();
+}
+
+void Profile2WindowController::Close() {
+    window().close();
+}
+
+void Profile2WindowController::windowWillClose() {
+    setSpinning(true);
+    emptyForm();
+    sharedEmployees_.clear();
+    reloadTable();
+    // The emptied form can no longer be saved: a save before the next profile arrives must not send
+    // the last form's edits, or an employee list that the emptied table would make empty.
+    fields_.clear();
+    onSave_ = nullptr;
+}
+
+void Profile2WindowController::emptyForm() {
+    const QList<QWidget*> children = documentView_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        delete child;
+    }
+    documentView_->resize(kDocumentWidth, kFirstRowY + kBottomMargin);
+}
+
+void Profile2WindowController::reloadTable() {
+    tableView_->clear();
+    for (const SharedEmployeeGetModel& employee : std::as_const(sharedEmployees_)) {
+        auto* row = new QListWidgetItem(employee.employeeDisplayName, tableView_);
+        row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        row->setCheckState(employee.selected ? Qt::Checked : Qt::Unchecked);
+    }
+}

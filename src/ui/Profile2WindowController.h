@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <memory>
+
+#include "EditorField.h"
+#include "OpenPanel.h"
+#include "SharedEmployeeGetModel.h"
+#include "WindowController.h"
+
+class QListWidget;
+class QProgressBar;
+class QScrollArea;
+
+// The profile editor. Its form is not designed in advance: each profile that arrives is laid out as one
+// row per field, with the control the field's type asks for, and saving sends only what the user changed.
+class Profile2WindowController final : public WindowController {
+public:
+    // Form geometry, in the document view's top-left coordinates.
+    static constexpr int kLabelX = 20;
+    static constexpr int kLabelWidth = 200;
+    static constexpr int kControlX = 228;
+    static constexpr int kControlWidth = 200;
+    static constexpr int kFirstRowY = 18;
+    static constexpr int kRowGap = 8;
+    static constexpr int kBottomMargin = 20;
+    static constexpr int kDocumentWidth = 456;
+
+    enum FieldType : qint64 { Text = 1, Image = 2, List = 3, Boolean = 4 };
+
+    // Pictures are chosen through `chooseFile`; by default the desktop's file dialog.
+    explicit Profile2WindowController(OpenPanel::Runner chooseFile = {});
+    ~Profile2WindowController() override;
+
+    void centerWindow() override;
+    void showWindow() override;
+    void setFields(const ProfileGetModel& profile, SaveAction onSave) override;
+
+    // The window, built (and windowDidLoad run) on first use.
+    QDialog& window();
+
+    void buttonChangeImage(int tag);
+    void buttonClearImage(int tag);
+    void save();
+    void Close();
+    void windowWillClose();
+
+    // What the "Change" button asks.
+    [[nodiscard]] static OpenPanel imagePanel();
+
+    [[nodiscard]] const QList<EditorField>& fields() const { return fields_; }
+    [[nodiscard]] const QList<SharedEmployeeGetModel>& sharedEmployees() const { return sharedEmployees_; }
+    // Outlets, valid once the window is loaded.
+    [[nodiscard]] QScrollArea* scrollView() const { return scrollView_; }
+    [[nodiscard]] QWidget* documentView() const { return documentView_; }
+    [[nodiscard]] QProgressBar* spinner() const { return spinner_; }
+    [[nodiscard]] QListWidget* tableView() const { return tableView_; }
+    [[nodiscard]] bool isSpinning() const;
+
+private:
+    void windowDidLoad();
+    void setSpinning(bool spinning);
+    void emptyForm();
+    void reloadTable();
+    QWidget* buildControl(const FieldGetModel& field, int y, int tag);
+    [[nodiscard]] std::optional<QString> newValue(const EditorField& row) const;
+
+    OpenPanel::Runner chooseFile_;
+    std::unique_ptr<QDialog> window_;
+    QScrollArea* scrollView_ = nullptr;
+    QWidget* documentView_ = nullptr;
+    QProgressBar* spinner_ = nullptr;
+    QListWidget* tableView_ = nullptr;
+    QList<EditorField> fields_;
+    QList<SharedEmployeeGetModel> sharedEmployees_;
+    SaveAction onSave_;
+};

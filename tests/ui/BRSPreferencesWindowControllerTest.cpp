@@ -1,0 +1,277 @@
+#include "BRSPreferencesWindowController.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+
+#include "AppInfo.h"
+#include "BRSAboutWindowController.h"
+#include "BRSCredentialsWindowController.h"
+#include "BRSKeychainController.h"
+#include "BRSLoginItemsService.h"
+#include "BRSSettingsStorage.h"
+#include "BRSViewState.h"
+#include "MemorySecretStore.h"
+#include "PreferencesStorage.h"
+#include "ScriptedAlertPresenter.h"
+#include "UserDefaults.h"
+
+namespace {
+
+class BRSPreferencesWindowControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UserDefaults::standardUserDefaults().resetForTesting();
+        BRSKeychainController::sharedKeychainController().resetForTesting(store);
+    }
+    void TearDown() override {
+        if (BRSLoginItemsService().isLaunchAtStartup()) {
+            BRSLoginItemsService().toggleLaunchAtStartup();
+        }
+        BRSKeychainController::sharedKeychainController().resetForTesting(nullptr);
+        UserDefaults::standardUserDefaults().resetForTesting();
+    }
+
+    static Preferences stored() { return PreferencesStorage().getPreferences(); }
+    static void storeClients(bool outlook, bool mail) {
+        PreferencesStorage storage;
+        storage.setUpdateSignaturesForOutlook(outlook);
+        storage.setUpdateSignaturesForMail(mail);
+    }
+    static bool mailControlsEnabled(BRSPreferencesWindowController& preferences) {
+        const bool before = preferences.notifyMeBeforeShuttingDownMail()->isEnabled();
+        EXPECT_EQ(preferences.imUsingICloudDrive()->isEnabled(), before);
+        EXPECT_EQ(preferences.whatIsThis()->isEnabled(), before);
+        return before;
+    }
+
+    std::shared_ptr<MemorySecretStore> store = std::make_shared<MemorySecretStore>();
+    ScriptedAlertPresenter alerts;
+};
+
+TEST_F(BRSPreferencesWindowControllerTest, NeitherClientStoredShowsOutlookOnlyAndWritesNothingBack) {
+    storeClients(false, false);
+    BRSPreferencesWindowController preferences(alerts);
+    preferences.window();
+
+    EXPECT_EQ(preferences.updateSignaturesForRadio()->checkedId(),
+              BRSPreferencesWindowController::kOutlookOnly);
+    EXPECT_FALSE(stored().updateSignaturesForOutlook());
+    EXPECT_FALSE(stored().updateSignaturesForMail());
+    EXPECT_FALSE(mailControlsEnabled(preferences));
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, TheRadioShowsTheStoredClientsAndWritesBothOnAClick) {
+    storeClients(true, true);
+    {
+        BRSPreferencesWindowController preferences(alerts);
+        preferences.window();
+        EXPECT_EQ(preferences.updateSignaturesForRadio()->checkedId(),
+                  BRSPreferencesWindowController::kOutlookAndMail);
+        EXPECT_TRUE(mailControlsEnabled(preferences));
+    }
+    storeClients(false, true);
+    BRSPreferencesWindowController preferences(alerts);
+    preferences.window();
+    QButtonGroup& radio = *preferences.updateSignaturesForRadio();
+    EXPECT_EQ(radio.checkedId(), BRSPreferencesWindowController::kMailOnly);
+
+    radio.button(BRSPreferencesWindowController::kOutlookOnly)->click();
+    EXPECT_TRUE(stored().updateSignaturesForOutlook());
+    EXPECT_FALSE(stored().updateSignaturesForMail());
+    EXPECT_FALSE(mailControlsEnabled(preferences)) << "the Mail-only controls follow the click at once";
+
+    radio.button(BRSPreferencesWindowController::kMailOnly)->click();
+    EXPECT_FALSE(stored().updateSignaturesForOutlook());
+    EXPECT_TRUE(stored().updateSignaturesForMail());
+    EXPECT_TRUE(mailControlsEnabled(preferences));
+
+    radio.button(BRSPreferencesWindowController::kOutlookAndMail)->click();
+    EXPECT_TRUE(stored().updateSignaturesForOutlook());
+    EXPECT_TRUE(stored().updateSignaturesForMail());
+    EXPECT_TRUE(mailControlsEnabled(preferences));
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, NotifyBoxesShowAndWriteTheHideSettingsInverted) {
+    storeClients(true, true);
+    PreferencesStorage().setHideQuitMailInfobox(true);
+    BRSPreferencesWindowController preferences(alerts);
+    preferences.window();
+    EXPECT_TRUE(preferences.notifyMeAfterUpdate()->isChecked());
+    EXPECT_FALSE(preferences.notifyMeBeforeShuttingDownMail()->isChecked());
+
+    preferences.notifyMeAfterUpdate()->click();
+    EXPECT_TRUE(stored().hideInfobox());
+    preferences.notifyMeAfterUpdate()->click();
+    EXPECT_FALSE(stored().hideInfobox());
+
+    preferences.notifyMeBeforeShuttingDownMail()->click();
+    EXPECT_FALSE(stored().hideQuitMailInfobox());
+    preferences.notifyMeBeforeShuttingDownMail()->click();
+    EXPECT_TRUE(stored().hideQuitMailInfobox());
+
+    // The other two are stored as shown.
+    EXPECT_TRUE(preferences.imUsingICloudDrive()->isChecked()) << "the stored default";
+    preferences.imUsingICloudDrive()->click();
+    EXPECT_FALSE(stored().isUsingICloudDrive());
+    EXPECT_FALSE(preferences.updateSignaturesAutomatically()->isChecked());
+    preferences.updateSignaturesAutomatically()->click();
+    EXPECT_TRUE(stored().updateSignaturesAutomatically());
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, TheViewStateKeepsTheNotifyBoxesCurrentWithoutWritingSettings) {
+    BRSViewState viewState;
+    BRSPreferencesWindowController preferences(alerts);
+    // Flags raised before the window exists are read from the settings when it loads instead.
+    preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
+    preferences.window();
+    EXPECT_TRUE(preferences.notifyMeAfterUpdate()->isChecked());
+
+    viewState.setNotifyAfterUpdate(false);
+    preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
+    EXPECT_FALSE(preferences.notifyMeAfterUpdate()->isChecked());
+    EXPECT_TRUE(preferences.notifyMeBeforeShuttingDownMail()->isChecked());
+
+    viewState.setNotifyBeforeShuttingDownMail(false);
+    preferences.observeValueForKeyPath(BRSViewState::kHasError, &viewState);
+    EXPECT_TRUE(preferences.notifyMeBeforeShuttingDownMail()->isChecked()) << "other keys are ignored";
+    preferences.observeValueForKeyPath(BRSViewState::kNotifyBeforeShuttingDownMail, &viewState);
+    EXPECT_FALSE(preferences.notifyMeBeforeShuttingDownMail()->isChecked());
+
+    viewState.setNotifyAfterUpdate(true);
+    preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
+    EXPECT_TRUE(preferences.notifyMeAfterUpdate()->isChecked());
+    EXPECT_FALSE(stored().hideInfobox());
+    EXPECT_FALSE(stored().hideQuitMailInfobox()) << "the controller stores these, not the window";
+}
+
+TEST_F(BRSPreferencesWindowControllerTest,
+       TheHelpPopoverIsMadeOnceHangsUnderTheCheckBoxAndOpensTheICloudPane) {
+    storeClients(false, true);
+    QStringList scripts;
+    BRSPreferencesWindowController preferences(
+        alerts, {.runModal = {}, .runAppleScript = [&](const QString& source) { scripts.append(source); }});
+    preferences.showWindow();
+    EXPECT_EQ(preferences.helpPopover(), nullptr);
+
+    preferences.whatIsThis()->click();
+    QFrame* popover = preferences.helpPopover();
+    ASSERT_NE(popover, nullptr);
+    EXPECT_TRUE(popover->isVisible());
+    const QPoint boxBottom = preferences.imUsingICloudDrive()->mapToGlobal(
+        QPoint(preferences.imUsingICloudDrive()->width() / 2, preferences.imUsingICloudDrive()->height()));
+    EXPECT_GE(popover->geometry().top(), boxBottom.y());
+    EXPECT_NEAR(popover->geometry().center().x(), boxBottom.x(), 2);
+
+    preferences.whatIsThisClicked();
+    EXPECT_EQ(preferences.helpPopover(), popover);
+    const QList<QFrame*> frames = preferences.window().findChildren<QFrame*>();
+    EXPECT_EQ(std::count_if(frames.cbegin(), frames.cend(),
+                            [](const QFrame* frame) { return frame->windowType() == Qt::Popup; }),
+              1);
+    popover->hide();
+    preferences.whatIsThisClicked();
+    EXPECT_EQ(preferences.helpPopover(), popover);
+    EXPECT_TRUE(popover->isVisible()) << "the kept popover shows again";
+
+    const QList<QPushButton*> buttons = popover->findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    buttons.constFirst()->click();
+    EXPECT_EQ(scripts,
+              QStringList{QStringLiteral("tell application \"System Preferences\"\nactivate\nset the "
+                                         "current pane to pane id \"com.apple.preferences.icloud\"\n"
+                                         "end tell\n")});
+    popover->hide();
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, StartAtLoginShowsAndFlipsTheLoginItem) {
+    BRSPreferencesWindowController preferences(alerts);
+    preferences.window();
+    EXPECT_FALSE(preferences.startAtLogin()->isChecked());
+
+    preferences.startAtLogin()->click();
+    EXPECT_TRUE(BRSLoginItemsService().isLaunchAtStartup());
+    EXPECT_TRUE(preferences.startAtLogin()->isChecked());
+
+    // Removed behind the window's back: a click adds it again, and the box says so.
+    BRSLoginItemsService().toggleLaunchAtStartup();
+    preferences.startAtLogin()->click();
+    EXPECT_TRUE(BRSLoginItemsService().isLaunchAtStartup());
+    EXPECT_TRUE(preferences.startAtLogin()->isChecked());
+
+    preferences.startAtLogin()->click();
+    EXPECT_FALSE(BRSLoginItemsService().isLaunchAtStartup());
+    EXPECT_FALSE(preferences.startAtLogin()->isChecked());
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButRaisesNoViewStateFlag) {
+    BRSViewState viewState;
+    int flags = 0;
+    viewState.addObserver(BRSViewState::kHarIndtastetToken,
+                          [&](const QString&, BRSViewState&, void*) { ++flags; });
+    int runs = 0;
+    BRSPreferencesWindowController preferences(
+        alerts, {.runModal =
+                     [&](BRSCredentialsWindowController& credentials) {
+                         ++runs;
+                         EXPECT_EQ(credentials.viewState(), nullptr);
+                         EXPECT_TRUE(credentials.window().isModal());
+                         credentials.textToken()->setText(QStringLiteral("from-preferences"));
+                         credentials.save();
+                     },
+                 .runAppleScript = {}});
+    preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
+    preferences.showWindow();
+
+    preferences.enterTokenButton()->click();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(store->items.value(BRSSettingsStorage::kRefreshTokenKey), QByteArray("from-preferences"));
+    EXPECT_EQ(flags, 0);
+    EXPECT_FALSE(viewState.harIndtastetToken());
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, TheRealModalRunEndsWhenTheTokenWindowCloses) {
+    BRSPreferencesWindowController preferences(alerts);
+    preferences.showWindow();
+    QWidget* seen = nullptr;
+    QTimer::singleShot(0, [&] {
+        seen = QApplication::activeModalWidget();
+        if (seen) {
+            seen->close();
+        }
+    });
+    preferences.showCredentials();
+    ASSERT_NE(seen, nullptr) << "the token window ran modally";
+    EXPECT_TRUE(store->items.isEmpty()) << "closing stores nothing";
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, ClosingTheWindowWritesTheSettingsToDisk) {
+    BRSPreferencesWindowController preferences(alerts);
+    preferences.showWindow();
+    preferences.updateSignaturesAutomatically()->click();
+    QFile::remove(UserDefaults::userDomainPath());
+    preferences.window().close();
+
+    QFile file(UserDefaults::userDomainPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("updateSignaturesAutomatically"));
+}
+
+TEST(BRSAboutWindowControllerTest, ShowsTheShortVersionUnchanged) {
+    BRSAboutWindowController about;
+    about.showWindow();
+    ASSERT_FALSE(AppInfo::shortVersionString().isEmpty());
+    EXPECT_EQ(about.labelVersion()->text(), AppInfo::shortVersionString());
+    about.window().close();
+}
+
+}  // namespace
