@@ -10,7 +10,11 @@
 #include "AgentOptions.h"
 #include "AppInfo.h"
 #include "BRSAppDelegate.h"
+#include "BRSFileLogger.h"
+#include "BRSKeychainController.h"
+#include "BRSLog.h"
 #include "BRSSettingsStorage.h"
+#include "BRSTTYLogger.h"
 #include "ConsoleFrontEnd.h"
 #include "ConsoleStatusMenu.h"
 #include "MainQueue.h"
@@ -45,7 +49,30 @@ BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd) {
     BRSAppDelegate::Dependencies dependencies;
     dependencies.frontEnd = &frontEnd;
     dependencies.makeTimer = [] { return std::make_unique<QtRepeatingTimer>(); };
+    dependencies.configureLogging = [] {
+        // The process's facade drains its queue when the process exits, so the last lines reach the file.
+        BRSLog& log = BRSLog::sharedInstance();
+        log.addLogger(BRSTTYLogger::sharedInstance(), BRSLogLevel::All);
+        auto fileLogger = std::make_shared<BRSFileLogger>();
+        fileLogger->setRollingFrequency(60 * 60 * 24);
+        fileLogger->logFileManager()->setMaximumNumberOfLogFiles(7);
+        log.addLogger(std::move(fileLogger), BRSLogLevel::All);
+    };
     return dependencies;
+}
+
+// With --once, ends the process after the first tick and the updates it waits for.
+std::unique_ptr<OnceRunner> startOnce(BRSAppDelegate& controller, const AgentOptions& options) {
+    if (!options.once) {
+        return nullptr;
+    }
+    // Posted: the first tick can end inside the launch, before the event loop runs.
+    auto once = std::make_unique<OnceRunner>(
+        controller, [](int code) { MainQueue::post([code] { QCoreApplication::exit(code); }); });
+    if (options.update) {
+        once->expectUpdate();
+    }
+    return once;
 }
 
 int enterToken(int argc, char** argv, QString token) {
@@ -64,7 +91,9 @@ int enterToken(int argc, char** argv, QString token) {
     }
     // Stored exactly as typed, with an empty user name, as the token window does.
     BRSSettingsStorage().setToken(token, QString());
-    if (BRSSettingsStorage().getCredentials().token() != token) {
+    // Read back from the store itself: the keychain's in-process buffer keeps a value the store refused.
+    if (BRSKeychainController::sharedKeychainController().stringForKey(QStringLiteral("refreshToken")) !=
+        token) {
         printTo(stderr,
                 QStringLiteral("orlin-agent: the access code could not be stored on this computer.\n"));
         return 1;
@@ -80,13 +109,11 @@ int runHeadless(int argc, char** argv, const AgentOptions& options) {
     BRSAppDelegate controller(dependenciesFor(frontEnd));
     controller.connectMenu(menu);
 
-    std::unique_ptr<OnceRunner> once;
-    if (options.once) {
-        // Posted: the first tick ends inside the launch, before the event loop runs.
-        once = std::make_unique<OnceRunner>(
-            controller, [](int code) { MainQueue::post([code] { QCoreApplication::exit(code); }); });
-    }
+    std::unique_ptr<OnceRunner> once = startOnce(controller, options);
     controller.applicationDidFinishLaunching();
+    if (options.update) {
+        controller.updateSignatures(false);
+    }
     return app.exec();
 }
 
@@ -110,12 +137,11 @@ int runDesktop(int argc, char** argv, const AgentOptions& options) {
     controller.connectMenu(menu);
     controller.setDummyMenu(&dummyMenu);
 
-    std::unique_ptr<OnceRunner> once;
-    if (options.once) {
-        once = std::make_unique<OnceRunner>(
-            controller, [](int code) { MainQueue::post([code] { QCoreApplication::exit(code); }); });
-    }
+    std::unique_ptr<OnceRunner> once = startOnce(controller, options);
     controller.applicationDidFinishLaunching();
+    if (options.update) {
+        controller.updateSignatures(false);
+    }
     return app.exec();
 }
 

@@ -39,6 +39,8 @@ AgentOptions AgentOptions::parse(const QStringList& arguments) {
             options.headless = true;
         } else if (argument == QLatin1String("--once")) {
             options.once = true;
+        } else if (argument == QLatin1String("--update")) {
+            options.update = true;
         } else if (isOption(argument, QStringLiteral("--answer"))) {
             QString answer;
             if (takeValue(rest, i, QStringLiteral("--answer"), &answer, &options.error)) {
@@ -74,6 +76,8 @@ QString AgentOptions::usage() {
         "                             Chosen by itself when there is no display.\n"
         "  --once                     Run one check (and the update it starts), then exit:\n"
         "                             0 when the check succeeded and nothing failed, 1 otherwise.\n"
+        "  --update                   Install every signature once, right after the start, as the menu's\n"
+        "                             update item does (with --once: exit when it has ended).\n"
         "  --answer continue|cancel   How headless runs answer questions (default: cancel).\n"
         "  --enter-token TOKEN        Store an access code, as the token window does, and exit.\n"
         "                             Use - to read it from standard input.\n"

@@ -14,6 +14,8 @@ struct AgentOptions {
     Action action = Action::Run;
     bool headless = false;
     bool once = false;
+    // Start one update cycle right after the launch, as the menu's update item does.
+    bool update = false;
     ConsoleAlertPresenter::Answer answer = ConsoleAlertPresenter::Answer::Cancel;
     // For EnterToken: the token, or "-" to read it from standard input (keeps it out of the process list).
     QString token;

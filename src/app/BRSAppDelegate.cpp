@@ -212,16 +212,17 @@ void BRSAppDelegate::updateSignatures(bool getOnlyChangedSignatures) {
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
     dependencies_.backend.getSignaturesForUpdate(
         credentials, getOnlyChangedSignatures,
-        [self = QPointer<BRSAppDelegate>(this)](std::optional<QList<BRSSignature>> signatures, bool /*clean*/,
+        [self = QPointer<BRSAppDelegate>(this)](std::optional<QList<BRSSignature>> signatures, bool clean,
                                                 Text token, Text userName, std::optional<Error> error) {
             if (self) {
-                self->updateRetrieved(signatures, token, userName, error);
+                self->updateRetrieved(signatures, clean, token, userName, error);
             }
         });
 }
 
-void BRSAppDelegate::updateRetrieved(const std::optional<QList<BRSSignature>>& signatures, const Text& token,
-                                     const Text& userName, const std::optional<Error>& error) {
+void BRSAppDelegate::updateRetrieved(const std::optional<QList<BRSSignature>>& signatures, bool clean,
+                                     const Text& token, const Text& userName,
+                                     const std::optional<Error>& error) {
     if (!error) {
         storeToken(token, userName);
     }
@@ -230,14 +231,8 @@ void BRSAppDelegate::updateRetrieved(const std::optional<QList<BRSSignature>>& s
         finishUpdate(false);
         return;
     }
-    // Installing into the mail clients needs the installers, which this version does not have: say so
-    // rather than report an update that did not happen.
-    Alert alert;
-    alert.messageText = QStringLiteral("Your signatures could not be installed.");
-    alert.informativeText =
-        QStringLiteral("This version of Orlin cannot install signatures in Outlook or Apple Mail yet.");
-    dependencies_.frontEnd->alertPresenter().runModal(alert);
-    finishUpdate(false);
+    UpdateCycle cycle(*viewState_, dependencies_.frontEnd->alertPresenter(), dependencies_.mailClients);
+    finishUpdate(cycle.install(*signatures, clean, getPreferences()));
 }
 
 void BRSAppDelegate::finishUpdate(bool succeeded) {

@@ -12,6 +12,7 @@
 #include "Error.h"
 #include "Preferences.h"
 #include "SyncBackend.h"
+#include "UpdateCycle.h"
 
 class BRSViewState;
 class FrontEnd;
@@ -43,6 +44,7 @@ public:
     struct Dependencies {
         FrontEnd* frontEnd = nullptr;
         SyncBackend backend = SyncBackend::live();
+        UpdateCycle::MailClients mailClients = UpdateCycle::MailClients::live();
         std::function<std::unique_ptr<RepeatingTimer>()> makeTimer;
         // Installs the loggers; the first step of the launch.
         std::function<void()> configureLogging;
@@ -109,7 +111,7 @@ public:
 private:
     void tickCompleted(bool updatesAvailable, const Text& token, const Text& userName,
                        const std::optional<Error>& error);
-    void updateRetrieved(const std::optional<QList<BRSSignature>>& signatures, const Text& token,
+    void updateRetrieved(const std::optional<QList<BRSSignature>>& signatures, bool clean, const Text& token,
                          const Text& userName, const std::optional<Error>& error);
     void finishUpdate(bool succeeded);
     void storeToken(const Text& token, const Text& userName);

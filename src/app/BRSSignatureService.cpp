@@ -1,29 +1,21 @@
 #include "BRSSignatureService.h"
 
-#include <syslog.h>
-
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QSaveFile>
 
 #include "AppInfo.h"
+#include "BRSLog.h"
+#include "BRSSystemLog.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
 #include "OrlinSyncService.h"
-#include "UserDefaults.h"
+#include "ServiceConfiguration.h"
 
 namespace {
 
 const QString kCacheSuffix = QStringLiteral(".brs");
-
-QUrl configuredImageHost() {
-    const QVariant configured = UserDefaults::standardUserDefaults().objectForKey(QStringLiteral("imageHostUrl"));
-    if (configured.typeId() == QMetaType::QString && !configured.toString().isEmpty()) {
-        return QUrl(configured.toString());
-    }
-    return QUrl(QStringLiteral("https://images.orlin.example/"));
-}
 
 // Names come from the service: one that could address a file outside the cache folder is never used as a
 // file name. It reads as not cached, so the signature simply counts as changed.
@@ -32,18 +24,14 @@ bool isSafeCacheName(const QString& name) {
            name != QLatin1String("..");
 }
 
-// Failures of the cache go to the system log, not to the agent's own log files.
-void reportToSystemLog(const QString& message) {
-    syslog(LOG_ERR, "%s", message.toUtf8().constData());
-}
-
 QString textOrEmpty(const QJsonValue& value) {
     return value.isString() ? value.toString() : QString();
 }
 
 }  // namespace
 
-BRSSignatureService::BRSSignatureService() : BRSSignatureService(&OrlinSyncService::getSignatures, configuredImageHost()) {}
+BRSSignatureService::BRSSignatureService()
+    : BRSSignatureService(&OrlinSyncService::getSignatures, QUrl(ServiceConfiguration::imageHostUrl())) {}
 
 BRSSignatureService::BRSSignatureService(Fetch fetch, QUrl imageHost)
     : fetch_(std::move(fetch)), imageHost_(std::move(imageHost)) {}
@@ -56,8 +44,8 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
                                                     bool getOnlyChangedSignatures,
                                                     RetrievalCompletion completionHandler) {
     fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_, isUpdating,
-                         getOnlyChangedSignatures](std::optional<QJsonObject> answer, Text token, Text userName,
-                                                   std::optional<Error> error) {
+                         getOnlyChangedSignatures](std::optional<QJsonObject> answer, Text token,
+                                                   Text userName, std::optional<Error> error) {
         if (error) {
             completionHandler(std::nullopt, false, std::move(token), std::move(userName), std::move(error));
             return;
@@ -76,25 +64,26 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
 
 void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                                                CheckCompletion completionHandler) {
-    getSignaturesAsynchronous(credentials, false, true,
-                              [completionHandler = std::move(completionHandler)](
-                                  std::optional<QList<BRSSignature>> signatures, bool /*clean*/, Text token,
-                                  Text userName, std::optional<Error> error) {
-                                  if (error) {
-                                      completionHandler(false, std::move(token), std::move(userName),
-                                                        std::move(error));
-                                      return;
-                                  }
-                                  completionHandler(signatures && !signatures->isEmpty(), std::move(token),
-                                                    std::move(userName), std::nullopt);
-                              });
+    getSignaturesAsynchronous(
+        credentials, false, true,
+        [completionHandler = std::move(completionHandler)](std::optional<QList<BRSSignature>> signatures,
+                                                           bool /*clean*/, Text token, Text userName,
+                                                           std::optional<Error> error) {
+            if (error) {
+                completionHandler(false, std::move(token), std::move(userName), std::move(error));
+                return;
+            }
+            completionHandler(signatures && !signatures->isEmpty(), std::move(token), std::move(userName),
+                              std::nullopt);
+        });
 }
 
-QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const QJsonObject& answer, const QUrl& imageHost,
-                                                              bool isUpdating, bool getOnlyChangedSignatures,
-                                                              bool* cleanOut) {
+QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const QJsonObject& answer,
+                                                              const QUrl& imageHost, bool isUpdating,
+                                                              bool getOnlyChangedSignatures, bool* cleanOut) {
     const QJsonValue cleanValue = answer.value(QLatin1String("clean"));
-    const bool clean = cleanValue.isBool() ? cleanValue.toBool() : (cleanValue.isDouble() && cleanValue.toDouble() != 0);
+    const bool clean =
+        cleanValue.isBool() ? cleanValue.toBool() : (cleanValue.isDouble() && cleanValue.toDouble() != 0);
     if (cleanOut) {
         *cleanOut = clean;
     }
@@ -107,13 +96,16 @@ QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const QJsonObject&
         if (name.isEmpty()) {
             continue;
         }
-        const QString html = images.rewrite(textOrEmpty(signature.value(QLatin1String("HTML"))));
+        const QString originalHtml = textOrEmpty(signature.value(QLatin1String("HTML")));
         const QString text = textOrEmpty(signature.value(QLatin1String("Text")));
+        BRSLogVerbose(u"Name: %@", name);
+        BRSLogVerbose(u"HTML: %@", originalHtml);
+        BRSLogVerbose(u"Text: %@", text);
+        const QString html = images.rewrite(originalHtml);
 
         const QString digest = Hashes::sha1(html);
         const std::optional<QString> cached = readContentsFromSignatureFile(name);
-        const bool take =
-            !cached || *cached != digest || !getOnlyChangedSignatures || (clean && isUpdating);
+        const bool take = !cached || *cached != digest || !getOnlyChangedSignatures || (clean && isUpdating);
         if (!take) {
             continue;
         }
@@ -151,7 +143,8 @@ bool BRSSignatureService::writeContentsToFileForSignature(const QString& name, c
     if (failure.isEmpty()) {
         return true;
     }
-    reportToSystemLog(QStringLiteral("writeToFile: %1").arg(failure));
+    // The system log, not the agent's own log files, as for every failure of the cache.
+    BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure));
     if (error) {
         *error = Error{QStringLiteral("NSCocoaErrorDomain"), 512, failure};
     }
@@ -161,8 +154,9 @@ bool BRSSignatureService::writeContentsToFileForSignature(const QString& name, c
 std::optional<QString> BRSSignatureService::readContentsFromSignatureFile(const QString& name, Error* error) {
     if (!isSafeCacheName(name)) {
         if (error) {
-            *error = Error{QStringLiteral("NSCocoaErrorDomain"), 260,
-                           QStringLiteral("The signature name \"%1\" cannot be used as a file name.").arg(name)};
+            *error =
+                Error{QStringLiteral("NSCocoaErrorDomain"), 260,
+                      QStringLiteral("The signature name \"%1\" cannot be used as a file name.").arg(name)};
         }
         return std::nullopt;
     }

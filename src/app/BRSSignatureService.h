@@ -21,8 +21,8 @@ public:
                                                    Text token, Text userName, std::optional<Error> error)>;
     using CheckCompletion =
         std::function<void(bool updatesAvailable, Text token, Text userName, std::optional<Error> error)>;
-    using FetchCompletion =
-        std::function<void(std::optional<QJsonObject> signatures, Text token, Text userName, std::optional<Error>)>;
+    using FetchCompletion = std::function<void(std::optional<QJsonObject> signatures, Text token,
+                                               Text userName, std::optional<Error>)>;
     // How the signatures answer is fetched; the service client's download unless a test says otherwise.
     using Fetch = std::function<void(const BRSLoginCredentials&, FetchCompletion)>;
 
@@ -35,13 +35,15 @@ public:
                                               CheckCompletion completionHandler);
 
     // The signatures an answer stands for, with the cache consulted and (when updating) written.
-    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const QJsonObject& answer, const QUrl& imageHost,
-                                                                  bool isUpdating, bool getOnlyChangedSignatures,
+    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const QJsonObject& answer,
+                                                                  const QUrl& imageHost, bool isUpdating,
+                                                                  bool getOnlyChangedSignatures,
                                                                   bool* clean = nullptr);
 
     // The local cache: one "<name>.brs" file per signature, holding the digest last taken for installation.
     [[nodiscard]] static std::optional<QString> getPathForFile(const QString& fileName);
-    static bool writeContentsToFileForSignature(const QString& name, const QString& content, Error* error = nullptr);
+    static bool writeContentsToFileForSignature(const QString& name, const QString& content,
+                                                Error* error = nullptr);
     [[nodiscard]] static std::optional<QString> readContentsFromSignatureFile(const QString& name,
                                                                               Error* error = nullptr);
 

@@ -22,8 +22,8 @@ ImageReferences::ImageReferences(const QJsonArray& images, const QUrl& imageHost
         if (!resolved.isValid()) {
             continue;
         }
-        replacements_.append(
-            {srcAttribute(name.toString()), srcAttribute(QString::fromUtf8(resolved.toEncoded(QUrl::FullyEncoded)))});
+        replacements_.append({srcAttribute(name.toString()),
+                              srcAttribute(QString::fromUtf8(resolved.toEncoded(QUrl::FullyEncoded)))});
     }
 }
 

@@ -11,21 +11,22 @@ OnceRunner::OnceRunner(BRSAppDelegate& controller, std::function<void(int)> exit
         }
         tickDone_ = true;
         checkSucceeded_ = checkSucceeded;
-        // An automatic update starts inside the tick's completion; wait for it to end.
-        if (!controller_.viewState() || !controller_.viewState()->isUpdating()) {
-            finish();
-        }
+        finishWhenIdle();
     });
     controller_.setUpdateFinishedHandler([this](bool succeeded) {
         updatesSucceeded_ = updatesSucceeded_ && succeeded;
-        if (tickDone_) {
-            finish();
+        if (updatesExpected_ > 0) {
+            --updatesExpected_;
         }
+        finishWhenIdle();
     });
 }
 
-void OnceRunner::finish() {
-    if (finished_) {
+void OnceRunner::finishWhenIdle() {
+    // An automatic update starts inside the tick's completion, so a tick that has ended may still have a
+    // cycle running.
+    const bool updating = controller_.viewState() && controller_.viewState()->isUpdating();
+    if (finished_ || !tickDone_ || updating || updatesExpected_ > 0) {
         return;
     }
     finished_ = true;

@@ -10,13 +10,17 @@ class OnceRunner final {
 public:
     OnceRunner(BRSAppDelegate& controller, std::function<void(int exitCode)> exit);
 
+    // An update cycle that will be started apart from the tick; the run also waits for its end.
+    void expectUpdate() { ++updatesExpected_; }
+
 private:
-    void finish();
+    void finishWhenIdle();
 
     BRSAppDelegate& controller_;
     std::function<void(int)> exit_;
     bool checkSucceeded_ = false;
     bool updatesSucceeded_ = true;
+    int updatesExpected_ = 0;
     bool tickDone_ = false;
     bool finished_ = false;
 };

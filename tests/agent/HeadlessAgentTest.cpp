@@ -64,9 +64,13 @@ TEST(HeadlessAgentTest, WithoutADisplayTheAgentFallsBackToTheHeadlessFrontEnd) {
 }
 
 TEST(HeadlessAgentTest, ADeployedDomainTokenIsUsedAndAFailedCheckShowsTheErrorStatus) {
+    // A closed port on this machine: the check fails at once, and nothing leaves the machine.
+    const QString closed = QStringLiteral("http://127.0.0.1:9/");
     const AgentRun run =
         runAgent({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("-domainToken"),
-                  QStringLiteral("dt"), QStringLiteral("-userName"), QStringLiteral("ann")});
+                  QStringLiteral("dt"), QStringLiteral("-userName"), QStringLiteral("ann"),
+                  QStringLiteral("-authBaseUrl"), closed, QStringLiteral("-euAppBaseUrl"), closed,
+                  QStringLiteral("-appBaseUrl"), closed});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.lines.contains(QStringLiteral("menu enter-token disabled")));
     EXPECT_FALSE(run.lines.contains(kGetStarted));

@@ -5,6 +5,7 @@
 #include "BRSViewState.h"
 #include "FakeFrontEnd.h"
 #include "PreferencesStorage.h"
+#include "RecordingInstaller.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -57,6 +58,15 @@ protected:
             saveCredentials = used;
             savedModels.append(model);
             saveRequests.push_back(std::move(completion));
+        };
+        dependencies.mailClients.makeOutlook = [this] {
+            return std::make_unique<RecordingInstaller>(QStringLiteral("Outlook"), frontEnd.log);
+        };
+        dependencies.mailClients.makeAppleMail = [this](bool) {
+            return std::make_unique<RecordingInstaller>(QStringLiteral("Apple Mail"), frontEnd.log);
+        };
+        dependencies.mailClients.runAppleScript = [](const QString&, Error*) {
+            return std::optional<QString>();
         };
         controller = std::make_unique<BRSAppDelegate>(std::move(dependencies));
         controller->connectMenu(menu);
@@ -260,27 +270,33 @@ TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRest
     EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText, QStringLiteral("down"));
 }
 
-TEST_F(BRSAppDelegateTest, AnUpdateThatCannotInstallSaysSoAndEnds) {
+TEST_F(BRSAppDelegateTest, AnUpdateInstallsWhatArrivedStoresTheTokenAndEnds) {
     credentials = kToken;
     launch();
     bool finished = false;
-    bool succeeded = true;
+    bool succeeded = false;
     controller->setUpdateFinishedHandler([&](bool ok) {
         finished = true;
         succeeded = ok;
     });
     controller->updateAllSignatures();
+    EXPECT_TRUE(state().isUpdating());
     ASSERT_EQ(retrievals.size(), 1u);
+    const qsizetype before = frontEnd.log.size();
     retrievals.front()(
-        QList<BRSSignature>{BRSSignature(QStringLiteral("A"), QStringLiteral("<b>A</b>"), QString())}, false,
+        QList<BRSSignature>{BRSSignature(QStringLiteral("A"), QStringLiteral("<b>A</b>"), QString())}, true,
         QStringLiteral("refresh-9"), QStringLiteral("ann"), std::nullopt);
 
     EXPECT_TRUE(finished);
-    EXPECT_FALSE(succeeded);
+    EXPECT_TRUE(succeeded);
     EXPECT_FALSE(state().isUpdating());
+    const QStringList after = logSince(before);
+    EXPECT_EQ(after.mid(0, 2),
+              (QStringList{QStringLiteral("Outlook keep A"), QStringLiteral("Outlook set A <b>A</b>")}));
+    EXPECT_EQ(after.last(), QStringLiteral("status-image ") + StatusImages::kOk);
     ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
     EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText,
-              QStringLiteral("Your signatures could not be installed."));
+              QStringLiteral("Your signatures have been updated succesfully."));
     ASSERT_EQ(storedTokens.size(), 1);
     EXPECT_EQ(storedTokens.front().first, QStringLiteral("refresh-9"));
 }

@@ -58,7 +58,8 @@ protected:
 
 TEST(HashesTest, DigestsAreLowerCaseHexOfTheUtf8Bytes) {
     EXPECT_EQ(Hashes::sha1(QString()), QStringLiteral("da39a3ee5e6b4b0d3255bfef95601890afd80709"));
-    EXPECT_EQ(Hashes::sha1(QStringLiteral("abc")), QStringLiteral("a9993e364706816aba3e25717850c26c9cd0d89d"));
+    EXPECT_EQ(Hashes::sha1(QStringLiteral("abc")),
+              QStringLiteral("a9993e364706816aba3e25717850c26c9cd0d89d"));
     EXPECT_EQ(Hashes::md5(QStringLiteral("abc")), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
     EXPECT_EQ(Hashes::sha256(QStringLiteral("abc")),
               QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
@@ -99,7 +100,8 @@ TEST_F(BRSSignatureServiceTest, NamesThatWouldLeaveTheCacheFolderAreNeverUsedAsF
         EXPECT_FALSE(BRSSignatureService::writeContentsToFileForSignature(name, QStringLiteral("x"), &error))
             << name.toStdString();
         EXPECT_FALSE(error.localizedDescription.isEmpty());
-        EXPECT_FALSE(BRSSignatureService::readContentsFromSignatureFile(name).has_value()) << name.toStdString();
+        EXPECT_FALSE(BRSSignatureService::readContentsFromSignatureFile(name).has_value())
+            << name.toStdString();
     }
     EXPECT_FALSE(QFile::exists(support + QStringLiteral("/../../.profile.brs")));
     EXPECT_FALSE(QDir(support + QStringLiteral("/Sales")).exists());
@@ -114,13 +116,15 @@ TEST_F(BRSSignatureServiceTest, NullBodiesAndMissingOrEmptyNames) {
         {"Name": 7, "HTML": "<p>number</p>"},
         {"Name": "B", "HTML": 12, "Text": "plain"}
     ]})");
-    const QList<BRSSignature> taken = BRSSignatureService::signaturesFromAnswer(answer, kImageHost, true, false);
+    const QList<BRSSignature> taken =
+        BRSSignatureService::signaturesFromAnswer(answer, kImageHost, true, false);
     ASSERT_EQ(names(taken), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
     EXPECT_TRUE(taken.at(0).htmlContent().isEmpty());
     EXPECT_TRUE(taken.at(0).textContent().isEmpty());
     EXPECT_TRUE(taken.at(1).htmlContent().isEmpty());
     EXPECT_EQ(taken.at(1).textContent(), QStringLiteral("plain"));
-    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("A")), Hashes::sha1(QString()));
+    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("A")),
+              Hashes::sha1(QString()));
     EXPECT_EQ(QDir(AppInfo::applicationSupportDirectory()).entryList(QDir::Files).size(), 2)
         << "skipped entries leave no cache file";
 }
@@ -138,12 +142,15 @@ TEST_F(BRSSignatureServiceTest, ImageReferencesAreRewrittenLiterallyInAnswerOrde
         "signatures": [{"Name": "A", "HTML":
             "<img src=\"logo\"><img src=\"LOGO\"><img src='logo'><img src=\"abs\"><img src=\"rel\"><img src=\"bad\">"}]
     })");
-    const QList<BRSSignature> taken = BRSSignatureService::signaturesFromAnswer(answer, kImageHost, false, false);
+    const QList<BRSSignature> taken =
+        BRSSignatureService::signaturesFromAnswer(answer, kImageHost, false, false);
     ASSERT_EQ(taken.size(), 1);
-    EXPECT_EQ(taken.front().htmlContent(),
-              QStringLiteral("<img src=\"https://img.example/img/logo%20one.png\"><img src=\"LOGO\"><img src='logo'>"
-                             "<img src=\"https://cdn.example/x.png?a=1&b=%25\"><img src=\"https://img.example/banner.png\">"
-                             "<img src=\"bad\">"));
+    EXPECT_EQ(
+        taken.front().htmlContent(),
+        QStringLiteral(
+            "<img src=\"https://img.example/img/logo%20one.png\"><img src=\"LOGO\"><img src='logo'>"
+            "<img src=\"https://cdn.example/x.png?a=1&b=%25\"><img src=\"https://img.example/banner.png\">"
+            "<img src=\"bad\">"));
 }
 
 TEST_F(BRSSignatureServiceTest, ResolutionFollowsTheImageHostAndTheQueryCharacterSet) {
@@ -152,9 +159,10 @@ TEST_F(BRSSignatureServiceTest, ResolutionFollowsTheImageHostAndTheQueryCharacte
               QStringLiteral("https://img.example/a.png"));
     EXPECT_EQ(ImageReferences::resolve(QStringLiteral("a.png"), kImageHost).toString(),
               QStringLiteral("https://img.example/a.png"));
-    EXPECT_EQ(QString::fromUtf8(ImageReferences::resolve(QStringLiteral("/æ ø!$&'()*+,;=:@~_-.png"), kImageHost)
-                                    .toEncoded()),
-              QStringLiteral("https://img.example/%C3%A6%20%C3%B8!$&'()*+,;=:@~_-.png"));
+    EXPECT_EQ(
+        QString::fromUtf8(
+            ImageReferences::resolve(QStringLiteral("/æ ø!$&'()*+,;=:@~_-.png"), kImageHost).toEncoded()),
+        QStringLiteral("https://img.example/%C3%A6%20%C3%B8!$&'()*+,;=:@~_-.png"));
     EXPECT_FALSE(ImageReferences::resolve(QString(), kImageHost).isValid());
 }
 
@@ -190,14 +198,16 @@ TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
     int calls = 0;
     std::optional<Error> seen;
     Text token;
-    const auto record = [&](std::optional<QList<BRSSignature>> list, bool, Text t, Text, std::optional<Error> e) {
+    const auto record = [&](std::optional<QList<BRSSignature>> list, bool, Text t, Text,
+                            std::optional<Error> e) {
         ++calls;
         seen = e;
         token = t;
         EXPECT_EQ(list.has_value(), !e.has_value());
     };
 
-    next = {std::nullopt, QStringLiteral("t1"), QStringLiteral("u"), Error::serviceError(QStringLiteral("down"))};
+    next = {std::nullopt, QStringLiteral("t1"), QStringLiteral("u"),
+            Error::serviceError(QStringLiteral("down"))};
     service.getSignaturesAsynchronous(credentials, true, false, record);
     EXPECT_EQ(seen->localizedDescription, QStringLiteral("down"));
     EXPECT_EQ(token, QStringLiteral("t1")) << "the token passes through with the error";
@@ -208,12 +218,13 @@ TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
 
     next = {answerFrom(R"({"signatures": [{"Name": "A", "HTML": "x"}]})"), QStringLiteral("t2"), {}, {}};
     bool available = false;
-    service.checkForSignatureUpdatesAsynchronous(credentials, [&](bool updates, Text t, Text, std::optional<Error> e) {
-        ++calls;
-        available = updates;
-        token = t;
-        EXPECT_FALSE(e.has_value());
-    });
+    service.checkForSignatureUpdatesAsynchronous(credentials,
+                                                 [&](bool updates, Text t, Text, std::optional<Error> e) {
+                                                     ++calls;
+                                                     available = updates;
+                                                     token = t;
+                                                     EXPECT_FALSE(e.has_value());
+                                                 });
     EXPECT_TRUE(available);
     EXPECT_EQ(token, QStringLiteral("t2"));
     EXPECT_EQ(calls, 3);

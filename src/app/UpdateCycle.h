@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "BRSSignature.h"
+#include "Error.h"
+#include "Preferences.h"
+
+class AlertPresenter;
+class BRSMailAppService;
+class BRSViewState;
+
+// The part of an update that happens once the signatures have arrived: choosing the mail clients from the
+// preferences, asking before Apple Mail is quit, installing every signature into every client, starting
+// Mail again, and telling the user how it went.
+class UpdateCycle final {
+public:
+    // How the cycle reaches the mail clients; `live()` gives the real installers and script runner.
+    struct MailClients {
+        std::function<std::unique_ptr<BRSMailAppService>()> makeOutlook;
+        std::function<std::unique_ptr<BRSMailAppService>(bool isUsingICloudDrive)> makeAppleMail;
+        std::function<std::optional<QString>(const QString& source, Error* error)> runAppleScript;
+
+        [[nodiscard]] static MailClients live();
+    };
+
+    static inline const QString kMailIsRunningScript = QStringLiteral("application \"Mail\" is running");
+    static inline const QString kRunMailScript = QStringLiteral("tell application \"Mail\" to run");
+
+    UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailClients clients);
+
+    // Installs the signatures as the preferences say; true when no installation failed.
+    bool install(const QList<BRSSignature>& signatures, bool clean, const Preferences& preferences);
+
+private:
+    // Whether Apple Mail may be written to now; asks the user when Mail is running and the question is on.
+    bool mayQuitAppleMail(const Preferences& preferences, bool* restartMail);
+    void showSuccess(const Preferences& preferences, bool mailRestarted);
+
+    BRSViewState& viewState_;
+    AlertPresenter& alerts_;
+    MailClients clients_;
+};

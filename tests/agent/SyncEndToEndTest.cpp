@@ -1,0 +1,169 @@
+// The agent as a user runs it, headless, against the mock Orlin service and the Outlook/Mail simulator:
+// a token entered, a check that finds new signatures, an update that installs them, and a check that then
+// finds nothing.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include "MockOrlinService.h"
+
+namespace {
+
+using Answer = MockOrlinService::Answer;
+
+struct AgentRun {
+    int exitCode = -1;
+    QStringList lines;
+    QString output;
+};
+
+const QString kNotify = QStringLiteral("status-image Orlin_Avatar_20x20 - notify");
+const QString kOk = QStringLiteral("status-image Orlin_Avatar_20x20 - ok");
+const QString kError = QStringLiteral("status-image Orlin_Avatar_20x20 - error");
+const QString kUpdatesPopover = QStringLiteral("popover Updates are available to your email signatures.");
+
+class SyncEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        answerTokenFlow("refresh-2");
+        answerSignatures(R"(<p>Ann Example</p><img src="logo">)");
+    }
+
+    void answerTokenFlow(const std::string& renewedToken) {
+        const std::string answer = R"({"result": true, "data": {"RefreshToken": ")" + renewedToken +
+                                   R"(", "AccessToken": "access-1", "SyncRoot": ")" +
+                                   mock.baseUrl().toStdString() + R"(user", "UserName": "ann"}})";
+        mock.setAnswer("GET", "/auth/OAuth/AuthorizeEmployee", Answer::json(answer));
+    }
+
+    void answerSignatures(const std::string& html) {
+        const QJsonObject answer{
+            {QStringLiteral("signatures"),
+             QJsonArray{QJsonObject{{QStringLiteral("Name"), QStringLiteral("Main")},
+                                    {QStringLiteral("HTML"), QString::fromStdString(html)},
+                                    {QStringLiteral("Text"), QStringLiteral("Ann Example")}}}},
+            {QStringLiteral("images"),
+             QJsonArray{QJsonObject{{QStringLiteral("Name"), QStringLiteral("logo")},
+                                    {QStringLiteral("Url"), QStringLiteral("/logo.png")}}}}};
+        mock.setAnswer("GET", "/user/sync3",
+                       Answer::json(QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString()));
+    }
+
+    AgentRun run(QStringList arguments) {
+        const QString service = mock.baseUrl();
+        arguments << QStringLiteral("-secretStore") << QStringLiteral("file")
+                  << QStringLiteral("-authBaseUrl") << service + QStringLiteral("auth/")
+                  << QStringLiteral("-euAppBaseUrl") << service + QStringLiteral("eu/")
+                  << QStringLiteral("-appBaseUrl") << service + QStringLiteral("app/")
+                  << QStringLiteral("-imageHostUrl") << QStringLiteral("https://img.example");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), home.path() + QStringLiteral("/etc"));
+        environment.insert(QStringLiteral("PATH"), QStringLiteral(ORLIN_FAKE_OSASCRIPT_DIR ":") +
+                                                       environment.value(QStringLiteral("PATH")));
+        environment.insert(QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), statePath());
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
+                                 "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
+        QProcess agent;
+        agent.setProcessEnvironment(environment);
+        agent.start(QStringLiteral(ORLIN_AGENT_PATH), arguments);
+        if (!agent.waitForFinished(60000)) {
+            agent.kill();
+            agent.waitForFinished();
+            return {};
+        }
+        AgentRun result;
+        result.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
+        const QString out = QString::fromUtf8(agent.readAllStandardOutput());
+        result.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        result.output = out + QString::fromUtf8(agent.readAllStandardError());
+        return result;
+    }
+
+    QString statePath() const { return home.path() + QStringLiteral("/simulator.json"); }
+
+    QJsonArray outlookSignatures() const {
+        QFile file(statePath());
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QJsonDocument::fromJson(file.readAll())
+            .object()
+            .value(QStringLiteral("outlook"))
+            .toObject()
+            .value(QStringLiteral("signatures"))
+            .toArray();
+    }
+
+    std::string lastRefreshTokenSent() const {
+        const auto requests = mock.requestsTo("/auth/OAuth/AuthorizeEmployee");
+        return requests.empty() ? std::string() : requests.back().parameter("refreshToken").value_or("");
+    }
+
+    QTemporaryDir home;
+    MockOrlinService mock;
+};
+
+TEST_F(SyncEndToEndTest, ACheckFindsNewSignaturesAnUpdateInstallsThemAndTheNextCheckFindsNothing) {
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+
+    const AgentRun first = run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(first.exitCode, 0) << first.output.toStdString();
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-1");
+    EXPECT_TRUE(first.lines.contains(kNotify)) << first.output.toStdString();
+    EXPECT_TRUE(first.lines.contains(kUpdatesPopover));
+    EXPECT_TRUE(outlookSignatures().isEmpty()) << "a check installs nothing";
+
+    const AgentRun update =
+        run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});
+    EXPECT_EQ(update.exitCode, 0) << update.output.toStdString();
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-2") << "the renewed token was stored and is used";
+    EXPECT_TRUE(update.lines.contains(QStringLiteral("status-image Orlin_Avatar_20x20 - updating")));
+    EXPECT_TRUE(
+        update.lines.contains(QStringLiteral("alert Your signatures have been updated succesfully. | ")))
+        << update.output.toStdString();
+    const QJsonArray installed = outlookSignatures();
+    ASSERT_EQ(installed.size(), 1) << update.output.toStdString();
+    EXPECT_EQ(installed.at(0).toObject().value(QStringLiteral("name")).toString(), QStringLiteral("Main"));
+    EXPECT_EQ(installed.at(0).toObject().value(QStringLiteral("content")).toString(),
+              QStringLiteral("<p>Ann Example</p><img src=\"https://img.example/logo.png\">"));
+
+    const AgentRun second = run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.lines.last(), kOk) << second.output.toStdString();
+    EXPECT_FALSE(second.lines.contains(kUpdatesPopover));
+
+    answerSignatures(R"(<p>Ann Example, CEO</p><img src="logo">)");
+    const AgentRun changed = run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_TRUE(changed.lines.contains(kNotify)) << "one changed body is reported";
+}
+
+TEST_F(SyncEndToEndTest, AFailingServiceShowsTheErrorStatusAndKeepsTheToken) {
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+    mock.setAnswer("GET", "/user/sync3", Answer::json("<html>down for maintenance</html>", 503));
+
+    const AgentRun failed = run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.lines.last(), kError) << failed.output.toStdString();
+    EXPECT_TRUE(failed.lines.contains(
+        QStringLiteral("status-tooltip There was a problem connecting to Orlin.  Please check your network "
+                       "connection and your login credentials.")));
+
+    answerSignatures("<p>back</p>");
+    const AgentRun again = run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-1") << "a failed check stores no token";
+    EXPECT_EQ(again.exitCode, 0);
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+#include "UpdateCycle.h"
+
+#include <gtest/gtest.h>
+
+#include "BRSViewState.h"
+#include "PreferencesStorage.h"
+#include "RecordingInstaller.h"
+#include "ScriptedAlertPresenter.h"
+#include "UserDefaults.h"
+
+namespace {
+
+class UpdateCycleTest : public ::testing::Test {
+protected:
+    void SetUp() override { UserDefaults::standardUserDefaults().resetForTesting(); }
+    void TearDown() override { UserDefaults::standardUserDefaults().resetForTesting(); }
+
+    bool run(const QList<BRSSignature>& signatures, bool clean = false) {
+        UpdateCycle::MailClients clients;
+        clients.makeOutlook = [this] {
+            return std::make_unique<RecordingInstaller>(QStringLiteral("Outlook"), log, failing);
+        };
+        clients.makeAppleMail = [this](bool iCloud) {
+            log.append(QStringLiteral("Apple Mail iCloud=%1").arg(iCloud));
+            return std::make_unique<RecordingInstaller>(QStringLiteral("Apple Mail"), log, failing);
+        };
+        clients.runAppleScript = [this](const QString& source, Error*) -> std::optional<QString> {
+            log.append(QStringLiteral("script ") + source);
+            if (source == UpdateCycle::kMailIsRunningScript) {
+                return mailRunning;
+            }
+            return QString();
+        };
+        UpdateCycle cycle(viewState, alerts, clients);
+        return cycle.install(signatures, clean, PreferencesStorage().getPreferences());
+    }
+
+    static void set(const char* key, bool value) {
+        UserDefaults::standardUserDefaults().setBool(value, QString::fromLatin1(key));
+    }
+
+    QStringList alertMessages() const {
+        QStringList messages;
+        for (const Alert& alert : alerts.shownAlerts()) {
+            messages.append(alert.messageText + QStringLiteral(" | ") + alert.informativeText);
+        }
+        return messages;
+    }
+
+    const QList<BRSSignature> two = {
+        BRSSignature(QStringLiteral("A"), QStringLiteral("<a>"), QStringLiteral("a")),
+        BRSSignature(QStringLiteral("B"), QStringLiteral("<b>"), QStringLiteral("b"))};
+    BRSViewState viewState;
+    ScriptedAlertPresenter alerts;
+    QStringList log;
+    QStringList failing;
+    std::optional<QString> mailRunning = QStringLiteral("true");
+};
+
+const QString kSuccess = QStringLiteral("Your signatures have been updated succesfully.");
+
+TEST_F(UpdateCycleTest, WithNoClientChosenOutlookIsServedAndSuccessShown) {
+    set("updateSignaturesForOutlook", false);
+    EXPECT_TRUE(run(two));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("Outlook set A <a>"), QStringLiteral("Outlook set B <b>")}));
+    ASSERT_EQ(alerts.shownAlerts().size(), 1);
+    const Alert& success = alerts.shownAlerts().front();
+    EXPECT_EQ(success.messageText, kSuccess);
+    EXPECT_TRUE(success.informativeText.isEmpty());
+    EXPECT_TRUE(success.showsSuppressionButton);
+    EXPECT_EQ(success.suppressionButtonTitle, QStringLiteral("Don't show again"));
+    EXPECT_EQ(success.effectiveButtonTitles(), QStringList{QStringLiteral("OK")});
+}
+
+TEST_F(UpdateCycleTest, MailRunningAndContinueInstallsRestartsMailAndSaysSo) {
+    set("updateSignaturesForMail", true);
+    set("isUsingICloudDrive", false);
+    alerts.enqueueAnswer({0, false});
+    EXPECT_TRUE(run(two));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("script application \"Mail\" is running"),
+                                QStringLiteral("Apple Mail iCloud=0"), QStringLiteral("Outlook set A <a>"),
+                                QStringLiteral("Outlook set B <b>"), QStringLiteral("Apple Mail set A <a>"),
+                                QStringLiteral("Apple Mail set B <b>"),
+                                QStringLiteral("script tell application \"Mail\" to run")}));
+    ASSERT_EQ(alerts.shownAlerts().size(), 2);
+    const Alert& question = alerts.shownAlerts().at(0);
+    EXPECT_EQ(question.style, AlertStyle::Critical);
+    EXPECT_EQ(question.messageText, QStringLiteral("We need to quit Apple Mail."));
+    EXPECT_EQ(
+        question.informativeText,
+        QStringLiteral("We need to quit Apple Mail to update your signatures. Please save any unsaved work "
+                       "in Mail before continuing."));
+    EXPECT_EQ(question.buttonTitles, (QStringList{QStringLiteral("Continue"), QStringLiteral("Cancel")}));
+    EXPECT_EQ(question.suppressionButtonTitle, QStringLiteral("Don't show again"));
+    EXPECT_EQ(alerts.shownAlerts().at(1).informativeText,
+              QStringLiteral("Apple Mail has been restarted.\r\r"));
+}
+
+TEST_F(UpdateCycleTest, ASuppressedPromptMeansNoProbeNoRestartAndAnEmptyInformativeText) {
+    set("updateSignaturesForOutlook", false);
+    set("updateSignaturesForMail", true);
+    set("hideQuitMailInfobox", true);
+    EXPECT_TRUE(run(two));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Apple Mail set A <a>"),
+                                QStringLiteral("Apple Mail set B <b>")}));
+    EXPECT_EQ(alertMessages(), QStringList{kSuccess + QStringLiteral(" | ")});
+}
+
+TEST_F(UpdateCycleTest, DontShowAgainWithCancelStillSuppressesLaterPromptsAndLeavesMailOut) {
+    set("updateSignaturesForOutlook", false);
+    set("updateSignaturesForMail", true);
+    bool heard = false;
+    viewState.setNotifyBeforeShuttingDownMail(true);
+    viewState.addObserver(BRSViewState::kNotifyBeforeShuttingDownMail,
+                          [&](const QString&, BRSViewState&, void*) { heard = true; });
+    alerts.enqueueAnswer({1, true});
+    EXPECT_TRUE(run(two));
+    EXPECT_TRUE(heard);
+    EXPECT_FALSE(viewState.notifyBeforeShuttingDownMail());
+    EXPECT_EQ(log, QStringList{QStringLiteral("script application \"Mail\" is running")})
+        << "with Mail the only client, cancelling installs nothing and shows nothing more";
+    EXPECT_EQ(alerts.shownAlerts().size(), 1);
+}
+
+TEST_F(UpdateCycleTest, AFailedProbeCountsAsMailNotRunning) {
+    set("updateSignaturesForOutlook", false);
+    set("updateSignaturesForMail", true);
+    mailRunning = std::nullopt;
+    EXPECT_TRUE(run(two));
+    EXPECT_EQ(alerts.shownAlerts().size(), 1) << "no question, only the success alert";
+    EXPECT_FALSE(log.contains(QStringLiteral("script tell application \"Mail\" to run")));
+}
+
+TEST_F(UpdateCycleTest, CleanRemovesBeforeInstallingIntoEachClient) {
+    set("updateSignaturesForMail", true);
+    set("hideQuitMailInfobox", true);
+    set("hideInfobox", true);
+    EXPECT_TRUE(run(two, true));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Outlook keep A,B"),
+                                QStringLiteral("Outlook set A <a>"), QStringLiteral("Outlook set B <b>"),
+                                QStringLiteral("Apple Mail keep A,B"), QStringLiteral("Apple Mail set A <a>"),
+                                QStringLiteral("Apple Mail set B <b>")}));
+    EXPECT_TRUE(alerts.shownAlerts().isEmpty()) << "hideInfobox suppresses the success alert";
+
+    log.clear();
+    EXPECT_TRUE(run(two, false));
+    EXPECT_FALSE(log.join(QLatin1Char('\n')).contains(QStringLiteral("keep"))) << "no clean, no removal";
+}
+
+TEST_F(UpdateCycleTest, AnEmptyListStillEndsWithTheSuccessAlert) {
+    EXPECT_TRUE(run({}));
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(alertMessages(), QStringList{kSuccess + QStringLiteral(" | ")});
+}
+
+TEST_F(UpdateCycleTest, AnOutlookFailureStillServesMailButSkipsRestartAndSuccess) {
+    set("updateSignaturesForMail", true);
+    failing = {QStringLiteral("A")};
+    alerts.enqueueAnswer({0, false});
+    EXPECT_FALSE(run(two));
+    EXPECT_TRUE(log.contains(QStringLiteral("Apple Mail set B <b>")));
+    EXPECT_FALSE(log.contains(QStringLiteral("script tell application \"Mail\" to run")));
+    EXPECT_EQ(
+        alertMessages(),
+        (QStringList{QStringLiteral("We need to quit Apple Mail. | We need to quit Apple Mail to update your "
+                                    "signatures. Please save any unsaved work in Mail before continuing."),
+                     QStringLiteral("Outlook refused A | An error occurred while updating the signature 'A' "
+                                    "in Outlook."),
+                     QStringLiteral("Apple Mail refused A | An error occurred while updating the signature "
+                                    "'A' in Apple Mail.")}));
+}
+
+TEST_F(UpdateCycleTest, TickingDontShowAgainOnTheSuccessAlertTurnsItOff) {
+    alerts.enqueueAnswer({0, true});
+    EXPECT_TRUE(run(two));
+    EXPECT_FALSE(viewState.notifyAfterUpdate());
+}
+
+}  // namespace
