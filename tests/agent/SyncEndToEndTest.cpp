@@ -149,6 +149,51 @@ TEST_F(SyncEndToEndTest, ACheckFindsNewSignaturesAnUpdateInstallsThemAndTheNextC
     EXPECT_TRUE(changed.lines.contains(kNotify)) << "one changed body is reported";
 }
 
+TEST_F(SyncEndToEndTest, AnUpdateQuitsARunningMailWithConsentInstallsIntoBothClientsAndRestartsIt) {
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+    const QString folder = home.path() + QStringLiteral("/Library/Mail/V7/MailData/Signatures");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile list(folder + QStringLiteral("/AllSignatures.plist"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><array/></plist>
+)");
+    list.close();
+    QFile state(statePath());
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.write(R"({"mail": {"running": true}})");
+    state.close();
+
+    const AgentRun update = run(
+        {QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update"),
+         QStringLiteral("--answer"), QStringLiteral("continue"), QStringLiteral("-updateSignaturesForMail"),
+         QStringLiteral("YES"), QStringLiteral("-simulatedSystemVersion"), QStringLiteral("10.15"),
+         QStringLiteral("-isUsingICloudDrive"), QStringLiteral("NO")});
+    EXPECT_EQ(update.exitCode, 0) << update.output.toStdString();
+    EXPECT_TRUE(
+        update.lines.contains(QStringLiteral("alert We need to quit Apple Mail. | We need to quit Apple Mail "
+                                             "to update your signatures. Please save any "
+                                             "unsaved work in Mail before continuing.")))
+        << update.output.toStdString();
+    EXPECT_EQ(update.lines.count(
+                  QStringLiteral("alert Your signatures have been updated succesfully. | Apple Mail has been "
+                                 "restarted.\\r\\r")),
+              1)
+        << update.output.toStdString();
+    EXPECT_EQ(outlookSignatures().size(), 1);
+
+    QFile simulator(statePath());
+    ASSERT_TRUE(simulator.open(QIODevice::ReadOnly));
+    const QJsonObject after = QJsonDocument::fromJson(simulator.readAll()).object();
+    EXPECT_TRUE(after.value(QStringLiteral("mail")).toObject().value(QStringLiteral("running")).toBool())
+        << "Mail was quit for the write and started again";
+    const QStringList files = QDir(folder).entryList({QStringLiteral("*.mailsignature")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    QFile signature(folder + QLatin1Char('/') + files.front());
+    ASSERT_TRUE(signature.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(signature.readAll().endsWith("<img src=\"https://img.example/logo.png\">\n"));
+}
+
 TEST_F(SyncEndToEndTest, AFailingServiceShowsTheErrorStatusAndKeepsTheToken) {
     ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
     mock.setAnswer("GET", "/user/sync3", Answer::json("<html>down for maintenance</html>", 503));
