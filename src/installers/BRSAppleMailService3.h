@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <optional>
+
+#include "BRSMailAppService.h"
+
+// Installs signatures into Apple Mail by writing Mail's own files: the signature list (a property list
+// whose root is an array of dictionaries) and one ".mailsignature" file per signature, named after the
+// signature's unique id. Mail is told to quit before every write, so that it is not running while its
+// files change; starting it again is the update cycle's job. Only systems 10.11 to 10.15 are supported.
+//
+// Names are matched exactly, so "Sales" and "sales" are two Mail signatures. The installer never creates
+// the signature folder or the list: until Mail has made them, nothing can be installed.
+class BRSAppleMailService3 final : public BRSMailAppService {
+public:
+    explicit BRSAppleMailService3(bool isUsingICloudDrive);
+
+    // Does not delete anything by itself: the next signature write empties the whole list first. The
+    // names are not needed for that, since the cycle then writes every listed signature anew.
+    void deleteAllSignaturesNotIn(const QStringList& names) override;
+    // Tells Mail to quit, then writes the signature into the folder of this system version. A failure to
+    // quit Mail does not stop the write; it only leaves its error behind for a later failure to replace.
+    [[nodiscard]] bool setSignatureWithName(const QString& name, const QString& htmlContent,
+                                            const QString& textContent, Error* error = nullptr) override;
+    [[nodiscard]] QString appName() const override;
+
+    [[nodiscard]] bool isUsingICloudDrive() const { return isUsingICloudDrive_; }
+    [[nodiscard]] bool deleteAll() const { return deleteAll_; }
+    void setDeleteAll(bool deleteAll) { deleteAll_ = deleteAll; }
+
+    // The signature folder of this system version inside the user's Library folder (which is created
+    // when missing; the signature folder is neither created nor looked at).
+    [[nodiscard]] std::optional<QString> getFolderUrlForSignatures(Error* error = nullptr) const;
+    // Adds the signature to the list in `folder` (or finds its entry there) and writes its file. False
+    // without touching the error when the list does not exist; the signature file is written only once the
+    // list names it.
+    [[nodiscard]] bool setSignature(const QString& name, const QString& content, const QString& folder,
+                                    const QString& filePrefix, Error* error = nullptr);
+
+    // The file Mail reads a signature from: a MIME header block, an empty line and the HTML unchanged.
+    [[nodiscard]] static QString signatureFileContent(const QString& messageId, const QString& htmlContent);
+
+private:
+    const bool isUsingICloudDrive_;
+    std::atomic<bool> deleteAll_ = false;
+};

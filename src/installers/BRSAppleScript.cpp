@@ -1,0 +1,74 @@
+#include "BRSAppleScript.h"
+
+#include <QRegularExpression>
+
+#include "ScriptProcess.h"
+
+namespace {
+
+void report(Error* error, Error value) {
+    if (error) {
+        *error = std::move(value);
+    }
+}
+
+}  // namespace
+
+Error BRSAppleScript::genericError() {
+    // What the platform would show for an error that carries no description of its own.
+    return Error{kGenericErrorDomain, 0,
+                 QStringLiteral("The operation couldn’t be completed. (Migrator error 0.)")};
+}
+
+std::optional<QString> BRSAppleScript::scriptErrorMessage(const QString& standardError) {
+    // The kind of failure starts the message; before it come the script's name (when it has one) and the
+    // character range of the offending statement, after it the AppleScript error number.
+    static const QRegularExpression kMessage(
+        QStringLiteral("(?:execution|syntax|script) error: (.*?)(?:\\s*\\(-?\\d+\\))?\\s*$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = kMessage.match(standardError);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    QString message = match.captured(1);
+    if (message.isEmpty()) {
+        return std::nullopt;
+    }
+    return message;
+}
+
+std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& source, Error* error) {
+    const ScriptProcess::Result run = ScriptProcess::run(source);
+    if (!run.started || !run.exitedNormally) {
+        report(error, genericError());
+        return std::nullopt;
+    }
+    if (run.exitCode == 0) {
+        QString result = QString::fromUtf8(run.standardOutput);
+        if (result.endsWith(QLatin1Char('\n'))) {
+            result.chop(1);
+        }
+        return result;
+    }
+    if (std::optional<QString> message = scriptErrorMessage(QString::fromUtf8(run.standardError))) {
+        report(error, Error{ErrorDomains::kOutlook, 0, std::move(*message)});
+    } else {
+        report(error, genericError());
+    }
+    return std::nullopt;
+}
+
+QString BRSAppleScript::escapeString(const QString& text) {
+    // Every double quote and backslash gets its backslash, also one that a combining mark or a prefix
+    // character joins into a larger user-perceived character: the script compiler reads code points, so
+    // such a quote would still end the literal and let the rest of the text run as script.
+    QString escaped;
+    escaped.reserve(text.size() + text.size() / 8);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
+            escaped.append(QLatin1Char('\\'));
+        }
+        escaped.append(c);
+    }
+    return escaped;
+}

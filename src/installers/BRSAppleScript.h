@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "Error.h"
+
+// The one place where the agent runs an AppleScript source and turns a failure into an error it can show.
+// Every script error carries the Outlook error domain, whichever application the script addressed.
+class BRSAppleScript final {
+public:
+    // Failures that leave nothing to tell the user: no script runner, or one that died without a message.
+    static inline const QString kGenericErrorDomain = QStringLiteral("Migrator");
+
+    BRSAppleScript() = delete;
+
+    // The script's result as text ("" when it produced none); nothing on failure, with the error set.
+    [[nodiscard]] static std::optional<QString> runAppleScriptForSource(const QString& source,
+                                                                        Error* error = nullptr);
+    // The text made safe to stand between the double quotes of an AppleScript string literal; the caller
+    // adds the quotes.
+    [[nodiscard]] static QString escapeString(const QString& text);
+
+    [[nodiscard]] static Error genericError();
+    // The message of a failed run as `osascript` prints it ("…: execution error: <message> (-1728)"), or
+    // nothing when the output holds none.
+    [[nodiscard]] static std::optional<QString> scriptErrorMessage(const QString& standardError);
+};

@@ -1,0 +1,3 @@
+#include "BRSMailAppService.h"
+
+BRSMailAppService::~BRSMailAppService() = default;

@@ -1,0 +1,74 @@
+#include "BRSOutlookService.h"
+
+#include "BRSAppleScript.h"
+#include "BRSLog.h"
+
+namespace {
+
+// The texts are joined rather than filled in with arg(): a signature's HTML may well contain "%1".
+const QString kSetSignatureHead = QStringLiteral("property sigName : \"");
+const QString kSetSignatureMiddle = QStringLiteral("\"\nproperty sigContent : \"");
+const QString kSetSignatureTail = QStringLiteral(
+    "\"\n"
+    "tell application \"Microsoft Outlook\"\n"
+    "set S to every signature whose name is sigName\n"
+    "if (count S) is 0 then\n"
+    "make new signature with properties {name:sigName, content:sigContent}\n"
+    "else\n"
+    "set [R] to S\n"
+    "set the content of R to the sigContent\n"
+    "end if\n"
+    "end tell\n");
+
+const QString kDeleteSignaturesHead = QStringLiteral("set orlinSignatures to {");
+const QString kDeleteSignaturesTail = QStringLiteral(
+    "}\n"
+    "set sigsToDelete to {}\n"
+    "tell application \"Microsoft Outlook\"\n"
+    "set sigs to every signature\n"
+    "repeat with sig in signatures\n"
+    "set signame to the name of sig\n"
+    "if orlinSignatures does not contain signame then\n"
+    "set sigsToDelete to sigsToDelete & signame\n"
+    "end if\n"
+    "end repeat\n"
+    "repeat with sigToDelete in sigsToDelete\n"
+    "delete signature sigToDelete\n"
+    "end repeat\n"
+    "end tell\n");
+
+}  // namespace
+
+QString BRSOutlookService::appName() const {
+    return QStringLiteral("Outlook");
+}
+
+QString BRSOutlookService::setSignatureScript(const QString& name, const QString& htmlContent) {
+    return kSetSignatureHead + BRSAppleScript::escapeString(name) + kSetSignatureMiddle +
+           BRSAppleScript::escapeString(htmlContent) + kSetSignatureTail;
+}
+
+QString BRSOutlookService::deleteSignaturesScript(const QStringList& namesToKeep) {
+    QStringList quoted;
+    quoted.reserve(namesToKeep.size());
+    for (const QString& name : namesToKeep) {
+        quoted.append(QLatin1Char('"') + BRSAppleScript::escapeString(name) + QLatin1Char('"'));
+    }
+    return kDeleteSignaturesHead + quoted.join(QLatin1Char(',')) + kDeleteSignaturesTail;
+}
+
+bool BRSOutlookService::setSignatureWithName(const QString& name, const QString& htmlContent,
+                                             const QString& /*textContent*/, Error* error) {
+    const QString script = setSignatureScript(name, htmlContent);
+    // The whole script, HTML included, so a support case can see exactly what Outlook was told.
+    BRSLogVerbose(u"AppleScript: %@", script);
+    return BRSAppleScript::runAppleScriptForSource(script, error).has_value();
+}
+
+void BRSOutlookService::deleteAllSignaturesNotIn(const QStringList& names) {
+    // An empty list would delete every signature in Outlook; the service never means that.
+    if (names.isEmpty()) {
+        return;
+    }
+    (void)BRSAppleScript::runAppleScriptForSource(deleteSignaturesScript(names));
+}

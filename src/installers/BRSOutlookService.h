@@ -1,0 +1,20 @@
+#pragma once
+
+#include "BRSMailAppService.h"
+
+// Installs signatures into Outlook through its scripting dictionary; Outlook's own files are never
+// touched. Outlook compares signature names ignoring case, so "Sales" and "sales" are one signature there.
+class BRSOutlookService final : public BRSMailAppService {
+public:
+    // Outlook receives the HTML only; the text content is not used.
+    [[nodiscard]] bool setSignatureWithName(const QString& name, const QString& htmlContent,
+                                            const QString& textContent, Error* error = nullptr) override;
+    // Deletes at once every Outlook signature whose name is not listed, those the user made by hand
+    // included. An empty list leaves everything in place. Failures are not reported.
+    void deleteAllSignaturesNotIn(const QStringList& names) override;
+    [[nodiscard]] QString appName() const override;
+
+    // The script texts, exposed so tests can hold them to the exact bytes Outlook is sent.
+    [[nodiscard]] static QString setSignatureScript(const QString& name, const QString& htmlContent);
+    [[nodiscard]] static QString deleteSignaturesScript(const QStringList& namesToKeep);
+};

@@ -1,0 +1,37 @@
+#include "ScriptProcess.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+QString ScriptProcess::executablePath() {
+#ifdef Q_OS_MACOS
+    return QStringLiteral("/usr/bin/osascript");
+#else
+    // Looked up at every call: tests change PATH while the process runs.
+    return QStandardPaths::findExecutable(QStringLiteral("osascript"));
+#endif
+}
+
+ScriptProcess::Result ScriptProcess::run(const QString& source) {
+    Result result;
+    const QString program = executablePath();
+    if (program.isEmpty()) {
+        return result;
+    }
+    QProcess process;
+    process.start(program, {});
+    if (!process.waitForStarted(-1)) {
+        return result;
+    }
+    result.started = true;
+    // A script that fails to compile may end before it has read all of its source; what it prints then
+    // still tells why, so a short write is not a failure of its own.
+    process.write(source.toUtf8());
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    result.exitedNormally = process.exitStatus() == QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.standardOutput = process.readAllStandardOutput();
+    result.standardError = process.readAllStandardError();
+    return result;
+}

@@ -1,0 +1,447 @@
+#include "BRSAppleMailService3.h"
+
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <cstdlib>
+
+#include "AppInfo.h"
+#include "FakeOsascript.h"
+#include "UserDefaults.h"
+
+namespace {
+
+const QString kUnsupported =
+    QStringLiteral("Apple Mail is supported on El Capitan up to and including Catalina.");
+const QRegularExpression kUpperUuid(
+    QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QVariant toVariant(plist_t node) {
+    char* text = nullptr;
+    switch (plist_get_node_type(node)) {
+        case PLIST_STRING: {
+            plist_get_string_val(node, &text);
+            QString value = QString::fromUtf8(text);
+            std::free(text);
+            return value;
+        }
+        case PLIST_BOOLEAN: {
+            uint8_t value = 0;
+            plist_get_bool_val(node, &value);
+            return value != 0;
+        }
+        case PLIST_UINT: {
+            uint64_t value = 0;
+            plist_get_uint_val(node, &value);
+            return static_cast<qint64>(value);
+        }
+        case PLIST_ARRAY: {
+            QVariantList list;
+            for (uint32_t i = 0; i < plist_array_get_size(node); ++i) {
+                list.append(toVariant(plist_array_get_item(node, i)));
+            }
+            return list;
+        }
+        case PLIST_DICT: {
+            QVariantMap map;
+            plist_dict_iter it = nullptr;
+            plist_dict_new_iter(node, &it);
+            for (;;) {
+                char* key = nullptr;
+                plist_t value = nullptr;
+                plist_dict_next_item(node, it, &key, &value);
+                if (!key) {
+                    break;
+                }
+                map.insert(QString::fromUtf8(key), toVariant(value));
+                std::free(key);
+            }
+            std::free(it);
+            return map;
+        }
+        default:
+            return QStringLiteral("<other>");
+    }
+}
+
+// The list as the test sees it; invalid when the file is not a property list.
+QVariant readList(const QString& path) {
+    const QByteArray bytes = readFile(path);
+    plist_t root = nullptr;
+    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
+    if (!root) {
+        return {};
+    }
+    QVariant value = toVariant(root);
+    plist_free(root);
+    return value;
+}
+
+QVariantMap entry(const QString& name, const QString& id) {
+    return {{QStringLiteral("SignatureName"), name}, {QStringLiteral("SignatureUniqueId"), id}};
+}
+
+QVariantMap addedEntry(const QString& name, const QString& id) {
+    QVariantMap map = entry(name, id);
+    map.insert(QStringLiteral("SignatureIsRich"), QStringLiteral("true"));
+    return map;
+}
+
+// A list written the way Mail does, in XML or binary form; string, integer and boolean values only.
+QByteArray listBytes(const QVariantList& elements, bool binary = false) {
+    plist_t root = plist_new_array();
+    for (const QVariant& element : elements) {
+        if (element.typeId() != QMetaType::QVariantMap) {
+            plist_array_append_item(root, plist_new_string(element.toString().toUtf8().constData()));
+            continue;
+        }
+        plist_t dict = plist_new_dict();
+        const QVariantMap map = element.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            plist_t value = it->typeId() == QMetaType::Bool ? plist_new_bool(it->toBool())
+                            : it->typeId() == QMetaType::Int
+                                ? plist_new_uint(static_cast<uint64_t>(it->toInt()))
+                                : plist_new_string(it->toString().toUtf8().constData());
+            plist_dict_set_item(dict, it.key().toUtf8().constData(), value);
+        }
+        plist_array_append_item(root, dict);
+    }
+    char* out = nullptr;
+    uint32_t length = 0;
+    binary ? plist_to_bin(root, &out, &length) : plist_to_xml(root, &out, &length);
+    QByteArray bytes(out, static_cast<qsizetype>(length));
+    std::free(out);
+    plist_free(root);
+    return bytes;
+}
+
+class BRSAppleMailService3Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UserDefaults::standardUserDefaults().resetForTesting();
+        QDir(AppInfo::libraryDirectory()).removeRecursively();
+        setVersion(QStringLiteral("10.15"));
+        fake.setMailRunning(true);
+    }
+    void TearDown() override {
+        UserDefaults::standardUserDefaults().resetForTesting();
+        QDir(AppInfo::libraryDirectory()).removeRecursively();
+    }
+
+    static void setVersion(const QString& version) {
+        UserDefaults::standardUserDefaults().setArgumentDomain(
+            {{QStringLiteral("simulatedSystemVersion"), version}});
+    }
+    static QString folder(const QString& relative) {
+        return AppInfo::libraryDirectory() + QLatin1Char('/') + relative;
+    }
+    static QString v7() { return folder(QStringLiteral("Mail/V7/MailData/Signatures")); }
+
+    FakeOsascript fake;
+};
+
+TEST_F(BRSAppleMailService3Test, ChoosesTheFolderBySystemVersionAndICloudDrive) {
+    const QString icloud4 = QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures");
+    const struct {
+        const char* version;
+        const char* local;
+        QString icloud;
+    } table[] = {
+        {"10.11", "Mail/V3/MailData/Signatures",
+         QStringLiteral("Mobile Documents/com~apple~mail/Data/V3/MailData/Signatures")},
+        {"10.12", "Mail/V4/MailData/Signatures", icloud4},
+        {"10.13.6", "Mail/V5/MailData/Signatures", icloud4},
+        {"10.14", "Mail/V6/MailData/Signatures", icloud4},
+        {"10.15.7", "Mail/V7/MailData/Signatures", icloud4},
+    };
+    for (const auto& row : table) {
+        setVersion(QString::fromLatin1(row.version));
+        EXPECT_EQ(BRSAppleMailService3(false).getFolderUrlForSignatures(),
+                  folder(QString::fromLatin1(row.local)))
+            << row.version;
+        EXPECT_EQ(BRSAppleMailService3(true).getFolderUrlForSignatures(), folder(row.icloud)) << row.version;
+    }
+    EXPECT_TRUE(QFileInfo(AppInfo::libraryDirectory()).isDir()) << "the Library folder is made when missing";
+}
+
+TEST_F(BRSAppleMailService3Test, RefusesUnsupportedVersionsAfterTellingMailToQuit) {
+    writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes({}));
+    const QByteArray before = readFile(v7() + QStringLiteral("/AllSignatures.plist"));
+    for (const char* version : {"10.10", "10.16", "11.0", "9.15", "ten", ""}) {
+        setVersion(QString::fromLatin1(version));
+        fake.setMailRunning(true);
+        BRSAppleMailService3 mail(false);
+        Error error;
+        EXPECT_FALSE(
+            mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+        EXPECT_EQ(error.domain, ErrorDomains::kOrlin) << version;
+        EXPECT_EQ(error.localizedDescription, kUnsupported) << version;
+        EXPECT_FALSE(fake.mailRunning()) << version;
+    }
+    UserDefaults::standardUserDefaults().resetForTesting();
+    EXPECT_EQ(BRSAppleMailService3(false).getFolderUrlForSignatures(), std::nullopt) << "no version at all";
+    EXPECT_EQ(readFile(v7() + QStringLiteral("/AllSignatures.plist")), before);
+    EXPECT_EQ(QDir(v7()).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(BRSAppleMailService3Test, ElCapitanWithICloudDriveUsesThePrefixForBothFiles) {
+    setVersion(QStringLiteral("10.11"));
+    const QString icloud =
+        folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V3/MailData/Signatures"));
+    writeFile(icloud + QStringLiteral("/ubiquitous_AllSignatures.plist"), listBytes({}));
+    writeFile(icloud + QStringLiteral("/AllSignatures.plist"), listBytes({}));
+    const QByteArray plain = readFile(icloud + QStringLiteral("/AllSignatures.plist"));
+
+    BRSAppleMailService3 mail(true);
+    Error error;
+    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString(), &error))
+        << error.localizedDescription.toStdString();
+    const QVariantList list = readList(icloud + QStringLiteral("/ubiquitous_AllSignatures.plist")).toList();
+    ASSERT_EQ(list.size(), 1);
+    const QString id = list[0].toMap().value(QStringLiteral("SignatureUniqueId")).toString();
+    EXPECT_TRUE(
+        QFile::exists(icloud + QStringLiteral("/ubiquitous_") + id + QStringLiteral(".mailsignature")));
+    EXPECT_EQ(readFile(icloud + QStringLiteral("/AllSignatures.plist")), plain);
+
+    // Later versions keep the iCloud copies without a prefix.
+    setVersion(QStringLiteral("10.12"));
+    const QString v4 = folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures"));
+    writeFile(v4 + QStringLiteral("/AllSignatures.plist"), listBytes({}));
+    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString()));
+    EXPECT_EQ(readList(v4 + QStringLiteral("/AllSignatures.plist")).toList().size(), 1);
+}
+
+TEST_F(BRSAppleMailService3Test, ANewNameGetsAnEntryAndAFileThatRoundTrips) {
+    writeFile(
+        v7() + QStringLiteral("/AllSignatures.plist"),
+        listBytes({entry(QStringLiteral("Sales"), QStringLiteral("11111111-2222-3333-4444-555555555555"))}));
+    BRSAppleMailService3 mail(false);
+    EXPECT_EQ(mail.appName(), QStringLiteral("Apple Mail"));
+    // Names differing only in case are different Mail signatures.
+    const QString name = QStringLiteral("sales & <co> \"ü\"");
+    const QString html = QStringLiteral("<p class=\"x\">%1 ünïcode\n\n&amp; more</p>");
+    Error error;
+    ASSERT_TRUE(mail.setSignatureWithName(name, html, QStringLiteral("text"), &error))
+        << error.localizedDescription.toStdString();
+    ASSERT_TRUE(mail.setSignatureWithName(name, html, QStringLiteral("text"), &error));
+
+    const QVariantList list = readList(v7() + QStringLiteral("/AllSignatures.plist")).toList();
+    ASSERT_EQ(list.size(), 2);
+    const QString id = list[1].toMap().value(QStringLiteral("SignatureUniqueId")).toString();
+    EXPECT_TRUE(kUpperUuid.match(id).hasMatch()) << id.toStdString();
+    EXPECT_EQ(list[1].toMap(), addedEntry(name, id)) << "exactly three keys, SignatureIsRich as text";
+
+    const QString content =
+        QString::fromUtf8(readFile(v7() + QLatin1Char('/') + id + QStringLiteral(".mailsignature")));
+    const qsizetype split = content.indexOf(QStringLiteral("\n\n"));
+    ASSERT_GT(split, 0);
+    const QStringList headers = content.left(split).split(QLatin1Char('\n'));
+    ASSERT_EQ(headers.size(), 5);
+    EXPECT_EQ(headers[0], QStringLiteral("Content-Transfer-Encoding: 7bit"));
+    EXPECT_EQ(headers[1], QStringLiteral("Content-Type: text/html;"));
+    EXPECT_EQ(headers[2], QStringLiteral("charset=us-ascii"));
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Message-Id: <[0-9A-F-]{36}@lan>$")).match(headers[3]).hasMatch());
+    EXPECT_EQ(headers[4], QStringLiteral("Mime-Version: 1.0 (Mac OS X Mail 7.2 \\(1874\\))"));
+    EXPECT_EQ(content.mid(split + 2), html + QLatin1Char('\n'));
+}
+
+TEST_F(BRSAppleMailService3Test, TheMessageIdChangesOnEveryWrite) {
+    writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes({}));
+    BRSAppleMailService3 mail(false);
+    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
+    const QString id = readList(v7() + QStringLiteral("/AllSignatures.plist"))
+                           .toList()[0]
+                           .toMap()
+                           .value(QStringLiteral("SignatureUniqueId"))
+                           .toString();
+    const QString path = v7() + QLatin1Char('/') + id + QStringLiteral(".mailsignature");
+    const QByteArray first = readFile(path);
+    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
+    EXPECT_NE(readFile(path), first);
+    EXPECT_EQ(readList(v7() + QStringLiteral("/AllSignatures.plist")).toList().size(), 1);
+}
+
+TEST_F(BRSAppleMailService3Test, AnExistingEntryKeepsItsIdAndIsLeftAsItWas) {
+    const QVariantMap existing{
+        {QStringLiteral("SignatureName"), QStringLiteral("Sales")},
+        {QStringLiteral("SignatureUniqueId"), QStringLiteral("abcdef01-2345-6789-abcd-ef0123456789")},
+        {QStringLiteral("SignatureIsRich"), true},
+        {QStringLiteral("MailPrivateKey"), 42}};
+    const QVariantList elements{
+        QStringLiteral("not a dictionary"),
+        entry(QStringLiteral("Sales"), QStringLiteral("not-a-uuid")),
+        QVariantMap{{QStringLiteral("SignatureName"), QStringLiteral("Sales")}},
+        existing,
+        entry(QStringLiteral("Sales"), QStringLiteral("99999999-9999-9999-9999-999999999999")),
+    };
+    // Binary input comes back as XML, with everything else in it unchanged.
+    writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes(elements, true));
+    const QVariant before = readList(v7() + QStringLiteral("/AllSignatures.plist"));
+
+    BRSAppleMailService3 mail(false);
+    Error error;
+    ASSERT_TRUE(
+        mail.setSignatureWithName(QStringLiteral("Sales"), QStringLiteral("<p>new</p>"), QString(), &error))
+        << error.localizedDescription.toStdString();
+    const QByteArray written = readFile(v7() + QStringLiteral("/AllSignatures.plist"));
+    EXPECT_TRUE(written.startsWith("<?xml")) << written.left(20).toStdString();
+    EXPECT_EQ(readList(v7() + QStringLiteral("/AllSignatures.plist")), before);
+    EXPECT_EQ(
+        readFile(v7() + QStringLiteral("/ABCDEF01-2345-6789-ABCD-EF0123456789.mailsignature")).right(11),
+        QByteArray("<p>new</p>\n"));
+    EXPECT_EQ(QDir(v7()).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 1);
+}
+
+TEST_F(BRSAppleMailService3Test, DeleteAllEmptiesTheListAtTheNextWriteOnly) {
+    const QString list = v7() + QStringLiteral("/AllSignatures.plist");
+    const QString idA = QStringLiteral("AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA");
+    writeFile(list,
+              listBytes({entry(QStringLiteral("X"), QStringLiteral("12345678-1234-1234-1234-123456789012")),
+                         entry(QStringLiteral("A"), idA)}));
+    const QByteArray before = readFile(list);
+
+    BRSAppleMailService3 mail(false);
+    mail.deleteAllSignaturesNotIn({QStringLiteral("A"), QStringLiteral("B")});
+    EXPECT_TRUE(mail.deleteAll());
+    EXPECT_EQ(readFile(list), before) << "nothing changes before a write";
+
+    // While the list is missing, the flag waits for a write that can happen.
+    QFile::rename(list, list + QStringLiteral(".away"));
+    Error error{QStringLiteral("kept"), 1, QString()};
+    EXPECT_FALSE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    EXPECT_EQ(error.domain, QStringLiteral("kept")) << "a missing list sets no error";
+    EXPECT_TRUE(mail.deleteAll());
+    QFile::rename(list + QStringLiteral(".away"), list);
+
+    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString()));
+    EXPECT_FALSE(mail.deleteAll());
+    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("B"), QStringLiteral("<p>b</p>"), QString()));
+    const QVariantList entries = readList(list).toList();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("A"));
+    EXPECT_EQ(entries[1].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("B"));
+    EXPECT_NE(entries[0].toMap().value(QStringLiteral("SignatureUniqueId")), idA)
+        << "a fresh id after emptying";
+}
+
+TEST_F(BRSAppleMailService3Test, AListThatIsNotAnArrayOrNotAPropertyListIsLeftUntouched) {
+    const QString list = v7() + QStringLiteral("/AllSignatures.plist");
+    const QByteArray dictionary =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n"
+        "<dict><key>SignatureName</key><string>A</string></dict>\n</plist>\n";
+    for (const QByteArray& bytes :
+         {dictionary, QByteArray("not a list"), QByteArray(), QByteArray("bplist00\x01", 9)}) {
+        writeFile(list, bytes);
+        BRSAppleMailService3 mail(false);
+        mail.deleteAllSignaturesNotIn({});
+        Error error;
+        EXPECT_FALSE(
+            mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+        EXPECT_FALSE(error.localizedDescription.isEmpty());
+        EXPECT_NE(error.domain, ErrorDomains::kOutlook) << "the quit's success leaves no error";
+        EXPECT_EQ(readFile(list), bytes);
+        EXPECT_TRUE(mail.deleteAll()) << "the flag is consumed only once the list was read";
+        EXPECT_TRUE(QDir(v7()).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).isEmpty());
+    }
+}
+
+// Drops to an unprivileged user while it lives, so that file permissions apply even when the tests run as
+// root; does nothing for a user who is not root already.
+class UnprivilegedScope final {
+public:
+    UnprivilegedScope() : wasRoot_(geteuid() == 0) {
+        if (wasRoot_) {
+            ok_ = seteuid(65534) == 0;
+        }
+    }
+    ~UnprivilegedScope() {
+        if (wasRoot_ && ok_) {
+            (void)seteuid(0);
+        }
+    }
+    [[nodiscard]] bool ok() const { return !wasRoot_ || ok_; }
+
+private:
+    bool wasRoot_;
+    bool ok_ = false;
+};
+
+TEST(BRSAppleMailService3WriteTest, AListThatCannotBeWrittenStopsBeforeTheSignatureFile) {
+    QTemporaryDir root(QDir::tempPath() + QStringLiteral("/mail-readonly-XXXXXX"));
+    ASSERT_TRUE(root.isValid());
+    const QString folder = root.filePath(QStringLiteral("Signatures"));
+    const QString list = folder + QStringLiteral("/AllSignatures.plist");
+    writeFile(list, listBytes({}));
+    const QByteArray before = readFile(list);
+    const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner |
+                          QFile::ExeGroup | QFile::ExeOther;
+    QFile::setPermissions(root.path(), readable | QFile::WriteOwner);
+    QFile::setPermissions(list, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::WriteOwner);
+    QFile::setPermissions(folder, readable);
+
+    BRSAppleMailService3 mail(false);
+    Error error;
+    bool installed = true;
+    {
+        UnprivilegedScope scope;
+        ASSERT_TRUE(scope.ok());
+        installed = mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), folder, QString(), &error);
+    }
+    QFile::setPermissions(folder, readable | QFile::WriteOwner);
+    EXPECT_FALSE(installed);
+    EXPECT_EQ(error.domain, QStringLiteral("NSCocoaErrorDomain"));
+    EXPECT_TRUE(error.localizedDescription.contains(QStringLiteral("AllSignatures.plist")))
+        << error.localizedDescription.toStdString();
+    EXPECT_EQ(readFile(list), before);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist")});
+}
+
+TEST(BRSAppleMailService3WriteTest, AFailedSignatureWriteLeavesAWholeList) {
+    QTemporaryDir root;
+    const QString id = QStringLiteral("11111111-2222-3333-4444-555555555555");
+    const QString list = root.filePath(QStringLiteral("AllSignatures.plist"));
+    writeFile(
+        list,
+        listBytes({entry(QStringLiteral("Other"), QStringLiteral("22222222-2222-3333-4444-555555555555")),
+                   entry(QStringLiteral("A"), id)}));
+    // A folder where the signature file belongs cannot be replaced by a file, not even by root.
+    writeFile(root.filePath(id + QStringLiteral(".mailsignature/keep")), "x");
+
+    BRSAppleMailService3 mail(false);
+    Error error;
+    ASSERT_TRUE(
+        mail.setSignature(QStringLiteral("B"), QStringLiteral("<p/>"), root.path(), QString(), &error));
+    EXPECT_FALSE(
+        mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error));
+    EXPECT_EQ(error.domain, QStringLiteral("NSCocoaErrorDomain"));
+    EXPECT_EQ(error.code, 512);
+    const QVariantList entries = readList(list).toList();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[1].toMap(), entry(QStringLiteral("A"), id));
+    EXPECT_EQ(QDir(root.path())
+                  .entryList({QStringLiteral("AllSignatures.plist*")}, QDir::Files | QDir::Hidden)
+                  .size(),
+              1)
+        << "no temporary file left behind";
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include "BRSOutlookService.h"
+
+#include <gtest/gtest.h>
+
+#include "FakeOsascript.h"
+
+namespace {
+
+using Signatures = QList<QPair<QString, QString>>;
+
+class BRSOutlookServiceTest : public ::testing::Test {
+protected:
+    FakeOsascript fake;
+    BRSOutlookService outlook;
+};
+
+TEST_F(BRSOutlookServiceTest, NamesAndContentsReachOutlookIntact) {
+    // Quotes, backslashes, a quote joined by a combining mark, arg() markers and line breaks all have to
+    // survive the trip through the script text.
+    const QString name = QStringLiteral("Sales \"EU\" \\ Tëam \"\u0301 %1");
+    const QString html = QStringLiteral("<p style=\"color:red\">%1 %2\n\\n & 50%</p>");
+    Error error;
+    ASSERT_TRUE(outlook.setSignatureWithName(name, html, QStringLiteral("ignored text"), &error))
+        << error.localizedDescription.toStdString();
+    EXPECT_EQ(fake.outlookSignatures(), (Signatures{{name, html}}));
+    EXPECT_EQ(outlook.appName(), QStringLiteral("Outlook"));
+}
+
+TEST_F(BRSOutlookServiceTest, InstallingANameAgainUpdatesTheOneSignatureIgnoringCase) {
+    ASSERT_TRUE(outlook.setSignatureWithName(QStringLiteral("Sales"), QStringLiteral("<p>1</p>"), QString()));
+    ASSERT_TRUE(outlook.setSignatureWithName(QStringLiteral("Sales"), QStringLiteral("<p>2</p>"),
+                                             QStringLiteral("a")));
+    ASSERT_TRUE(outlook.setSignatureWithName(QStringLiteral("SALES"), QStringLiteral("<p>3</p>"),
+                                             QStringLiteral("b")));
+    EXPECT_EQ(fake.outlookSignatures(), (Signatures{{QStringLiteral("Sales"), QStringLiteral("<p>3</p>")}}));
+}
+
+TEST_F(BRSOutlookServiceTest, CleanUpDeletesEveryUnlistedSignatureAndNothingForAnEmptyList) {
+    fake.addOutlookSignatures({QStringLiteral("A"), QStringLiteral("hand made"), QStringLiteral("b"),
+                               QStringLiteral("Old \"one\""), QStringLiteral("hand made")});
+    const qint64 before = fake.scriptsRun();
+    outlook.deleteAllSignaturesNotIn({});
+    EXPECT_EQ(fake.scriptsRun(), before) << "an empty list runs no script";
+    EXPECT_EQ(fake.outlookSignatureNames().size(), 5);
+
+    const QString script =
+        BRSOutlookService::deleteSignaturesScript({QStringLiteral("A"), QStringLiteral("B")});
+    EXPECT_TRUE(script.startsWith(QStringLiteral("set orlinSignatures to {\"A\",\"B\"}\n")));
+    EXPECT_EQ(script.count(QLatin1Char('\n')), 14);
+    EXPECT_TRUE(script.endsWith(QStringLiteral("end repeat\nend tell\n")));
+
+    outlook.deleteAllSignaturesNotIn({QStringLiteral("a"), QStringLiteral("B")});
+    EXPECT_EQ(fake.outlookSignatureNames(), (QStringList{QStringLiteral("A"), QStringLiteral("b")}));
+}
+
+TEST_F(BRSOutlookServiceTest, AListedNameWithAQuoteIsKept) {
+    fake.addOutlookSignatures({QStringLiteral("Say \"hi\""), QStringLiteral("other")});
+    outlook.deleteAllSignaturesNotIn({QStringLiteral("Say \"hi\"")});
+    EXPECT_EQ(fake.outlookSignatureNames(), QStringList{QStringLiteral("Say \"hi\"")});
+}
+
+TEST_F(BRSOutlookServiceTest, FailuresComeBackAsOutlookErrorsAndTheCleanUpStaysSilent) {
+    fake.addOutlookSignatures({QStringLiteral("keep me")});
+    fake.setFailure(QStringLiteral("Microsoft Outlook"), QStringLiteral("notInstalled"));
+    Error error;
+    EXPECT_FALSE(
+        outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    EXPECT_EQ(error, (Error{ErrorDomains::kOutlook, 0,
+                            QStringLiteral("Can’t get application \"Microsoft Outlook\".")}));
+    EXPECT_FALSE(outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
+
+    fake.setFailure(QStringLiteral("Microsoft Outlook"), QStringLiteral("notAuthorized"));
+    EXPECT_FALSE(
+        outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    EXPECT_EQ(error.localizedDescription,
+              QStringLiteral("Not authorized to send Apple events to Microsoft Outlook."));
+    outlook.deleteAllSignaturesNotIn({QStringLiteral("A")});
+    EXPECT_EQ(fake.outlookSignatureNames(), QStringList{QStringLiteral("keep me")});
+}
+
+}  // namespace

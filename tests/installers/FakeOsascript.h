@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Puts the simulator first on PATH with a fresh state file of its own, and restores both on destruction.
+class FakeOsascript final {
+public:
+    FakeOsascript();
+    ~FakeOsascript();
+    FakeOsascript(const FakeOsascript&) = delete;
+    FakeOsascript& operator=(const FakeOsascript&) = delete;
+
+    [[nodiscard]] QJsonObject state() const;
+    void setState(const QJsonObject& state);
+
+    // (name, content) of every Outlook signature, in Outlook's order.
+    [[nodiscard]] QList<QPair<QString, QString>> outlookSignatures() const;
+    [[nodiscard]] QStringList outlookSignatureNames() const;
+    void addOutlookSignatures(const QStringList& names);
+    // "notInstalled" or "notAuthorized" for every script addressed at `application`.
+    void setFailure(const QString& application, const QString& failure);
+    // "killed" or "silent": the simulator itself fails before it reads the script.
+    void setProcessFailure(const QString& failure);
+    void setMailRunning(bool running);
+    [[nodiscard]] bool mailRunning() const;
+    [[nodiscard]] qint64 scriptsRun() const;
+
+private:
+    QTemporaryDir dir_;
+    QString statePath_;
+    QByteArray savedPath_;
+    QByteArray savedState_;
+};
