@@ -17,6 +17,8 @@
 #include "BRSTTYLogger.h"
 #include "ConsoleFrontEnd.h"
 #include "ConsoleStatusMenu.h"
+#include "DemoOnceRunner.h"
+#include "DemoSession.h"
 #include "MainQueue.h"
 #include "OnceRunner.h"
 #include "QtFrontEnd.h"
@@ -61,18 +63,46 @@ BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd) {
     return dependencies;
 }
 
-// With --once, ends the process after the first tick and the updates it waits for.
-std::unique_ptr<OnceRunner> startOnce(BRSAppDelegate& controller, const AgentOptions& options) {
+// Posted: the first tick can end inside the launch, before the event loop runs.
+void exitSoon(int code) {
+    MainQueue::post([code] { QCoreApplication::exit(code); });
+}
+
+// With --once, ends the process after the first tick and the updates it waits for. The demo's own run
+// starts its update itself, once the check is done.
+struct OnceRun {
+    std::unique_ptr<OnceRunner> agent;
+    std::unique_ptr<DemoOnceRunner> demo;
+
+    [[nodiscard]] bool startsUpdateItself() const { return demo != nullptr; }
+};
+
+OnceRun startOnce(BRSAppDelegate& controller, const AgentOptions& options, const DemoSession* demo) {
+    OnceRun run;
     if (!options.once) {
-        return nullptr;
+        return run;
     }
-    // Posted: the first tick can end inside the launch, before the event loop runs.
-    auto once = std::make_unique<OnceRunner>(
-        controller, [](int code) { MainQueue::post([code] { QCoreApplication::exit(code); }); });
+    if (demo) {
+        run.demo = demo->startOnce(controller, exitSoon);
+        return run;
+    }
+    run.agent = std::make_unique<OnceRunner>(controller, exitSoon);
     if (options.update) {
-        once->expectUpdate();
+        run.agent->expectUpdate();
     }
-    return once;
+    return run;
+}
+
+// Drains the log while Qt's own data is still there: the facade's drain at exit comes after Qt has torn
+// down the date and locale data the file logger needs to name a file, and the lines still queued then
+// crashed the process on its way out.
+int runEventLoop() {
+    const int code = QCoreApplication::exec();
+    BRSLog& log = BRSLog::sharedInstance();
+    log.flushLog();
+    // Nothing can reach a logger after this, not even a roll its file watch or age timer would start.
+    log.removeAllLoggers();
+    return code;
 }
 
 int enterToken(int argc, char** argv, QString token) {
@@ -101,27 +131,33 @@ int enterToken(int argc, char** argv, QString token) {
     return 0;
 }
 
-int runHeadless(int argc, char** argv, const AgentOptions& options) {
+int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QCoreApplication app(argc, argv);
     configureApplication();
+    if (demo) {
+        demo->prepareStores();
+    }
     ConsoleFrontEnd frontEnd(options.answer);
     ConsoleStatusMenu menu;
     BRSAppDelegate controller(dependenciesFor(frontEnd));
     controller.connectMenu(menu);
 
-    std::unique_ptr<OnceRunner> once = startOnce(controller, options);
+    const OnceRun once = startOnce(controller, options, demo);
     controller.applicationDidFinishLaunching();
-    if (options.update) {
+    if (options.update && !once.startsUpdateItself()) {
         controller.updateSignatures(false);
     }
-    return app.exec();
+    return runEventLoop();
 }
 
-int runDesktop(int argc, char** argv, const AgentOptions& options) {
+int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QApplication app(argc, argv);
     configureApplication();
     // An agent: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    if (demo) {
+        demo->prepareStores();
+    }
 
     QtFrontEnd frontEnd;
     BRSAppDelegate controller(dependenciesFor(frontEnd));
@@ -137,12 +173,12 @@ int runDesktop(int argc, char** argv, const AgentOptions& options) {
     controller.connectMenu(menu);
     controller.setDummyMenu(&dummyMenu);
 
-    std::unique_ptr<OnceRunner> once = startOnce(controller, options);
+    const OnceRun once = startOnce(controller, options, demo);
     controller.applicationDidFinishLaunching();
-    if (options.update) {
+    if (options.update && !once.startsUpdateItself()) {
         controller.updateSignatures(false);
     }
-    return app.exec();
+    return runEventLoop();
 }
 
 }  // namespace
@@ -152,7 +188,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
-    const AgentOptions options = AgentOptions::parse(arguments);
+    AgentOptions options = AgentOptions::parse(arguments);
     if (!options.error.isEmpty()) {
         printTo(stderr, QStringLiteral("orlin-agent: %1\n\n%2").arg(options.error, AgentOptions::usage()));
         return 2;
@@ -161,13 +197,33 @@ int main(int argc, char** argv) {
         printTo(stdout, AgentOptions::usage());
         return 0;
     }
-    UserDefaults::standardUserDefaults().setArgumentDomain(options.argumentDomain);
-
+    if (!options.demo) {
+        UserDefaults::standardUserDefaults().setArgumentDomain(options.argumentDomain);
+    }
     if (options.action == AgentOptions::Action::EnterToken) {
+        if (options.demo) {
+            printTo(stderr, QStringLiteral("orlin-agent: --demo brings its own access code\n"));
+            return 2;
+        }
         return enterToken(argc, argv, options.token);
     }
-    if (options.headless || !hasDisplay()) {
-        return runHeadless(argc, argv, options);
+
+    // Before anything reads the defaults or a store: the sandbox moves the folders they live in.
+    std::unique_ptr<DemoSession> demo;
+    if (options.demo) {
+        QString error;
+        demo = DemoSession::start(DemoSandbox::defaultRoot(), argc > 0 ? argv[0] : nullptr, &error);
+        if (!demo) {
+            printTo(stderr, QStringLiteral("orlin-agent: the demo cannot start: %1\n").arg(error));
+            return 1;
+        }
+        UserDefaults::standardUserDefaults().setArgumentDomain(demo->argumentDomain(options.argumentDomain));
+        if (!options.answerGiven) {
+            options.answer = ConsoleAlertPresenter::Answer::Continue;
+        }
     }
-    return runDesktop(argc, argv, options);
+    if (options.headless || !hasDisplay()) {
+        return runHeadless(argc, argv, options, demo.get());
+    }
+    return runDesktop(argc, argv, options, demo.get());
 }

@@ -41,8 +41,11 @@ AgentOptions AgentOptions::parse(const QStringList& arguments) {
             options.once = true;
         } else if (argument == QLatin1String("--update")) {
             options.update = true;
+        } else if (argument == QLatin1String("--demo")) {
+            options.demo = true;
         } else if (isOption(argument, QStringLiteral("--answer"))) {
             QString answer;
+            options.answerGiven = true;
             if (takeValue(rest, i, QStringLiteral("--answer"), &answer, &options.error)) {
                 if (answer == QLatin1String("continue")) {
                     options.answer = ConsoleAlertPresenter::Answer::Continue;
@@ -78,7 +81,12 @@ QString AgentOptions::usage() {
         "                             0 when the check succeeded and nothing failed, 1 otherwise.\n"
         "  --update                   Install every signature once, right after the start, as the menu's\n"
         "                             update item does (with --once: exit when it has ended).\n"
-        "  --answer continue|cancel   How headless runs answer questions (default: cancel).\n"
+        "  --demo                     Run against a demo Orlin service built into the agent, in a folder of\n"
+        "                             its own ($XDG_DATA_HOME/com.halvex.Orlin/demo), with Outlook and\n"
+        "                             Apple Mail simulated. With --once: one check and one update, then\n"
+        "                             where each signature was installed.\n"
+        "  --answer continue|cancel   How headless runs answer questions (default: cancel; continue with\n"
+        "                             --demo).\n"
         "  --enter-token TOKEN        Store an access code, as the token window does, and exit.\n"
         "                             Use - to read it from standard input.\n"
         "  --help                     Show this text.\n"

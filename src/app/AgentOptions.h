@@ -16,7 +16,11 @@ struct AgentOptions {
     bool once = false;
     // Start one update cycle right after the launch, as the menu's update item does.
     bool update = false;
+    // Run against the embedded demo service, in a sandbox of its own.
+    bool demo = false;
     ConsoleAlertPresenter::Answer answer = ConsoleAlertPresenter::Answer::Cancel;
+    // Whether --answer was given; the demo answers "continue" otherwise.
+    bool answerGiven = false;
     // For EnterToken: the token, or "-" to read it from standard input (keeps it out of the process list).
     QString token;
     QVariantMap argumentDomain;

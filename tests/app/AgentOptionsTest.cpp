@@ -27,6 +27,12 @@ TEST(AgentOptionsTest, ReadsTheHeadlessOptions) {
     EXPECT_EQ(parse({"--answer=cancel"}).answer, ConsoleAlertPresenter::Answer::Cancel);
 }
 
+TEST(AgentOptionsTest, TheDemoKnowsWhetherAnAnswerWasChosen) {
+    EXPECT_TRUE(parse({"--demo"}).demo);
+    EXPECT_FALSE(parse({"--demo"}).answerGiven);
+    EXPECT_TRUE(parse({"--demo", "--answer=cancel"}).answerGiven);
+}
+
 TEST(AgentOptionsTest, KeyValuePairsFormTheArgumentDomainWhereverTheyStand) {
     const AgentOptions options =
         parse({"-appBaseUrl", "http://127.0.0.1:9/", "--headless", "-updateSignaturesForMail", "YES"});

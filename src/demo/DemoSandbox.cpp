@@ -1,0 +1,185 @@
+#include "DemoSandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include "AppInfo.h"
+#include "UserDefaults.h"
+
+namespace {
+
+const QString kPersonalId = QStringLiteral("3C0F6A52-1B7E-4D0A-9E3B-5F8A2C6D9E14");
+
+// A signature the user made in Mail itself; the agent must leave it in place.
+const QString kSeededList = QStringLiteral(
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<plist version=\"1.0\">\n"
+    "<array>\n"
+    "\t<dict>\n"
+    "\t\t<key>SignatureIsRich</key>\n"
+    "\t\t<string>false</string>\n"
+    "\t\t<key>SignatureName</key>\n"
+    "\t\t<string>Personal</string>\n"
+    "\t\t<key>SignatureUniqueId</key>\n"
+    "\t\t<string>%1</string>\n"
+    "\t</dict>\n"
+    "</array>\n"
+    "</plist>\n");
+
+const QString kSeededSignature = QStringLiteral(
+    "Content-Transfer-Encoding: 7bit\n"
+    "Content-Type: text/plain;\n"
+    "\tcharset=us-ascii\n"
+    "Message-Id: <9D2E51C4-7A3B-4E6F-8C1D-2B5A7E9F0C38@lan>\n"
+    "Mime-Version: 1.0 (Mac OS X Mail 7.2 \\(1874\\))\n"
+    "\n"
+    "Ann\n");
+
+bool writeIfMissing(const QString& path, const QString& content) {
+    if (QFileInfo::exists(path)) {
+        return true;
+    }
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) >= 0 && file.commit();
+}
+
+void setDefaultIfMissing(UserDefaults& defaults, const QString& key, bool value) {
+    if (!defaults.objectForKey(key).isValid()) {
+        defaults.setBool(value, key);
+    }
+}
+
+}  // namespace
+
+DemoSandbox::DemoSandbox(QString root) : root_(QDir::cleanPath(std::move(root))) {}
+
+QString DemoSandbox::defaultRoot() {
+#ifdef Q_OS_MACOS
+    const QString data = QDir::homePath() + QStringLiteral("/Library/Application Support");
+#else
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || !QDir::isAbsolutePath(data)) {
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    }
+#endif
+    return data + QLatin1Char('/') + AppInfo::bundleIdentifier() + QStringLiteral("/demo");
+}
+
+std::optional<QString> DemoSandbox::findSimulator(const QString& executableDirectory) {
+    for (const QString& relative : {QStringLiteral("fake-bin"), QStringLiteral("../libexec/orlin-agent"),
+                                    QStringLiteral("../Helpers")}) {
+        const QString folder = QDir::cleanPath(executableDirectory + QLatin1Char('/') + relative);
+        const QFileInfo simulator(folder + QStringLiteral("/osascript"));
+        if (simulator.isFile() && simulator.isExecutable()) {
+            return folder;
+        }
+    }
+    return std::nullopt;
+}
+
+QString DemoSandbox::executableDirectory(const char* argv0) {
+#ifdef Q_OS_LINUX
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    if (const QString target = self.canonicalFilePath(); !target.isEmpty()) {
+        return QFileInfo(target).absolutePath();
+    }
+#endif
+    const QString name = QString::fromLocal8Bit(argv0 ? argv0 : "");
+    if (name.contains(QLatin1Char('/'))) {
+        return QFileInfo(name).canonicalPath();
+    }
+    return QFileInfo(QStandardPaths::findExecutable(name)).canonicalPath();
+}
+
+bool DemoSandbox::enter(const QString& simulatorDirectory, QString* error) {
+    const QString home = homeDirectory();
+    for (const QString& folder : {home, root_ + QStringLiteral("/config"), root_ + QStringLiteral("/managed"),
+                                  root_ + QStringLiteral("/data"), root_ + QStringLiteral("/state"),
+                                  root_ + QStringLiteral("/service"), mailSignaturesDirectory()}) {
+        if (!QDir().mkpath(folder)) {
+            *error = QStringLiteral("cannot create the demo folder %1").arg(folder);
+            return false;
+        }
+    }
+    // Keeps the demo's secrets and profile to the user, whatever the umask made of the folder.
+    QFile::setPermissions(root_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    // The display's authority file is found through HOME when nothing names it; the windows need it.
+    const QString realHome = QDir::homePath();
+    if (!qEnvironmentVariableIsSet("XAUTHORITY") &&
+        QFileInfo::exists(realHome + QStringLiteral("/.Xauthority"))) {
+        qputenv("XAUTHORITY", QFile::encodeName(realHome + QStringLiteral("/.Xauthority")));
+    }
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root_ + QStringLiteral("/config")));
+    // An empty managed folder: an administrator's real settings would otherwise send the demo's token to
+    // the production service.
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root_ + QStringLiteral("/managed")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root_ + QStringLiteral("/data")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(root_ + QStringLiteral("/state")));
+    qputenv("ORLIN_FAKE_OSASCRIPT_STATE", QFile::encodeName(simulatorStatePath()));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(simulatorDirectory) + (path.isEmpty() ? QByteArray() : ':' + path));
+    return true;
+}
+
+void DemoSandbox::seed() const {
+    const QString folder = mailSignaturesDirectory();
+    // The list and the file go together: a list naming a missing file is what Mail itself never leaves.
+    if (!QFileInfo::exists(folder + QStringLiteral("/AllSignatures.plist"))) {
+        writeIfMissing(folder + QLatin1Char('/') + kPersonalId + QStringLiteral(".mailsignature"),
+                       kSeededSignature);
+        writeIfMissing(folder + QStringLiteral("/AllSignatures.plist"), kSeededList.arg(kPersonalId));
+    }
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    setDefaultIfMissing(defaults, QStringLiteral("updateSignaturesForOutlook"), true);
+    setDefaultIfMissing(defaults, QStringLiteral("updateSignaturesForMail"), true);
+    setDefaultIfMissing(defaults, QStringLiteral("isUsingICloudDrive"), false);
+    defaults.synchronize();
+}
+
+QVariantMap DemoSandbox::argumentDomain(const QString& authBaseUrl, const QString& euAppBaseUrl,
+                                        const QString& appBaseUrl, const QString& imageHostUrl) {
+    return QVariantMap{
+        {QStringLiteral("authBaseUrl"), authBaseUrl},
+        {QStringLiteral("euAppBaseUrl"), euAppBaseUrl},
+        {QStringLiteral("appBaseUrl"), appBaseUrl},
+        {QStringLiteral("imageHostUrl"), imageHostUrl},
+        {QStringLiteral("secretStore"), QStringLiteral("file")},
+        {QStringLiteral("simulatedSystemVersion"), kSimulatedSystemVersion},
+    };
+}
+
+QString DemoSandbox::homeDirectory() const {
+    return root_ + QStringLiteral("/home");
+}
+
+QString DemoSandbox::mailSignaturesDirectory() const {
+    return homeDirectory() + QLatin1Char('/') + kMailSignaturesFolder;
+}
+
+QString DemoSandbox::simulatorStatePath() const {
+    return root_ + QStringLiteral("/simulator.json");
+}
+
+QString DemoSandbox::profilePath() const {
+    return root_ + QStringLiteral("/service/profile.json");
+}
+
+int DemoSandbox::storedPort() const {
+    QFile file(root_ + QStringLiteral("/service/port"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toInt() : 0;
+}
+
+void DemoSandbox::storePort(int port) const {
+    QSaveFile file(root_ + QStringLiteral("/service/port"));
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QByteArray::number(port));
+        file.commit();
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+#include <optional>
+
+// The folder the demo keeps everything in, so that a demo run never touches a real installation: the
+// defaults, the file secret store, the signature cache, the logs, the Library folder with Apple Mail's
+// signature list, the simulated Outlook and the demo service's profile. Kept between runs, so a second run
+// finds the signatures the first one installed.
+//
+// The agent finds its folders through HOME and the XDG variables, so `enter` moves those, before any store
+// is opened, and puts the Outlook/Mail simulator first on PATH.
+class DemoSandbox final {
+public:
+    // Mail's folder for system 10.15 with iCloud Drive off, which is what the demo simulates.
+    static inline const QString kMailSignaturesFolder = QStringLiteral("Library/Mail/V7/MailData/Signatures");
+    static inline const QString kSimulatedSystemVersion = QStringLiteral("10.15");
+
+    explicit DemoSandbox(QString root);
+
+    // $XDG_DATA_HOME/com.halvex.Orlin/demo (~/Library/Application Support/com.halvex.Orlin/demo on macOS).
+    [[nodiscard]] static QString defaultRoot();
+    // The folder holding the simulator's `osascript`: next to the executable in a build tree, or in the
+    // installed libexec folder. Nothing when neither has it.
+    [[nodiscard]] static std::optional<QString> findSimulator(const QString& executableDirectory);
+    // Works before the application object exists, which is when the sandbox must be entered.
+    [[nodiscard]] static QString executableDirectory(const char* argv0);
+
+    // Creates the folders and points the process's environment at them. False (with the reason) when the
+    // folder cannot be made.
+    [[nodiscard]] bool enter(const QString& simulatorDirectory, QString* error);
+    // The first run's state: Mail's signature list with one signature of the user's own, and the demo's
+    // settings in the user's defaults. Leaves anything already there alone, so a user's changes in the
+    // demo's preferences survive.
+    void seed() const;
+
+    // The defaults only the demo may decide for this run: the service addresses, the file secret store and
+    // the simulated system.
+    [[nodiscard]] static QVariantMap argumentDomain(const QString& authBaseUrl, const QString& euAppBaseUrl,
+                                                    const QString& appBaseUrl, const QString& imageHostUrl);
+
+    [[nodiscard]] const QString& root() const { return root_; }
+    [[nodiscard]] QString homeDirectory() const;
+    [[nodiscard]] QString mailSignaturesDirectory() const;
+    [[nodiscard]] QString simulatorStatePath() const;
+    [[nodiscard]] QString profilePath() const;
+    // The demo service's port of the previous run, 0 when there was none.
+    [[nodiscard]] int storedPort() const;
+    void storePort(int port) const;
+
+private:
+    QString root_;
+};

@@ -1,0 +1,242 @@
+// `orlin-agent --demo` as a new user runs it: the first run installs the demo's signatures into the
+// simulated Outlook and the sandbox's Mail folder, the next finds nothing changed, and a profile saved in
+// between is what the run after it installs.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include "BRSLoginCredentials.h"
+#include "DemoProfile.h"
+#include "DemoSandbox.h"
+#include "DemoService.h"
+#include "OrlinSyncService.h"
+#include "UserDefaults.h"
+
+namespace {
+
+struct AgentRun {
+    int exitCode = -1;
+    QStringList lines;
+    QString output;
+};
+
+const QStringList kClients = {QStringLiteral("Outlook (simulated)"), QStringLiteral("/Library/Mail/V7/")};
+
+class DemoAgentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(realHome.isValid());
+        ASSERT_TRUE(dataHome.isValid());
+    }
+
+    AgentRun run(QStringList arguments = {QStringLiteral("--demo"), QStringLiteral("--headless"),
+                                          QStringLiteral("--once")}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), realHome.path());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.path());
+        for (const char* name :
+             {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_DIRS",
+              "ORLIN_FAKE_OSASCRIPT_STATE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
+        QProcess agent;
+        agent.setProcessEnvironment(environment);
+        agent.start(QStringLiteral(ORLIN_AGENT_PATH), arguments);
+        if (!agent.waitForFinished(60000)) {
+            agent.kill();
+            agent.waitForFinished();
+            return {};
+        }
+        AgentRun result;
+        result.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
+        const QString out = QString::fromUtf8(agent.readAllStandardOutput());
+        result.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        result.output = out + QString::fromUtf8(agent.readAllStandardError());
+        return result;
+    }
+
+    DemoSandbox sandbox() const {
+        return DemoSandbox(dataHome.path() + QStringLiteral("/com.halvex.Orlin/demo"));
+    }
+
+    QString outlookContent(const QString& name) const {
+        QFile file(sandbox().simulatorStatePath());
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        const QJsonArray signatures = QJsonDocument::fromJson(file.readAll())
+                                          .object()
+                                          .value(QStringLiteral("outlook"))
+                                          .toObject()
+                                          .value(QStringLiteral("signatures"))
+                                          .toArray();
+        for (const QJsonValue& signature : signatures) {
+            if (signature[QStringLiteral("name")].toString() == name) {
+                return signature[QStringLiteral("content")].toString();
+            }
+        }
+        return {};
+    }
+
+    // The Mail file the report names for that signature.
+    QString mailContent(const AgentRun& run, const QString& name) const {
+        const QString prefix = QStringLiteral(" %1 -> ").arg(name);
+        for (const QString& line : run.lines) {
+            const qsizetype at = line.indexOf(prefix);
+            if (at > 0 && line.endsWith(QLatin1String(".mailsignature"))) {
+                QFile file(line.mid(at + prefix.size()));
+                return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+            }
+        }
+        return {};
+    }
+
+    static QStringList linesStartingWith(const AgentRun& run, const QString& word) {
+        return run.lines.filter(QRegularExpression(QLatin1Char('^') + word + QLatin1Char(' ')));
+    }
+
+    QTemporaryDir realHome;
+    QTemporaryDir dataHome;
+};
+
+TEST_F(DemoAgentTest, TheFirstRunInstallsIntoBothClientsAndTheSecondFindsNothingChanged) {
+    const AgentRun first = run();
+    ASSERT_EQ(first.exitCode, 0) << first.output.toStdString();
+    EXPECT_TRUE(first.lines.contains(QStringLiteral("check: updates are available")));
+    const QStringList installed = linesStartingWith(first, QStringLiteral("installed"));
+    EXPECT_GE(installed.size(), 6) << "three signatures or more, each into two clients";
+    for (const QString& name :
+         {QStringLiteral("Demo Full"), QStringLiteral("Demo Reply"), QStringLiteral("Demo Short")}) {
+        for (const QString& client : kClients) {
+            EXPECT_EQ(installed.filter(QStringLiteral("installed %1 -> ").arg(name)).filter(client).size(), 1)
+                << name.toStdString() << " in " << client.toStdString() << "\n"
+                << first.output.toStdString();
+        }
+    }
+    EXPECT_TRUE(linesStartingWith(first, QStringLiteral("not installed")).isEmpty());
+
+    const QString full = outlookContent(QStringLiteral("Demo Full"));
+    EXPECT_TRUE(full.contains(QLatin1String("Ann Example")));
+    EXPECT_TRUE(full.contains(QRegularExpression(
+        QStringLiteral("src=\"http://127\\.0\\.0\\.1:\\d+/images/logo-[0-9a-f]+\\.png\""))))
+        << "the logo is served by the demo service itself: " << full.toStdString();
+    EXPECT_TRUE(mailContent(first, QStringLiteral("Demo Full")).contains(QLatin1String("Ann Example")));
+
+    const AgentRun second = run();
+    ASSERT_EQ(second.exitCode, 0) << second.output.toStdString();
+    EXPECT_TRUE(second.lines.contains(QStringLiteral("check: nothing changed")))
+        << second.output.toStdString();
+    EXPECT_TRUE(linesStartingWith(second, QStringLiteral("installed")).isEmpty())
+        << second.output.toStdString();
+    EXPECT_EQ(linesStartingWith(second, QStringLiteral("unchanged")).size(), installed.size());
+    EXPECT_EQ(second.lines.last(), QStringLiteral("nothing changed: every signature was already installed"));
+}
+
+TEST_F(DemoAgentTest, EverythingStaysInTheSandboxAndMailsOwnSignatureSurvives) {
+    ASSERT_EQ(run().exitCode, 0);
+
+    // The user's real home gets nothing: no defaults, no Library folder, no logs, no secrets.
+    EXPECT_TRUE(
+        QDir(realHome.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
+        << QDir(realHome.path())
+               .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+               .join(u' ')
+               .toStdString();
+    EXPECT_EQ(QDir(dataHome.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("com.halvex.Orlin")});
+
+    QFile list(sandbox().mailSignaturesDirectory() + QStringLiteral("/AllSignatures.plist"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(list.readAll().contains("<string>Personal</string>"))
+        << "a signature the user made in Mail stays";
+
+    const QString secrets = sandbox().root() + QStringLiteral("/data/com.halvex.Orlin/Secrets/secrets.json");
+    ASSERT_TRUE(QFile::exists(secrets));
+    EXPECT_EQ(QFile::permissions(secrets) &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+              QFile::Permissions());
+}
+
+// The loop a user goes through in the profile editor, with the service's profile kept in the sandbox
+// between two runs of the agent.
+TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoBothClients) {
+    ASSERT_EQ(run().exitCode, 0);
+
+    {
+        DemoService service(sandbox().profilePath());
+        ASSERT_TRUE(service.isRunning());
+        UserDefaults::standardUserDefaults().setArgumentDomain(DemoSandbox::argumentDomain(
+            service.authBaseUrl(), service.euAppBaseUrl(), service.appBaseUrl(), service.imageHostUrl()));
+        const BRSLoginCredentials credentials =
+            BRSLoginCredentials::initWithToken(DemoService::kInitialToken);
+
+        std::optional<ProfileGetModel> profile;
+        std::optional<Error> readError;
+        QEventLoop reading;
+        OrlinSyncService::getProfile(
+            credentials, [&](std::optional<ProfileGetModel> got, auto, auto, std::optional<Error> error) {
+                profile = std::move(got);
+                readError = std::move(error);
+                reading.quit();
+            });
+        reading.exec();
+        ASSERT_TRUE(profile.has_value()) << (readError ? readError->localizedDescription.toStdString() : "");
+        QSet<qint64> types;
+        QList<QUuid> selected;
+        for (const FieldGetModel& field : profile->fields) {
+            types.insert(field.fieldType);
+        }
+        for (const SharedEmployeeGetModel& colleague : profile->sharedEmployees) {
+            if (colleague.selected) {
+                selected.append(colleague.id);
+            }
+        }
+        EXPECT_EQ(types, (QSet<qint64>{DemoProfile::Text, DemoProfile::Image, DemoProfile::List,
+                                       DemoProfile::Boolean}));
+        EXPECT_GE(profile->sharedEmployees.size(), 2);
+
+        std::optional<Error> saveError = Error{};
+        QEventLoop saving;
+        OrlinSyncService::saveProfile(
+            credentials,
+            ProfileUpdateModel(
+                {FieldUpdateModel(QStringLiteral("fullName"), QStringLiteral("Ann <Changed> & Co"))},
+                selected),
+            [&](auto, auto, std::optional<Error> error) {
+                saveError = std::move(error);
+                saving.quit();
+            });
+        saving.exec();
+        EXPECT_FALSE(saveError.has_value()) << saveError->localizedDescription.toStdString();
+        UserDefaults::standardUserDefaults().setArgumentDomain({});
+    }
+
+    const AgentRun next = run();
+    ASSERT_EQ(next.exitCode, 0) << next.output.toStdString();
+    EXPECT_TRUE(next.lines.contains(QStringLiteral("check: updates are available")))
+        << next.output.toStdString();
+    EXPECT_TRUE(next.lines.contains(QStringLiteral("installed Demo Full -> Outlook (simulated)")));
+    const QString escaped = QStringLiteral("Ann &lt;Changed&gt; &amp; Co");
+    EXPECT_TRUE(outlookContent(QStringLiteral("Demo Full")).contains(escaped))
+        << outlookContent(QStringLiteral("Demo Full")).toStdString();
+    EXPECT_TRUE(mailContent(next, QStringLiteral("Demo Full")).contains(escaped));
+    EXPECT_FALSE(outlookContent(QStringLiteral("Demo Short")).contains(QLatin1String("Ann Example")));
+}
+
+TEST_F(DemoAgentTest, TheDemoRefusesToTakeAToken) {
+    const AgentRun refused =
+        run({QStringLiteral("--demo"), QStringLiteral("--enter-token"), QStringLiteral("x")});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_FALSE(QDir(dataHome.path() + QStringLiteral("/com.halvex.Orlin")).exists());
+}
+
+}  // namespace
