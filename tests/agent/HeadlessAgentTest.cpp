@@ -2,47 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
+
+#include "AgentProcess.h"
 
 namespace {
 
-struct AgentRun {
-    int exitCode = -1;
-    QStringList lines;
-    QString errors;
-};
-
 AgentRun runAgent(const QStringList& arguments, const QByteArray& input = {}) {
-    QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home.path());
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
-        environment.remove(QString::fromLatin1(name));
-    }
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-
-    QProcess agent;
-    agent.setProcessEnvironment(environment);
-    agent.start(QStringLiteral(ORLIN_AGENT_PATH), arguments);
-    if (!agent.waitForStarted(10000)) {
-        return {};
-    }
-    agent.write(input);
-    agent.closeWriteChannel();
-    if (!agent.waitForFinished(60000)) {
-        agent.kill();
-        agent.waitForFinished();
-        return {};
-    }
-    AgentRun run;
-    run.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
-    run.lines = QString::fromUtf8(agent.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    run.errors = QString::fromUtf8(agent.readAllStandardError());
-    return run;
+    const QTemporaryDir home;
+    return AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH), arguments,
+                             {{QStringLiteral("HOME"), home.path()}}, input);
 }
 
 const QString kGetStarted = QStringLiteral(

@@ -9,21 +9,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "AgentProcess.h"
 #include "MockOrlinService.h"
 
 namespace {
 
 using Answer = MockOrlinService::Answer;
-
-struct AgentRun {
-    int exitCode = -1;
-    QStringList lines;
-    QString output;
-};
 
 const QString kNotify = QStringLiteral("status-image Orlin_Avatar_20x20 - notify");
 const QString kOk = QStringLiteral("status-image Orlin_Avatar_20x20 - ok");
@@ -65,30 +58,12 @@ protected:
                   << QStringLiteral("-euAppBaseUrl") << service + QStringLiteral("eu/")
                   << QStringLiteral("-appBaseUrl") << service + QStringLiteral("app/")
                   << QStringLiteral("-imageHostUrl") << QStringLiteral("https://img.example");
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), home.path() + QStringLiteral("/etc"));
-        environment.insert(QStringLiteral("PATH"), QStringLiteral(ORLIN_FAKE_OSASCRIPT_DIR ":") +
-                                                       environment.value(QStringLiteral("PATH")));
-        environment.insert(QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), statePath());
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
-                                 "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-            environment.remove(QString::fromLatin1(name));
-        }
-        QProcess agent;
-        agent.setProcessEnvironment(environment);
-        agent.start(QStringLiteral(ORLIN_AGENT_PATH), arguments);
-        if (!agent.waitForFinished(60000)) {
-            agent.kill();
-            agent.waitForFinished();
-            return {};
-        }
-        AgentRun result;
-        result.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
-        const QString out = QString::fromUtf8(agent.readAllStandardOutput());
-        result.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        result.output = out + QString::fromUtf8(agent.readAllStandardError());
-        return result;
+        return AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH), arguments,
+                                 {{QStringLiteral("HOME"), home.path()},
+                                  {QStringLiteral("XDG_CONFIG_DIRS"), home.path() + QStringLiteral("/etc")},
+                                  {QStringLiteral("PATH"), QStringLiteral(ORLIN_FAKE_OSASCRIPT_DIR ":") +
+                                                               qEnvironmentVariable("PATH")},
+                                  {QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), statePath()}});
     }
 
     QString statePath() const { return home.path() + QStringLiteral("/simulator.json"); }

@@ -10,10 +10,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "AgentProcess.h"
 #include "BRSLoginCredentials.h"
 #include "DemoProfile.h"
 #include "DemoSandbox.h"
@@ -22,12 +21,6 @@
 #include "UserDefaults.h"
 
 namespace {
-
-struct AgentRun {
-    int exitCode = -1;
-    QStringList lines;
-    QString output;
-};
 
 const QStringList kClients = {QStringLiteral("Outlook (simulated)"), QStringLiteral("/Library/Mail/V7/")};
 
@@ -38,30 +31,11 @@ protected:
         ASSERT_TRUE(dataHome.isValid());
     }
 
-    AgentRun run(QStringList arguments = {QStringLiteral("--demo"), QStringLiteral("--headless"),
-                                          QStringLiteral("--once")}) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), realHome.path());
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.path());
-        for (const char* name :
-             {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_DIRS",
-              "ORLIN_FAKE_OSASCRIPT_STATE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-            environment.remove(QString::fromLatin1(name));
-        }
-        QProcess agent;
-        agent.setProcessEnvironment(environment);
-        agent.start(QStringLiteral(ORLIN_AGENT_PATH), arguments);
-        if (!agent.waitForFinished(60000)) {
-            agent.kill();
-            agent.waitForFinished();
-            return {};
-        }
-        AgentRun result;
-        result.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
-        const QString out = QString::fromUtf8(agent.readAllStandardOutput());
-        result.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        result.output = out + QString::fromUtf8(agent.readAllStandardError());
-        return result;
+    AgentRun run(const QStringList& arguments = {QStringLiteral("--demo"), QStringLiteral("--headless"),
+                                                 QStringLiteral("--once")}) {
+        return AgentProcess::run(
+            QStringLiteral(ORLIN_AGENT_PATH), arguments,
+            {{QStringLiteral("HOME"), realHome.path()}, {QStringLiteral("XDG_DATA_HOME"), dataHome.path()}});
     }
 
     DemoSandbox sandbox() const {

@@ -4,19 +4,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "AgentProcess.h"
 #include "PropertyList.h"
 
 namespace {
-
-struct AgentRun {
-    int exitCode = -1;
-    QStringList lines;
-    QString output;
-};
 
 const QString kGetStarted = QStringLiteral(
     "popover Your Orlin service is right here. Click and enter your Orlin access code to get started.");
@@ -30,27 +23,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(home.isValid()); }
 
     AgentRun run(const QStringList& arguments) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path() + QStringLiteral("/home"));
-        environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), home.path() + QStringLiteral("/etc"));
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
-                                 "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-            environment.remove(QString::fromLatin1(name));
-        }
-        QProcess agent;
-        agent.setProcessEnvironment(environment);
-        agent.start(QStringLiteral(ORLIN_AGENT_PATH), arguments);
-        if (!agent.waitForFinished(60000)) {
-            agent.kill();
-            agent.waitForFinished();
-            return {};
-        }
-        AgentRun result;
-        result.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
-        const QString out = QString::fromUtf8(agent.readAllStandardOutput());
-        result.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        result.output = out + QString::fromUtf8(agent.readAllStandardError());
-        return result;
+        return AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH), arguments,
+                                 {{QStringLiteral("HOME"), home.path() + QStringLiteral("/home")},
+                                  {QStringLiteral("XDG_CONFIG_DIRS"), home.path() + QStringLiteral("/etc")}});
     }
 
     QTemporaryDir home;

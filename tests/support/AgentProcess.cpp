@@ -1,0 +1,38 @@
+#include "AgentProcess.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+AgentRun AgentProcess::run(const QString& program, const QStringList& arguments,
+                           const QMap<QString, QString>& environment, const QByteArray& input) {
+    QProcessEnvironment processEnvironment = QProcessEnvironment::systemEnvironment();
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_DIRS",
+          "ORLIN_FAKE_OSASCRIPT_STATE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        processEnvironment.remove(QString::fromLatin1(name));
+    }
+    for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
+        processEnvironment.insert(it.key(), it.value());
+    }
+
+    QProcess agent;
+    agent.setProcessEnvironment(processEnvironment);
+    agent.start(program, arguments);
+    if (!agent.waitForStarted(10000)) {
+        return {};
+    }
+    agent.write(input);
+    agent.closeWriteChannel();
+    if (!agent.waitForFinished(60000)) {
+        agent.kill();
+        agent.waitForFinished();
+        return {};
+    }
+    AgentRun result;
+    result.exitCode = agent.exitStatus() == QProcess::NormalExit ? agent.exitCode() : -1;
+    const QString out = QString::fromUtf8(agent.readAllStandardOutput());
+    result.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    result.errors = QString::fromUtf8(agent.readAllStandardError());
+    result.output = out + result.errors;
+    return result;
+}
