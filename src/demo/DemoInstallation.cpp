@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "DemoSandbox.h"
+#include "PropertyList.h"
 
 namespace {
 
@@ -20,15 +21,7 @@ QByteArray contentsOf(const QString& path) {
 }
 
 std::optional<QString> stringItem(plist_t dictionary, const char* key) {
-    plist_t node = plist_dict_get_item(dictionary, key);
-    if (!node || plist_get_node_type(node) != PLIST_STRING) {
-        return std::nullopt;
-    }
-    char* value = nullptr;
-    plist_get_string_val(node, &value);
-    QString text = QString::fromUtf8(value);
-    std::free(value);
-    return text;
+    return PropertyList::stringValue(plist_dict_get_item(dictionary, key));
 }
 
 QString clientName(DemoInstallation::Client client) {

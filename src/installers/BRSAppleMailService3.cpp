@@ -14,6 +14,7 @@
 
 #include "AppInfo.h"
 #include "BRSAppleScript.h"
+#include "PropertyList.h"
 #include "SystemVersion.h"
 
 namespace {
@@ -40,17 +41,6 @@ void report(Error* error, Error value) {
     }
 }
 
-std::optional<QString> stringValue(plist_t node) {
-    if (!node || plist_get_node_type(node) != PLIST_STRING) {
-        return std::nullopt;
-    }
-    char* value = nullptr;
-    plist_get_string_val(node, &value);
-    QString text = QString::fromUtf8(value);
-    std::free(value);
-    return text;
-}
-
 // The unique id of a list element named `name`, in the upper-case form the file name uses; nothing when
 // the element is not such a dictionary or its id is not a UUID, so the walk goes on past it.
 std::optional<QString> uniqueIdOfElementNamed(plist_t element, const QString& name) {
@@ -59,10 +49,11 @@ std::optional<QString> uniqueIdOfElementNamed(plist_t element, const QString& na
     if (plist_get_node_type(element) != PLIST_DICT) {
         return std::nullopt;
     }
-    if (stringValue(plist_dict_get_item(element, kSignatureName)) != name) {
+    if (PropertyList::stringValue(plist_dict_get_item(element, kSignatureName)) != name) {
         return std::nullopt;
     }
-    const std::optional<QString> id = stringValue(plist_dict_get_item(element, kSignatureUniqueId));
+    const std::optional<QString> id =
+        PropertyList::stringValue(plist_dict_get_item(element, kSignatureUniqueId));
     if (!id || !kUuid.match(*id).hasMatch()) {
         return std::nullopt;
     }

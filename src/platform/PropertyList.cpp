@@ -199,3 +199,14 @@ bool PropertyList::writeDictionary(const QString& path, const QVariantMap& dicti
     }
     return file.commit();
 }
+
+std::optional<QString> PropertyList::stringValue(plist_t node) {
+    if (!node || plist_get_node_type(node) != PLIST_STRING) {
+        return std::nullopt;
+    }
+    char* value = nullptr;
+    plist_get_string_val(node, &value);
+    QString text = QString::fromUtf8(value);
+    std::free(value);
+    return text;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <plist/plist.h>
+
 #include <QString>
 #include <QVariantMap>
 #include <optional>
@@ -19,4 +21,7 @@ public:
     [[nodiscard]] static QByteArray xmlFromDictionary(const QVariantMap& dictionary);
     // Replaces the file in one step; an existing file keeps its permissions.
     [[nodiscard]] static bool writeDictionary(const QString& path, const QVariantMap& dictionary);
+
+    // The text of a string node; nothing for a missing node or one of another type.
+    [[nodiscard]] static std::optional<QString> stringValue(plist_t node);
 };
