@@ -48,8 +48,9 @@ bool isTrue(const QJsonObject& answer) {
     return JsonReader::requiredBool(answer, QStringLiteral("result")).value_or(false);
 }
 
+// The host was never heard from; a refusal or a redirect is still its answer.
 bool isTransportFailure(const Error& error) {
-    return error.domain == UrlErrors::kDomain;
+    return error.domain == UrlErrors::kDomain && !ServiceTransport::hostAnswered(error);
 }
 
 QString endpoint(const QString& base, const QString& path,

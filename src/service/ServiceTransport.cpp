@@ -64,8 +64,13 @@ bool restatesHttpStatus(QNetworkReply::NetworkError code) {
     }
 }
 
+bool refusesAuthentication(QNetworkReply::NetworkError code) {
+    return code == QNetworkReply::AuthenticationRequiredError ||
+           code == QNetworkReply::ProxyAuthenticationRequiredError;
+}
+
 // Answers nothing for errors that only restate the HTTP status of an answer that did arrive.
-std::optional<Error> errorFromReply(QNetworkReply& reply) {
+std::optional<Error> errorFromReply(QNetworkReply& reply, bool hasBody) {
     const QNetworkReply::NetworkError code = reply.error();
     if (code == QNetworkReply::NoError) {
         return std::nullopt;
@@ -74,6 +79,10 @@ std::optional<Error> errorFromReply(QNetworkReply& reply) {
     // Qt also reports content it cannot decode as a content error, on an answer with a success status.
     const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (restatesHttpStatus(code) && status >= 400) {
+        return std::nullopt;
+    }
+    // A refusal that explains itself (a revoked token, say) is the service's answer; the body says why.
+    if (refusesAuthentication(code) && hasBody) {
         return std::nullopt;
     }
     switch (code) {
@@ -99,7 +108,7 @@ std::optional<Error> errorFromReply(QNetworkReply& reply) {
         case QNetworkReply::TooManyRedirectsError:
         case QNetworkReply::InsecureRedirectError:
             return transportError(UrlErrors::kTooManyRedirects, description);
-        // We hold no HTTP credentials, so a challenge is given up, as the platform does without a
+        // We hold no HTTP credentials, so a bare refusal is given up, as the platform does without a
         // delegate; callers recognise the code and ask the user to check the login.
         case QNetworkReply::AuthenticationRequiredError:
         case QNetworkReply::ProxyAuthenticationRequiredError:
@@ -115,6 +124,16 @@ std::optional<Error> errorFromReply(QNetworkReply& reply) {
             break;
     }
     return transportError(UrlErrors::kUnknown, description);
+}
+
+int portOf(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return url.port(scheme == QStringLiteral("https") ? 443 : scheme == QStringLiteral("http") ? 80 : -1);
+}
+
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && portOf(a) == portOf(b);
 }
 
 void deliver(const ServiceTransport::Completion& completion, QByteArray body, std::optional<Error> error) {
@@ -139,6 +158,11 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
     auto exchange = std::make_shared<Exchange>();
     exchange->completion = std::move(completion);
 
+    // The bearer token and the body are meant for the service alone: a redirect may move within its
+    // origin, but never hand them to another server.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    const QUrl origin = request.url();
     QNetworkReply* reply =
         verb == "GET" ? manager->get(request) : manager->sendCustomRequest(request, verb, body);
 
@@ -154,6 +178,14 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
     };
     QObject::connect(idleTimer, &QTimer::timeout, reply, [stop] {
         stop(transportError(UrlErrors::kTimedOut, QStringLiteral("The request timed out.")));
+    });
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, origin, stop](const QUrl& target) {
+        if (sameOrigin(origin, reply->url().resolved(target))) {
+            Q_EMIT reply->redirectAllowed();
+            return;
+        }
+        stop(transportError(ServiceTransport::kRedirectRefused,
+                            QStringLiteral("The server sent the request on to another address.")));
     });
     const auto progress = [idleTimer] { idleTimer->start(); };
     QObject::connect(reply, &QNetworkReply::uploadProgress, idleTimer, progress);
@@ -180,12 +212,13 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
             return;
         }
         exchange->finished = true;
-        std::optional<Error> error = exchange->ownError ? exchange->ownError : errorFromReply(*reply);
+        std::optional<Error> error = exchange->ownError;
         if (!error) {
             exchange->body += reply->readAll();
-            if (exchange->body.size() > ServiceTransport::kMaximumAnswerSize) {
-                error = Error::serviceError(kAnswerTooLargeMessage);
-            }
+            error = errorFromReply(*reply, !exchange->body.isEmpty());
+        }
+        if (!error && exchange->body.size() > ServiceTransport::kMaximumAnswerSize) {
+            error = Error::serviceError(kAnswerTooLargeMessage);
         }
         deliver(exchange->completion, error ? QByteArray() : std::move(exchange->body), std::move(error));
         manager->deleteLater();
@@ -280,6 +313,11 @@ void ServiceTransport::getJSON(const QString& address, const Text& accessToken, 
 
 void ServiceTransport::setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout) {
     timeoutOverrideMs = timeout ? qint64(timeout->count()) : 0;
+}
+
+bool ServiceTransport::hostAnswered(const Error& error) {
+    return error.domain == UrlErrors::kDomain &&
+           (error.code == UrlErrors::kUserCancelledAuthentication || error.code == kRedirectRefused);
 }
 
 std::chrono::milliseconds ServiceTransport::timeout() {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "Error.h"
+#include "UrlErrors.h"
 
 // Sends one request to the service and hands the raw answer back on the main queue. The HTTP status is
 // not judged here: an error page with a body is an answer like any other, and only failures of the
@@ -21,6 +22,9 @@ public:
     static constexpr std::chrono::milliseconds kTimeout = std::chrono::seconds(120);
     // Far beyond any real answer, and small enough that a broken or hostile server cannot exhaust memory.
     static constexpr qint64 kMaximumAnswerSize = qint64(64) * 1024 * 1024;
+
+    // A redirect to another origin ends the request, as a session does when its delegate cancels it.
+    static constexpr qint64 kRedirectRefused = UrlErrors::kCancelled;
 
     ServiceTransport() = delete;
 
@@ -44,6 +48,10 @@ public:
     // Forms the address from text, builds the request and sends it as a GET; an unusable address ends
     // with its service error, still through the main queue.
     static void getJSON(const QString& address, const Text& accessToken, Completion completion);
+
+    // True for the transport errors that still mean the host was reached and answered (a refusal without
+    // explanation, a redirect we would not follow), so asking another host would go behind its back.
+    [[nodiscard]] static bool hostAnswered(const Error& error);
 
     // Lets a test wait a fraction of a second for a time-out; nothing outside tests calls it.
     static void setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout);

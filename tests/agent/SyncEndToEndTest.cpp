@@ -186,4 +186,21 @@ TEST_F(SyncEndToEndTest, AFailingServiceShowsTheErrorStatusAndKeepsTheToken) {
     EXPECT_EQ(again.exitCode, 0) << again.output.toStdString();
 }
 
+TEST_F(SyncEndToEndTest, ARefusalWithABodyIsTheServicesAnswer) {
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+    mock.setAnswer("GET", "/user/sync3", Answer::json(R"({"error": "Unauthorized"})", 401));
+    const AgentRun check = run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(check.lines.last(), kOk) << check.output.toStdString();
+
+    mock.setAnswer("GET", "/auth/OAuth/AuthorizeEmployee",
+                   Answer::json(R"({"result":false,"error":"The refresh token was revoked."})", 401));
+    const AgentRun update =
+        run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-2") << "the token rotated by the refused check was kept";
+    const QStringList alerts = update.lines.filter(QStringLiteral("alert "));
+    ASSERT_EQ(alerts.size(), 1) << update.output.toStdString();
+    EXPECT_TRUE(alerts.front().startsWith(QStringLiteral("alert The refresh token was revoked. | ")))
+        << alerts.front().toStdString();
+}
+
 }  // namespace

@@ -160,13 +160,20 @@ TEST_F(OrlinSyncServiceTest, TokenRecordExchangesTheTokenThenDownloadsWithTheBea
 }
 
 TEST_F(OrlinSyncServiceTest, ErrorStatusWithJsonBodyIsAnAnswerLikeAnyOther) {
-    mock.setAnswer("GET", kRefreshPath, Answer::json(refreshAnswer(), 500));
-    mock.setAnswer("GET", kSyncPath, Answer::json(R"({"signatures": []})", 500));
-    const SignaturesResult result = signatures(tokenRecord());
-    EXPECT_FALSE(result.error);
-    ASSERT_TRUE(result.signatures);
-    EXPECT_TRUE(result.signatures->contains("signatures"));
-    EXPECT_EQ(result.token, QStringLiteral("refresh-2"));
+    for (const int status : {500, 401}) {
+        SCOPED_TRACE(status);
+        mock.setAnswer("GET", kRefreshPath, Answer::json(refreshAnswer(), status));
+        mock.setAnswer("GET", kSyncPath, Answer::json(R"({"error": "Unauthorized"})", status));
+        const SignaturesResult result = signatures(tokenRecord());
+        EXPECT_FALSE(result.error);
+        ASSERT_TRUE(result.signatures);
+        EXPECT_TRUE(result.signatures->contains("error"));
+        EXPECT_EQ(result.token, QStringLiteral("refresh-2")) << "the rotated token must reach the caller";
+    }
+
+    mock.setAnswer("GET", kRefreshPath,
+                   Answer::json(R"({"result":false,"error":"The refresh token was revoked."})", 401));
+    expectServiceError(signatures(tokenRecord()).error, QStringLiteral("The refresh token was revoked."));
 }
 
 TEST_F(OrlinSyncServiceTest, DomainRecordNeverUsesTheRefreshExchange) {
@@ -272,15 +279,39 @@ TEST_F(OrlinSyncServiceTest, UnreachableEuHostIsRetriedOnceOnTheApplicationHost)
 }
 
 TEST_F(OrlinSyncServiceTest, AnyAnswerOfTheEuHostIsFinal) {
+    const QString invitationError =
+        QStringLiteral("There was an error getting the invitation code from Orlin.");
     Answer page = Answer::json("<html>Bad gateway</html>", 502);
     page.contentType = "text/html";
-    mock.setAnswer("GET", kEuCompatPath, page);
+    Answer elsewhere = Answer::json("", 302);
+    elsewhere.headers["Location"] =
+        mock.baseUrl().replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost")).toStdString() +
+        "app/RegApi/GetCompatInvitationCode";
+    struct Case {
+        Answer answer;
+        std::optional<QString> message;
+    };
+    const std::vector<Case> cases = {
+        {page, invitationError},
+        {Answer::json(R"({"result": false, "error": "Wrong password."})", 401),
+         invitationError + QStringLiteral(" Check your e-mail address and password.")},
+        {Answer::json("", 401), std::nullopt},
+        {elsewhere, std::nullopt},
+    };
     mock.setAnswer("GET", kAppCompatPath, Answer::json(R"({"data": "invite-1"})"));
-    const SignaturesResult result =
-        signatures(BRSLoginCredentials::initWithUserName(QStringLiteral("ann"), QStringLiteral("pw")));
-    expectServiceError(result.error,
-                       QStringLiteral("There was an error getting the invitation code from Orlin."));
-    EXPECT_TRUE(mock.requestsTo(kAppCompatPath).empty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer.status);
+        mock.setAnswer("GET", kEuCompatPath, c.answer);
+        const SignaturesResult result =
+            signatures(BRSLoginCredentials::initWithUserName(QStringLiteral("ann"), QStringLiteral("pw")));
+        if (c.message) {
+            expectServiceError(result.error, *c.message);
+        } else {
+            ASSERT_TRUE(result.error);
+            EXPECT_EQ(result.error->domain, UrlErrors::kDomain);
+        }
+        EXPECT_TRUE(mock.requestsTo(kAppCompatPath).empty()) << "the credentials went to a second host";
+    }
 }
 
 TEST_F(OrlinSyncServiceTest, RefreshExchangeFailuresEndWithTheirMessage) {
@@ -453,7 +484,7 @@ TEST_F(OrlinSyncServiceTest, ProfileReadFollowsTheEnvelope) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body.substr(0, 80));
-        mock.setAnswer("GET", kProfilePath, Answer::json(c.body, c.error ? 400 : 200));
+        mock.setAnswer("GET", kProfilePath, Answer::json(c.body, c.error && !c.body.empty() ? 401 : 200));
         const ProfileResult result = profile(tokenRecord());
         if (c.error) {
             expectServiceError(result.error, *c.error);
@@ -493,7 +524,7 @@ TEST_F(OrlinSyncServiceTest, ProfileSavePostsTheCompactBodyAndReadsTheAnswer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
-        mock.setAnswer("POST", kProfilePath, Answer::json(c.body));
+        mock.setAnswer("POST", kProfilePath, Answer::json(c.body, c.error && !c.body.empty() ? 401 : 200));
         const SaveResult result = save(tokenRecord(), model);
         if (c.error) {
             expectServiceError(result.error, *c.error);

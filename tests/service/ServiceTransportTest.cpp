@@ -91,14 +91,86 @@ TEST_F(ServiceTransportTest, ConnectionFailuresHaveStableCodes) {
     EXPECT_FALSE(lost.error->localizedDescription.isEmpty());
 }
 
-TEST_F(ServiceTransportTest, ChallengeWeCannotAnswerIsCancelledAuthentication) {
-    Answer challenge = Answer::json(R"({"error": "login"})", 401);
-    challenge.headers["WWW-Authenticate"] = "Basic realm=\"orlin\"";
-    mock.setAnswer("GET", "/private", challenge);
-    const Outcome outcome = get(address("private"));
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(outcome.error->domain, UrlErrors::kDomain);
-    EXPECT_EQ(outcome.error->code, ErrorCodes::kUserCancelledAuthentication);
+TEST_F(ServiceTransportTest, RefusedAuthenticationIsAnAnswerWhenItCarriesABody) {
+    for (const bool challenge : {false, true}) {
+        SCOPED_TRACE(challenge ? "with a challenge" : "without a challenge");
+        Answer refused = Answer::json(R"({"result": false, "error": "login"})", 401);
+        Answer empty = Answer::json("", 401);
+        Answer proxy = Answer::json("", 407);
+        if (challenge) {
+            refused.headers["WWW-Authenticate"] = "Basic realm=\"orlin\"";
+            empty.headers["WWW-Authenticate"] = "Basic realm=\"orlin\"";
+            proxy.headers["Proxy-Authenticate"] = "Basic realm=\"proxy\"";
+        }
+        mock.setAnswer("GET", "/private", refused);
+        mock.setAnswer("GET", "/empty", empty);
+        mock.setAnswer("GET", "/proxy", proxy);
+
+        const Outcome answered = get(address("private"));
+        EXPECT_FALSE(answered.error);
+        EXPECT_EQ(answered.body, QByteArray(R"({"result": false, "error": "login"})"));
+
+        for (const char* path : {"empty", "proxy"}) {
+            SCOPED_TRACE(path);
+            const Outcome bare = get(address(path));
+            ASSERT_TRUE(bare.error);
+            EXPECT_EQ(bare.error->domain, UrlErrors::kDomain);
+            EXPECT_EQ(bare.error->code, ErrorCodes::kUserCancelledAuthentication);
+            EXPECT_TRUE(bare.body.isEmpty());
+        }
+    }
+}
+
+TEST_F(ServiceTransportTest, RedirectsAreFollowedOnlyWithinTheOrigin) {
+    const auto redirect = [](int status, const QString& location) {
+        Answer answer = Answer::json("", status);
+        answer.headers["Location"] = location.toStdString();
+        return answer;
+    };
+    mock.setAnswer("GET", "/moved", Answer::json(R"({"moved": true})"));
+    mock.setAnswer("GET", "/old", redirect(302, address("moved")));
+    mock.setAnswer("GET", "/relative", redirect(301, QStringLiteral("/moved")));
+    for (const char* path : {"old", "relative"}) {
+        SCOPED_TRACE(path);
+        mock.clearRequests();
+        const Outcome followed = get(address(path));
+        EXPECT_FALSE(followed.error);
+        EXPECT_EQ(followed.body, QByteArray(R"({"moved": true})"));
+        ASSERT_EQ(mock.requestsTo("/moved").size(), 1u);
+        EXPECT_EQ(mock.requestsTo("/moved")[0].header("Authorization"), "BEARER t0ken");
+    }
+
+    // The same server under another name is another origin too.
+    MockOrlinService other;
+    const QString elsewhere[] = {
+        other.baseUrl() + QStringLiteral("stolen"),
+        QStringLiteral("http://localhost:%1/stolen").arg(mock.port()),
+        QStringLiteral("https://127.0.0.1:%1/stolen").arg(mock.port()),
+    };
+    for (const QString& target : elsewhere) {
+        SCOPED_TRACE(target.toStdString());
+        mock.setAnswer("GET", "/away", redirect(302, target));
+        mock.setAnswer("POST", "/away", redirect(307, target));
+        const Outcome refused = get(address("away"));
+        ASSERT_TRUE(refused.error);
+        EXPECT_EQ(refused.error->domain, UrlErrors::kDomain);
+        EXPECT_TRUE(ServiceTransport::hostAnswered(*refused.error));
+
+        Outcome posted;
+        ServiceTransport::postJSON(
+            ServiceTransport::getRequest(QUrl(address("away")), QStringLiteral("t0ken")), R"({"fields":[]})",
+            [&posted](QByteArray body, std::optional<Error> error) {
+                ++posted.calls;
+                posted.body = std::move(body);
+                posted.error = std::move(error);
+            });
+        runUntil([&posted] { return posted.calls > 0; });
+        EXPECT_EQ(posted.calls, 1);
+        ASSERT_TRUE(posted.error);
+        EXPECT_EQ(posted.error->domain, UrlErrors::kDomain);
+    }
+    EXPECT_TRUE(other.requests().empty());
+    EXPECT_TRUE(mock.requestsTo("/stolen").empty());
 }
 
 TEST_F(ServiceTransportTest, SilentServerTimesOut) {

@@ -34,6 +34,12 @@ TEST(BRSLoginCredentialsTest, PredicatesLookAtOneValueEachAndTreatEmptyAsAbsent)
 
     EXPECT_FALSE(BRSLoginCredentials::initWithToken(QString()).harToken());
     EXPECT_FALSE(BRSLoginCredentials::initWithDomainToken(QString(), QStringLiteral("ann")).harDomainToken());
+    for (const BRSLoginCredentials::Text& name :
+         {BRSLoginCredentials::Text(QString()), BRSLoginCredentials::Text()}) {
+        const auto nameless = BRSLoginCredentials::initWithDomainToken(QStringLiteral("d"), name);
+        EXPECT_TRUE(nameless.harDomainToken()) << "the user name is not looked at";
+        EXPECT_FALSE(nameless.harCredentials());
+    }
     EXPECT_TRUE(BRSLoginCredentials::initWithUserName(QStringLiteral("ann"), std::nullopt).harCredentials())
         << "the password is not looked at";
 }
