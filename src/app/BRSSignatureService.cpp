@@ -16,12 +16,47 @@
 namespace {
 
 const QString kCacheSuffix = QStringLiteral(".brs");
+// A name that cannot be a file name as it is (a "/" or NUL in it, or too long) gets a file ending in one of
+// these instead. No "<name>.brs" ends this way, so such a file can never stand for another name, and the
+// two forms cannot meet each other either.
+const QByteArray kEscapedSuffix = QByteArrayLiteral(".brs-escaped");
+const QByteArray kDigestSuffix = QByteArrayLiteral(".brs-digest");
+constexpr qsizetype kMaxFileNameBytes = 255;
 
-// Names come from the service: one that could address a file outside the cache folder is never used as a
-// file name. It reads as not cached, so the signature simply counts as changed.
-bool isSafeCacheName(const QString& name) {
-    return !name.contains(QLatin1Char('/')) && !name.contains(QChar(u'\0')) && name != QLatin1String(".") &&
-           name != QLatin1String("..");
+// "%", "/" and NUL written as %XX: one to one, and nothing left that the file system would split on.
+QByteArray escapedName(const QByteArray& utf8) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QByteArray escaped;
+    escaped.reserve(utf8.size());
+    for (const char byte : utf8) {
+        if (byte == '%' || byte == '/' || byte == '\0') {
+            escaped.append('%').append(kHex[uchar(byte) >> 4]).append(kHex[uchar(byte) & 0xF]);
+        } else {
+            escaped.append(byte);
+        }
+    }
+    return escaped;
+}
+
+// The cache file of a signature name, always directly inside the cache folder. Names that make a file name
+// keep "<name>.brs" exactly, so caches written before stay valid.
+QString cacheFileName(const QString& name) {
+    const QByteArray utf8 = name.toUtf8();
+    if (!utf8.contains('/') && !utf8.contains('\0') &&
+        utf8.size() + kCacheSuffix.size() <= kMaxFileNameBytes) {
+        return name + kCacheSuffix;
+    }
+    const QByteArray escaped = escapedName(utf8);
+    if (escaped.size() + kEscapedSuffix.size() <= kMaxFileNameBytes) {
+        return QString::fromUtf8(escaped + kEscapedSuffix);
+    }
+    // Too long even so: a readable start, kept apart from other names by the digest of the whole name.
+    const QByteArray tail = '~' + Hashes::sha256(name).toLatin1() + kDigestSuffix;
+    qsizetype cut = kMaxFileNameBytes - tail.size();
+    while (cut > 0 && (uchar(escaped.at(cut)) & 0xC0) == 0x80) {
+        --cut;  // never split a character's UTF-8 bytes
+    }
+    return QString::fromUtf8(escaped.left(cut) + tail);
 }
 
 QString textOrEmpty(const QJsonValue& value) {
@@ -127,22 +162,15 @@ std::optional<QString> BRSSignatureService::getPathForFile(const QString& fileNa
 
 bool BRSSignatureService::writeContentsToFileForSignature(const QString& name, const QString& content,
                                                           Error* error) {
-    const std::optional<QString> path = getPathForFile(name + kCacheSuffix);
+    const std::optional<QString> path = getPathForFile(cacheFileName(name));
     if (!path) {
         return false;
     }
-    QString failure;
-    if (!isSafeCacheName(name)) {
-        failure = QStringLiteral("The signature name \"%1\" cannot be used as a file name.").arg(name);
-    } else {
-        QSaveFile file(*path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content.toUtf8()) < 0 || !file.commit()) {
-            failure = file.errorString();
-        }
-    }
-    if (failure.isEmpty()) {
+    QSaveFile file(*path);
+    if (file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) >= 0 && file.commit()) {
         return true;
     }
+    const QString failure = file.errorString();
     // The system log, not the agent's own log files, as for every failure of the cache.
     BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure));
     if (error) {
@@ -152,15 +180,7 @@ bool BRSSignatureService::writeContentsToFileForSignature(const QString& name, c
 }
 
 std::optional<QString> BRSSignatureService::readContentsFromSignatureFile(const QString& name, Error* error) {
-    if (!isSafeCacheName(name)) {
-        if (error) {
-            *error =
-                Error{QStringLiteral("NSCocoaErrorDomain"), 260,
-                      QStringLiteral("The signature name \"%1\" cannot be used as a file name.").arg(name)};
-        }
-        return std::nullopt;
-    }
-    const std::optional<QString> path = getPathForFile(name + kCacheSuffix);
+    const std::optional<QString> path = getPathForFile(cacheFileName(name));
     if (!path) {
         return std::nullopt;
     }

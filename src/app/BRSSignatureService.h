@@ -40,7 +40,8 @@ public:
                                                                   bool getOnlyChangedSignatures,
                                                                   bool* clean = nullptr);
 
-    // The local cache: one "<name>.brs" file per signature, holding the digest last taken for installation.
+    // The local cache: one file per signature, holding the digest last taken for installation. It is
+    // "<name>.brs" whenever that is a file name; any other name gets an escaped file of its own.
     [[nodiscard]] static std::optional<QString> getPathForFile(const QString& fileName);
     static bool writeContentsToFileForSignature(const QString& name, const QString& content,
                                                 Error* error = nullptr);

@@ -15,9 +15,10 @@ public:
     // case-sensitive, so later images see what earlier ones wrote.
     [[nodiscard]] QString rewrite(QString html) const;
 
-    // The address an image's "Url" stands for: percent-encoded with the query character set and resolved
-    // against the image host. Invalid when no address can be formed.
-    [[nodiscard]] static QUrl resolve(const QString& url, const QUrl& imageHost);
+    // The address an image's "Url" stands for, percent-encoded with the query character set: an absolute
+    // address otherwise exactly as given, a relative one resolved against the image host. Empty when no
+    // address can be formed.
+    [[nodiscard]] static QString resolve(const QString& url, const QUrl& imageHost);
 
 private:
     struct Replacement {

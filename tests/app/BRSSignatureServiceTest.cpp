@@ -17,9 +17,9 @@ using Text = std::optional<QString>;
 
 const QUrl kImageHost(QStringLiteral("https://img.example"));
 
-QJsonObject answerFrom(const char* json) {
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray(json));
-    EXPECT_TRUE(document.isObject()) << json;
+QJsonObject answerFrom(const QByteArray& json) {
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    EXPECT_TRUE(document.isObject()) << json.constData();
     return document.object();
 }
 
@@ -92,20 +92,72 @@ TEST_F(BRSSignatureServiceTest, TheCacheReturnsExactlyWhatWasWrittenAndNothingFo
     EXPECT_EQ(file.readAll(), digest.toUtf8()) << "the digest alone, no line end";
 }
 
-TEST_F(BRSSignatureServiceTest, NamesThatWouldLeaveTheCacheFolderAreNeverUsedAsFileNames) {
+TEST_F(BRSSignatureServiceTest, EveryNameGetsItsOwnFileInsideTheCacheFolder) {
     const QString support = AppInfo::applicationSupportDirectory();
-    for (const QString& name : {QStringLiteral("../../.profile"), QStringLiteral("Sales/Support"),
-                                QStringLiteral("."), QStringLiteral(".."), QStringLiteral("nul\0byte")}) {
+    const QString longName(300, QLatin1Char('x'));
+    const QStringList names{QStringLiteral("."),
+                            QStringLiteral(".."),
+                            QStringLiteral("../../.profile"),
+                            QStringLiteral("Sales/EU"),
+                            QStringLiteral("Sales%2FEU"),
+                            QStringLiteral("Sales%2FEU.brs-escaped"),
+                            QStringLiteral("Sales/EU/"),
+                            QStringLiteral("Sales%2FEU/"),
+                            QStringLiteral("nul\0byte"),
+                            QStringLiteral("nul"),
+                            longName,
+                            longName.left(299) + QLatin1Char('y'),
+                            QString(251, QLatin1Char('p')),
+                            QString(252, QLatin1Char('p')),
+                            QString(126, QChar(u'\u00e6'))};
+    for (const QString& name : names) {
         Error error;
-        EXPECT_FALSE(BRSSignatureService::writeContentsToFileForSignature(name, QStringLiteral("x"), &error))
-            << name.toStdString();
-        EXPECT_FALSE(error.localizedDescription.isEmpty());
-        EXPECT_FALSE(BRSSignatureService::readContentsFromSignatureFile(name).has_value())
+        EXPECT_TRUE(BRSSignatureService::writeContentsToFileForSignature(name, Hashes::sha1(name), &error))
+            << name.toStdString() << ": " << error.localizedDescription.toStdString();
+    }
+    for (const QString& name : names) {
+        EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(name), Hashes::sha1(name))
             << name.toStdString();
     }
+    // Names that already make a file name keep it byte for byte, so no stored cache is invalidated.
+    for (const QString& plain :
+         {QStringLiteral("..brs"), QStringLiteral("...brs"), QStringLiteral("Sales%2FEU.brs"),
+          QStringLiteral("nul.brs"), QString(251, QLatin1Char('p')) + QStringLiteral(".brs")}) {
+        EXPECT_TRUE(QFile::exists(support + QLatin1Char('/') + plain)) << plain.toStdString();
+    }
+    const QStringList files = QDir(support).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    EXPECT_EQ(files.size(), names.size()) << files.join(QLatin1Char('|')).toStdString();
+    for (const QString& file : files) {
+        EXPECT_LE(file.toUtf8().size(), 255) << file.toStdString();
+    }
+    EXPECT_TRUE(QDir(support).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_FALSE(QFile::exists(support + QStringLiteral("/../../.profile.brs")));
-    EXPECT_FALSE(QDir(support + QStringLiteral("/Sales")).exists());
-    EXPECT_EQ(QDir(support).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 0);
+}
+
+TEST_F(BRSSignatureServiceTest, UnusualNamesSettleAfterOneUpdate) {
+    QJsonArray signatures;
+    for (const QString& name :
+         {QStringLiteral(".."), QStringLiteral("Sales/EU"), QString(300, QLatin1Char('n'))}) {
+        signatures.append(QJsonObject{{QStringLiteral("Name"), name}, {QStringLiteral("HTML"), name}});
+    }
+    next.answer = QJsonObject{{QStringLiteral("signatures"), signatures}};
+    BRSSignatureService service = serviceAnswering();
+    std::optional<bool> available;
+    const auto check = [&] {
+        available.reset();
+        service.checkForSignatureUpdatesAsynchronous(
+            credentials, [&](bool updates, Text, Text, std::optional<Error>) { available = updates; });
+        return available;
+    };
+    EXPECT_EQ(check(), true);
+    int installed = 0;
+    service.getSignaturesAsynchronous(
+        credentials, true, false,
+        [&](std::optional<QList<BRSSignature>> list, bool, Text, Text, std::optional<Error>) {
+            installed = list ? int(list->size()) : -1;
+        });
+    EXPECT_EQ(installed, 3);
+    EXPECT_EQ(check(), false) << "every name was cached by the update";
 }
 
 TEST_F(BRSSignatureServiceTest, NullBodiesAndMissingOrEmptyNames) {
@@ -134,13 +186,14 @@ TEST_F(BRSSignatureServiceTest, ImageReferencesAreRewrittenLiterallyInAnswerOrde
         "images": [
             {"Name": "logo", "Url": "/img/logo one.png"},
             {"Name": "logo", "Url": "/img/second.png"},
+            {"Name": "logo2", "Url": "/img/two.png"},
             {"Name": "abs", "Url": "https://cdn.example/x.png?a=1&b=%"},
             {"Name": "rel", "Url": "banner.png"},
             {"Name": "bad", "Url": ""},
             {"Name": 3, "Url": "/ignored.png"}
         ],
         "signatures": [{"Name": "A", "HTML":
-            "<img src=\"logo\"><img src=\"LOGO\"><img src='logo'><img src=\"abs\"><img src=\"rel\"><img src=\"bad\">"}]
+            "<img src=\"logo\"><img src=\"logo2\"><img src=\"LOGO\"><img src='logo'><img src=\"abs\"><img src=\"rel\"><img src=\"bad\">"}]
     })");
     const QList<BRSSignature> taken =
         BRSSignatureService::signaturesFromAnswer(answer, kImageHost, false, false);
@@ -148,22 +201,45 @@ TEST_F(BRSSignatureServiceTest, ImageReferencesAreRewrittenLiterallyInAnswerOrde
     EXPECT_EQ(
         taken.front().htmlContent(),
         QStringLiteral(
-            "<img src=\"https://img.example/img/logo%20one.png\"><img src=\"LOGO\"><img src='logo'>"
+            "<img src=\"https://img.example/img/logo%20one.png\"><img "
+            "src=\"https://img.example/img/two.png\">"
+            "<img src=\"LOGO\"><img src='logo'>"
             "<img src=\"https://cdn.example/x.png?a=1&b=%25\"><img src=\"https://img.example/banner.png\">"
             "<img src=\"bad\">"));
 }
 
-TEST_F(BRSSignatureServiceTest, ResolutionFollowsTheImageHostAndTheQueryCharacterSet) {
+TEST_F(BRSSignatureServiceTest, RelativeAddressesResolveAgainstTheImageHostAbsoluteOnesStayAsGiven) {
     const QUrl hostWithPath(QStringLiteral("https://img.example/base/"));
-    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("/a.png"), hostWithPath).toString(),
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("/a.png"), hostWithPath),
               QStringLiteral("https://img.example/a.png"));
-    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("a.png"), kImageHost).toString(),
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("a.png"), kImageHost),
               QStringLiteral("https://img.example/a.png"));
-    EXPECT_EQ(
-        QString::fromUtf8(
-            ImageReferences::resolve(QStringLiteral("/æ ø!$&'()*+,;=:@~_-.png"), kImageHost).toEncoded()),
-        QStringLiteral("https://img.example/%C3%A6%20%C3%B8!$&'()*+,;=:@~_-.png"));
-    EXPECT_FALSE(ImageReferences::resolve(QString(), kImageHost).isValid());
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("../a.png"), hostWithPath),
+              QStringLiteral("https://img.example/a.png"));
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("//cdn.Example/a.png"), kImageHost),
+              QStringLiteral("https://cdn.Example/a.png"));
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("/æ ø!$&'()*+,;=:@~_-.png"), kImageHost),
+              QStringLiteral("https://img.example/%C3%A6%20%C3%B8!$&'()*+,;=:@~_-.png"));
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("HTTPS://CDN.Example/a/../b.png"), kImageHost),
+              QStringLiteral("HTTPS://CDN.Example/a/../b.png"));
+    EXPECT_EQ(ImageReferences::resolve(QStringLiteral("https://bücher.example/\"x\".png#top"), kImageHost),
+              QStringLiteral("https://b%C3%BCcher.example/%22x%22.png%23top"));
+    EXPECT_TRUE(ImageReferences::resolve(QString(), kImageHost).isEmpty());
+}
+
+TEST_F(BRSSignatureServiceTest, AChangedImageAddressAloneIsReportedAndTheRewrittenBodyIsCached) {
+    const char* const html = R"("signatures": [{"Name": "A", "HTML": "<img src=\"logo\">"}])";
+    const QJsonObject before =
+        answerFrom(QByteArray(R"({"images": [{"Name": "logo", "Url": "/v1.png"}], )") + html + '}');
+    const QJsonObject after =
+        answerFrom(QByteArray(R"({"images": [{"Name": "logo", "Url": "/v2.png"}], )") + html + '}');
+    ASSERT_EQ(BRSSignatureService::signaturesFromAnswer(before, kImageHost, true, false).size(), 1);
+    EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(after, kImageHost, false, true)),
+              QStringList{QStringLiteral("A")});
+    ASSERT_EQ(BRSSignatureService::signaturesFromAnswer(after, kImageHost, true, false).size(), 1);
+    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("A")),
+              Hashes::sha1(QStringLiteral("<img src=\"https://img.example/v2.png\">")));
+    EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(after, kImageHost, false, true).isEmpty());
 }
 
 TEST_F(BRSSignatureServiceTest, ChecksReportOnlyChangesAndUpdatesTakeEverything) {
@@ -191,6 +267,17 @@ TEST_F(BRSSignatureServiceTest, ChecksReportOnlyChangesAndUpdatesTakeEverything)
               QStringList{QStringLiteral("B")});
     EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, false, true).isEmpty());
     EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(QJsonObject(), kImageHost, true, false).isEmpty());
+
+    // A number stands for the flag: 1 is set, 0 is not.
+    const QJsonObject numberOne =
+        answerFrom(R"({"clean": 1, "signatures": [{"Name": "B", "HTML": "<p>B</p>"}]})");
+    EXPECT_EQ(BRSSignatureService::signaturesFromAnswer(numberOne, kImageHost, true, true, &clean).size(), 1);
+    EXPECT_TRUE(clean);
+    const QJsonObject numberZero =
+        answerFrom(R"({"clean": 0, "signatures": [{"Name": "B", "HTML": "<p>B</p>"}]})");
+    EXPECT_TRUE(
+        BRSSignatureService::signaturesFromAnswer(numberZero, kImageHost, true, true, &clean).isEmpty());
+    EXPECT_FALSE(clean);
 }
 
 TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
