@@ -127,7 +127,13 @@ void BRSAppDelegate::observeValueForKeyPath(const QString& keyPath) {
     } else if (keyPath == BRSViewState::kNotifyBeforeShuttingDownMail) {
         PreferencesStorage().setHideQuitMailInfobox(!viewState_->notifyBeforeShuttingDownMail());
     } else if (keyPath == BRSViewState::kHarIndtastetToken) {
-        enableDisableMenus(dependencies_.backend.getCredentials());
+        if (viewState_->harIndtastetToken()) {
+            // A code was just saved: check with it now rather than at the next poll, so the user sees at
+            // once whether it works. The tick re-evaluates the menus itself.
+            timerCallback();
+        } else {
+            enableDisableMenus(dependencies_.backend.getCredentials());
+        }
     }
     // hasError needs nothing here: every tick writes areUpdatesAvailable right after it.
 }
@@ -228,6 +234,9 @@ void BRSAppDelegate::updateRetrieved(const std::optional<QList<BRSSignature>>& s
     }
     if (!signatures) {
         showAlert(error.value_or(BRSSignatureService::signaturesError()));
+        // The account is as broken as after a failed check; the ok icon would claim otherwise. The end of
+        // the cycle shows the error icon and tooltip from this.
+        viewState_->setHasError(true);
         finishUpdate(false);
         return;
     }

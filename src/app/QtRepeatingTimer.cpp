@@ -1,8 +1,17 @@
 #include "QtRepeatingTimer.h"
 
+#include "ModalSession.h"
+
 QtRepeatingTimer::QtRepeatingTimer() {
-    timer_.setTimerType(Qt::VeryCoarseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { fire(); });
+    // Qt turns a coarse timer of minutes into a whole-second one by itself; short intervals stay usable.
+    timer_.setTimerType(Qt::CoarseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { tickFellDue(); });
+    ModalSession::whenAllClosed(&timer_, [this] {
+        if (tickHeld_) {
+            // Not from inside the closing modal: whoever opened it still has its work to finish.
+            QTimer::singleShot(0, &timer_, [this] { fireHeldTick(); });
+        }
+    });
 }
 
 void QtRepeatingTimer::schedule(std::chrono::milliseconds interval, std::function<void()> action) {
@@ -14,4 +23,23 @@ void QtRepeatingTimer::fire() {
     if (action_) {
         action_();
     }
+}
+
+void QtRepeatingTimer::tickFellDue() {
+    if (ModalSession::depth() > 0) {
+        tickHeld_ = true;
+        return;
+    }
+    tickHeld_ = false;
+    fire();
+}
+
+void QtRepeatingTimer::fireHeldTick() {
+    // A tick of the schedule may have run first, or another modal opened before the loop came round; that
+    // modal's close brings the held tick back.
+    if (!tickHeld_ || ModalSession::depth() > 0) {
+        return;
+    }
+    tickHeld_ = false;
+    fire();
 }

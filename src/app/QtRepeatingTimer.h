@@ -5,7 +5,8 @@
 #include "RepeatingTimer.h"
 
 // The run loop's timer. Coarse: a poll every few minutes has no use for precision, and a coarse timer
-// lets the system batch wake-ups.
+// lets the system batch wake-ups. It does not fire inside a modal: a tick that falls due while one is
+// open waits, and however many fell due, one tick runs once the last modal has closed.
 class QtRepeatingTimer final : public RepeatingTimer {
 public:
     QtRepeatingTimer();
@@ -14,6 +15,10 @@ public:
     void fire() override;
 
 private:
+    void tickFellDue();
+    void fireHeldTick();
+
     QTimer timer_;
     std::function<void()> action_;
+    bool tickHeld_ = false;
 };

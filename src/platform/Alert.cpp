@@ -1,8 +1,14 @@
 #include "Alert.h"
 
 #include "Error.h"
+#include "ModalSession.h"
 
 AlertPresenter::~AlertPresenter() = default;
+
+AlertResponse AlertPresenter::runModal(const Alert& alert) {
+    const ModalSession session;
+    return present(alert);
+}
 
 Alert Alert::fromError(const Error& error) {
     Alert alert;

@@ -33,9 +33,14 @@ struct AlertResponse {
     friend bool operator==(const AlertResponse&, const AlertResponse&) = default;
 };
 
-// Runs an alert modally and returns once the user has answered it.
+// Runs an alert modally and returns once the user has answered it. The alert is a modal session for its
+// whole duration whichever presenter shows it, so none can let the poll fire inside an open alert.
 class AlertPresenter {
 public:
     virtual ~AlertPresenter();
-    virtual AlertResponse runModal(const Alert& alert) = 0;
+    AlertResponse runModal(const Alert& alert);
+
+protected:
+    // Shows the alert and waits for the answer.
+    virtual AlertResponse present(const Alert& alert) = 0;
 };

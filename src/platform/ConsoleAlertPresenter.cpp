@@ -3,7 +3,7 @@
 ConsoleAlertPresenter::ConsoleAlertPresenter(Answer answer, ConsoleWriter writer)
     : answer_(answer), writer_(writer) {}
 
-AlertResponse ConsoleAlertPresenter::runModal(const Alert& alert) {
+AlertResponse ConsoleAlertPresenter::present(const Alert& alert) {
     writer_.writeLine(QStringLiteral("alert %1 | %2").arg(alert.messageText, alert.informativeText));
 
     // "Continue" is the default (first) button; "Cancel" is the button of that title, or else the last one.

@@ -11,9 +11,9 @@ public:
 
     explicit ConsoleAlertPresenter(Answer answer, ConsoleWriter writer = ConsoleWriter());
 
-    AlertResponse runModal(const Alert& alert) override;
-
 private:
+    AlertResponse present(const Alert& alert) override;
+
     Answer answer_;
     ConsoleWriter writer_;
 };

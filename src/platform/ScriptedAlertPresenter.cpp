@@ -4,8 +4,11 @@ void ScriptedAlertPresenter::enqueueAnswer(AlertResponse response) {
     answers_.push_back(response);
 }
 
-AlertResponse ScriptedAlertPresenter::runModal(const Alert& alert) {
+AlertResponse ScriptedAlertPresenter::present(const Alert& alert) {
     shown_.append(alert);
+    if (whileOpen_) {
+        whileOpen_(alert);
+    }
     if (answers_.empty()) {
         return {};
     }

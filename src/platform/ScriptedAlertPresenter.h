@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <deque>
+#include <functional>
 
 #include "Alert.h"
 
@@ -10,12 +11,16 @@
 class ScriptedAlertPresenter final : public AlertPresenter {
 public:
     void enqueueAnswer(AlertResponse response);
-    AlertResponse runModal(const Alert& alert) override;
+    // Runs inside each alert before it is answered: the time a person spends reading it.
+    void setWhileOpen(std::function<void(const Alert&)> action) { whileOpen_ = std::move(action); }
 
     [[nodiscard]] const QList<Alert>& shownAlerts() const { return shown_; }
     [[nodiscard]] std::size_t pendingAnswers() const { return answers_.size(); }
 
 private:
+    AlertResponse present(const Alert& alert) override;
+
+    std::function<void(const Alert&)> whileOpen_;
     QList<Alert> shown_;
     std::deque<AlertResponse> answers_;
 };

@@ -13,13 +13,17 @@
 #include "BRSCredentialsWindowController.h"
 #include "BRSLoginItemsService.h"
 #include "BRSViewState.h"
+#include "ModalSession.h"
 #include "PreferencesStorage.h"
 #include "WindowPlacement.h"
 
 BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& alerts, Seams seams)
     : alerts_(alerts), seams_(std::move(seams)) {
     if (!seams_.runModal) {
-        seams_.runModal = [](BRSCredentialsWindowController& controller) { controller.window().exec(); };
+        seams_.runModal = [](BRSCredentialsWindowController& controller) {
+            const ModalSession modal;
+            controller.window().exec();
+        };
     }
 }
 

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "ModalSession.h"
+
 QString OpenPanel::nameFilter() const {
     if (allowedFileTypes.isEmpty()) {
         return {};
@@ -38,6 +40,7 @@ std::optional<QString> OpenPanel::runModal(const OpenPanel& panel, QWidget* pare
     if (const QString filter = panel.nameFilter(); !filter.isEmpty()) {
         dialog.setNameFilter(filter);
     }
+    const ModalSession modal;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

@@ -20,7 +20,7 @@ QMessageBox::Icon iconFor(AlertStyle style) {
 
 }  // namespace
 
-AlertResponse QtAlertPresenter::runModal(const Alert& alert) {
+AlertResponse QtAlertPresenter::present(const Alert& alert) {
     QMessageBox box;
     box.setIcon(iconFor(alert.style));
     box.setText(alert.messageText);

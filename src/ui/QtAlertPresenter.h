@@ -4,6 +4,6 @@
 
 // Alerts as message boxes, with the suppression check box under the text.
 class QtAlertPresenter final : public AlertPresenter {
-public:
-    AlertResponse runModal(const Alert& alert) override;
+private:
+    AlertResponse present(const Alert& alert) override;
 };

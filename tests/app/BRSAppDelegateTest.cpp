@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 #include "BRSViewState.h"
 #include "FakeFrontEnd.h"
 #include "PreferencesStorage.h"
+#include "QtRepeatingTimer.h"
 #include "RecordingInstaller.h"
 #include "UserDefaults.h"
 
@@ -16,6 +22,28 @@ const BRSLoginCredentials kNoCredentials = BRSLoginCredentials::initWithUserName
 const BRSLoginCredentials kToken = BRSLoginCredentials::initWithToken(QStringLiteral("refresh-1"));
 const BRSLoginCredentials kDomainToken =
     BRSLoginCredentials::initWithDomainToken(QStringLiteral("domain-1"), QStringLiteral("ann"));
+const Error kOffline{QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")};
+
+// The run loop's own timer with the poll's interval shortened, so a test can watch several intervals pass.
+class ShortenedTimer final : public RepeatingTimer {
+public:
+    explicit ShortenedTimer(std::chrono::milliseconds interval) : interval_(interval) {}
+    void schedule(std::chrono::milliseconds, std::function<void()> action) override {
+        timer_.schedule(interval_, std::move(action));
+    }
+    void fire() override { timer_.fire(); }
+
+private:
+    std::chrono::milliseconds interval_;
+    QtRepeatingTimer timer_;
+};
+
+// Runs the event loop for the given time, as a person would leave an alert open.
+void runEventLoopFor(std::chrono::milliseconds duration) {
+    QEventLoop loop;
+    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 class BRSAppDelegateTest : public ::testing::Test {
 protected:
@@ -25,7 +53,10 @@ protected:
     BRSAppDelegate& makeController() {
         BRSAppDelegate::Dependencies dependencies;
         dependencies.frontEnd = &frontEnd;
-        dependencies.makeTimer = [this] {
+        dependencies.makeTimer = [this]() -> std::unique_ptr<RepeatingTimer> {
+            if (realTimerInterval) {
+                return std::make_unique<ShortenedTimer>(*realTimerInterval);
+            }
             auto made = std::make_unique<ManualTimer>();
             timer = made.get();
             return made;
@@ -95,6 +126,8 @@ protected:
     FakeFrontEnd frontEnd;
     FakeStatusMenu menu{frontEnd.log};
     ManualTimer* timer = nullptr;
+    // Set to run the launch with the real timer at this interval instead of the hand-fired one.
+    std::optional<std::chrono::milliseconds> realTimerInterval;
     BRSLoginCredentials credentials = kNoCredentials;
     std::vector<BRSSignatureService::CheckCompletion> checks;
     std::vector<BRSSignatureService::RetrievalCompletion> retrievals;
@@ -167,6 +200,9 @@ TEST_F(BRSAppDelegateTest, MenusFollowTheFormOfTheCredentials) {
 
     EXPECT_TRUE(
         controller->enableDisableMenus(BRSLoginCredentials::initWithUserName(QStringLiteral("u"), {})));
+    EXPECT_TRUE(controller->enableDisableMenus(
+        BRSLoginCredentials::initWithDomainToken(QStringLiteral("domain-1"), QString())))
+        << "a domain token is usable without a user name";
     EXPECT_FALSE(controller->enableDisableMenus(std::nullopt));
     EXPECT_FALSE(menu.update.isEnabled());
     EXPECT_TRUE(menu.enterToken.isEnabled());
@@ -185,7 +221,22 @@ TEST_F(BRSAppDelegateTest, EverySetOfHarIndtastetTokenReevaluatesTheMenusWithFre
     state().setHarIndtastetToken(true);  // the same value again
     EXPECT_EQ(logSince(before),
               (QStringList{QStringLiteral("menu update enabled"), QStringLiteral("menu enter-token disabled"),
-                           QStringLiteral("menu preferences disabled")}));
+                           QStringLiteral("menu preferences disabled"), QStringLiteral("menu update enabled"),
+                           QStringLiteral("check")}));
+}
+
+TEST_F(BRSAppDelegateTest, ASavedAccessCodeIsCheckedAtOnceByTheTicksRules) {
+    launch();
+    EXPECT_TRUE(checks.empty()) << "launch lowers the flag, which checks nothing";
+
+    credentials = kToken;
+    state().setHarIndtastetToken(true);
+    ASSERT_EQ(checks.size(), 1u);
+    EXPECT_TRUE(menu.update.isEnabled());
+    answerCheck(false, Error{QStringLiteral("any"), -1012, QStringLiteral("bad code")});
+    EXPECT_EQ(view().imageName, StatusImages::kError);
+    EXPECT_EQ(view().tooltip, BRSAppDelegate::kConnectionProblemText);
+    EXPECT_TRUE(frontEnd.alerts.shownAlerts().isEmpty()) << "a check reports through the icon only";
 }
 
 TEST_F(BRSAppDelegateTest, CheckOutcomesSwitchIconTooltipAndMenu) {
@@ -265,7 +316,7 @@ TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRest
     EXPECT_FALSE(state().isUpdating());
     EXPECT_TRUE(menu.preferences.isEnabled());
     EXPECT_EQ(view().menu, &menu);
-    EXPECT_EQ(view().imageName, StatusImages::kOk) << "the cycle cleared hasError at its start";
+    EXPECT_EQ(view().imageName, StatusImages::kError) << "a failed retrieval is a failure, not an ok";
     ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
     EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText, QStringLiteral("down"));
 }
@@ -299,6 +350,59 @@ TEST_F(BRSAppDelegateTest, AnUpdateInstallsWhatArrivedStoresTheTokenAndEnds) {
               QStringLiteral("Your signatures have been updated succesfully."));
     ASSERT_EQ(storedTokens.size(), 1);
     EXPECT_EQ(storedTokens.front().first, QStringLiteral("refresh-9"));
+}
+
+TEST_F(BRSAppDelegateTest, AnUpdateEndsOnTheOutcomeOfItsOwnRetrieval) {
+    credentials = kToken;
+    launch();
+    answerCheck(false, kOffline);
+    ASSERT_EQ(view().imageName, StatusImages::kError);
+
+    controller->updateAllSignatures();
+    retrievals.back()(QList<BRSSignature>{}, false, std::nullopt, std::nullopt, std::nullopt);
+    EXPECT_FALSE(state().hasError());
+    EXPECT_EQ(view().imageName, StatusImages::kOk) << "the update cleared the failed check's error";
+    EXPECT_EQ(view().tooltip, std::nullopt);
+
+    controller->updateAllSignatures();
+    retrievals.back()(std::nullopt, false, std::nullopt, std::nullopt, kOffline);
+    EXPECT_TRUE(state().hasError());
+    EXPECT_EQ(view().imageName, StatusImages::kError);
+    EXPECT_EQ(view().tooltip, BRSAppDelegate::kConnectionProblemText);
+    EXPECT_EQ(view().menu, &menu);
+    EXPECT_EQ(frontEnd.alerts.shownAlerts().last().messageText, QStringLiteral("offline"));
+}
+
+TEST_F(BRSAppDelegateTest, AnOpenAlertHoldsThePollAndTheTicksThatFellDueRunOnceWhenItCloses) {
+    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
+    credentials = kToken;
+    const std::chrono::milliseconds interval{100};
+    realTimerInterval = interval;
+    launch();
+    answerCheck(true);
+    ASSERT_EQ(retrievals.size(), 1u);
+
+    // The success alert stays open across five and a half intervals.
+    std::optional<std::size_t> checksWhileOpen;
+    frontEnd.alerts.setWhileOpen([&](const Alert&) {
+        runEventLoopFor(interval * 11 / 2);
+        checksWhileOpen = checks.size();
+    });
+    retrievals.front()(QList<BRSSignature>{}, false, std::nullopt, std::nullopt, std::nullopt);
+    ASSERT_TRUE(checksWhileOpen.has_value()) << "the success alert was shown";
+    EXPECT_EQ(*checksWhileOpen, 0u);
+    EXPECT_FALSE(state().isUpdating());
+    EXPECT_TRUE(checks.empty()) << "nor inside the update's own completion";
+
+    QCoreApplication::processEvents();
+    EXPECT_EQ(checks.size(), 1u) << "one tick for all that fell due, as soon as the loop is back";
+
+    QElapsedTimer waited;
+    waited.start();
+    while (checks.size() < 2 && waited.elapsed() < 50 * interval.count()) {
+        runEventLoopFor(interval / 10);
+    }
+    EXPECT_EQ(checks.size(), 2u) << "the schedule resumes";
 }
 
 TEST_F(BRSAppDelegateTest, AlertOptionsAreSeededFromThePreferencesAndWrittenBack) {

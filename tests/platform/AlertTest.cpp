@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QObject>
+
 #include "ConsoleWriter.h"
 #include "Error.h"
+#include "ModalSession.h"
 #include "ScriptedAlertPresenter.h"
 
 namespace {
@@ -32,6 +35,34 @@ TEST(AlertTest, TheScriptedPresenterRecordsEachAlertAndAnswersFromItsQueue) {
     EXPECT_EQ(presenter.shownAlerts().at(0), first);
     EXPECT_EQ(presenter.shownAlerts().at(1), second);
     EXPECT_EQ(presenter.pendingAnswers(), 0u);
+}
+
+TEST(AlertTest, EveryAlertIsAModalSessionAndOnlyTheLastToCloseTellsTheListeners) {
+    ScriptedAlertPresenter presenter;
+    Alert outer;
+    outer.messageText = QStringLiteral("outer");
+    Alert inner;
+    inner.messageText = QStringLiteral("inner");
+    QList<int> depths;
+    int closings = 0;
+    {
+        QObject listener;
+        ModalSession::whenAllClosed(&listener, [&] { ++closings; });
+        presenter.setWhileOpen([&](const Alert& shown) {
+            depths.append(ModalSession::depth());
+            if (shown == outer) {
+                presenter.runModal(inner);
+                EXPECT_EQ(closings, 0) << "the outer alert is still open";
+            }
+        });
+        presenter.runModal(outer);
+        EXPECT_EQ(depths, (QList<int>{1, 2}));
+        EXPECT_EQ(closings, 1);
+        EXPECT_EQ(ModalSession::depth(), 0);
+    }
+    presenter.setWhileOpen({});
+    presenter.runModal(outer);
+    EXPECT_EQ(closings, 1) << "a listener whose context is gone is not called";
 }
 
 TEST(AlertTest, ServiceErrorsShareOneDomainAndCode) {
