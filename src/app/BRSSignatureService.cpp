@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QSaveFile>
 
 #include "AppInfo.h"
+#include "AtomicFile.h"
 #include "BRSLog.h"
 #include "BRSSystemLog.h"
 #include "Hashes.h"
@@ -166,15 +166,14 @@ bool BRSSignatureService::writeContentsToFileForSignature(const QString& name, c
     if (!path) {
         return false;
     }
-    QSaveFile file(*path);
-    if (file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) >= 0 && file.commit()) {
+    Error failure;
+    if (AtomicFile::write(*path, content.toUtf8(), &failure)) {
         return true;
     }
-    const QString failure = file.errorString();
     // The system log, not the agent's own log files, as for every failure of the cache.
-    BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure));
+    BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure.localizedDescription));
     if (error) {
-        *error = Error{QStringLiteral("NSCocoaErrorDomain"), 512, failure};
+        *error = std::move(failure);
     }
     return false;
 }

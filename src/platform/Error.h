@@ -19,6 +19,8 @@ struct Error {
 namespace ErrorDomains {
 inline const QString kOrlin = QStringLiteral("com.halvex.Brisel.OrlinErrorsDomain");
 inline const QString kOutlook = QStringLiteral("com.halvex.Brisel.OutlookErrorsDomain");
+// The operating system's own failures; the code is the errno value.
+inline const QString kPosix = QStringLiteral("NSPOSIXErrorDomain");
 }  // namespace ErrorDomains
 
 // Codes the platform reports for failures that the controller tells the user about differently.

@@ -5,14 +5,14 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <optional>
 
 #include "AppInfo.h"
+#include "AtomicFile.h"
 
 namespace {
 
-constexpr QFileDevice::Permissions kOwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr mode_t kOwnerOnlyFile = 0600;
 constexpr QFileDevice::Permissions kOwnerOnlyFolder =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
@@ -43,16 +43,9 @@ bool writeItems(const QString& path, const QJsonObject& items) {
     if (!QFile::setPermissions(folder, kOwnerOnlyFolder)) {
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    const QByteArray bytes = QJsonDocument(items).toJson(QJsonDocument::Compact);
-    if (!file.setPermissions(kOwnerOnlyFile) || file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // A secret is always the owner's alone, whatever mode someone gave the file since.
+    return AtomicFile::write(path, QJsonDocument(items).toJson(QJsonDocument::Compact),
+                             {.newFileMode = kOwnerOnlyFile, .keepExistingMode = false});
 }
 
 std::optional<QByteArray> secretOf(const QJsonObject& items, const QString& service, const QString& account) {

@@ -4,20 +4,17 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+
+#include "AtomicFile.h"
+#include "PropertyListNesting.h"
 
 namespace {
 
 // Seconds between the Unix epoch and the reference date property lists count from (2001-01-01).
 constexpr qint64 kReferenceDateOffset = 978307200;
-
-struct PlistDeleter {
-    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using PlistPointer = std::unique_ptr<void, PlistDeleter>;
 
 QString takeText(char* text) {
     QString result = QString::fromUtf8(text);
@@ -151,9 +148,10 @@ plist_t fromVariant(const QVariant& value) {
 
 }  // namespace
 
-std::optional<QVariantMap> PropertyList::dictionaryFromData(const QByteArray& data) {
-    if (data.isEmpty() || data.size() > std::numeric_limits<int32_t>::max()) {
-        return std::nullopt;
+PropertyList::Node PropertyList::parse(const QByteArray& data) {
+    if (data.isEmpty() || data.size() > std::numeric_limits<int32_t>::max() ||
+        !PropertyListNesting::isWithinLimit(data)) {
+        return nullptr;
     }
     const auto length = static_cast<uint32_t>(data.size());
     plist_t root = nullptr;
@@ -162,11 +160,15 @@ std::optional<QVariantMap> PropertyList::dictionaryFromData(const QByteArray& da
     } else {
         plist_from_xml(data.constData(), length, &root);
     }
-    const PlistPointer owner(root);
-    if (!root || plist_get_node_type(root) != PLIST_DICT) {
+    return Node(root);
+}
+
+std::optional<QVariantMap> PropertyList::dictionaryFromData(const QByteArray& data) {
+    const Node root = parse(data);
+    if (!root || plist_get_node_type(static_cast<plist_t>(root.get())) != PLIST_DICT) {
         return std::nullopt;
     }
-    return toVariant(root).toMap();
+    return toVariant(static_cast<plist_t>(root.get())).toMap();
 }
 
 std::optional<QVariantMap> PropertyList::readDictionary(const QString& path) {
@@ -178,7 +180,7 @@ std::optional<QVariantMap> PropertyList::readDictionary(const QString& path) {
 }
 
 QByteArray PropertyList::xmlFromDictionary(const QVariantMap& dictionary) {
-    const PlistPointer root(fromVariant(QVariant(dictionary)));
+    const Node root(fromVariant(QVariant(dictionary)));
     char* xml = nullptr;
     uint32_t length = 0;
     plist_to_xml(static_cast<plist_t>(root.get()), &xml, &length);
@@ -187,17 +189,8 @@ QByteArray PropertyList::xmlFromDictionary(const QVariantMap& dictionary) {
     return result;
 }
 
-bool PropertyList::writeDictionary(const QString& path, const QVariantMap& dictionary) {
-    const QByteArray xml = xmlFromDictionary(dictionary);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(xml) != xml.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+bool PropertyList::writeDictionary(const QString& path, const QVariantMap& dictionary, Error* error) {
+    return AtomicFile::write(path, xmlFromDictionary(dictionary), error);
 }
 
 std::optional<QString> PropertyList::stringValue(plist_t node) {

@@ -4,13 +4,25 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <memory>
 #include <optional>
+
+struct Error;
 
 // Property-list files as Apple's tools write them, read into Qt values and written back as XML. Reading
 // accepts XML and binary lists; writing is atomic, so a reader never sees half a file.
 class PropertyList final {
 public:
     PropertyList() = delete;
+
+    struct NodeDeleter {
+        void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+    };
+    using Node = std::unique_ptr<void, NodeDeleter>;
+
+    // The root of an XML or binary list; nothing when the data is no property list, or nests deeper than
+    // any real list does (a parser would exhaust the stack on it).
+    [[nodiscard]] static Node parse(const QByteArray& data);
 
     // The top-level dictionary of the file; nothing when the file is missing, unreadable, not a property
     // list or not a dictionary at the top.
@@ -19,8 +31,9 @@ public:
 
     // Values Qt has no property-list type for are left out of the file.
     [[nodiscard]] static QByteArray xmlFromDictionary(const QVariantMap& dictionary);
-    // Replaces the file in one step; an existing file keeps its permissions.
-    [[nodiscard]] static bool writeDictionary(const QString& path, const QVariantMap& dictionary);
+    // Replaces the file whole or not at all; an existing file keeps its permissions.
+    [[nodiscard]] static bool writeDictionary(const QString& path, const QVariantMap& dictionary,
+                                              Error* error = nullptr);
 
     // The text of a string node; nothing for a missing node or one of another type.
     [[nodiscard]] static std::optional<QString> stringValue(plist_t node);

@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 
 #include "AppInfo.h"
+#include "FileSizeLimit.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
 
@@ -90,6 +92,23 @@ TEST_F(BRSSignatureServiceTest, TheCacheReturnsExactlyWhatWasWrittenAndNothingFo
     QFile file(AppInfo::applicationSupportDirectory() + QStringLiteral("/Main.brs"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), digest.toUtf8()) << "the digest alone, no line end";
+    file.close();
+
+    // A full disk keeps the digest last installed; a link is replaced, never written through.
+    {
+        const FileSizeLimit full(8);
+        Error error;
+        EXPECT_FALSE(BRSSignatureService::writeContentsToFileForSignature(QStringLiteral("Main"),
+                                                                          digest + digest, &error));
+        EXPECT_EQ(error.code, EFBIG);
+    }
+    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("Main")), digest);
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("outside"));
+    ASSERT_TRUE(QFile::link(outside, AppInfo::applicationSupportDirectory() + QStringLiteral("/Linked.brs")));
+    ASSERT_TRUE(BRSSignatureService::writeContentsToFileForSignature(QStringLiteral("Linked"), digest));
+    EXPECT_FALSE(QFile::exists(outside));
+    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("Linked")), digest);
 }
 
 TEST_F(BRSSignatureServiceTest, EveryNameGetsItsOwnFileInsideTheCacheFolder) {

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "FileSizeLimit.h"
+
 namespace {
 
 using Status = SecretStore::Status;
@@ -58,6 +60,22 @@ TEST_F(FileSecretStoreTest, OnlyTheUserCanReadTheFileOrEnterItsFolderEvenAfterSo
     ASSERT_EQ(store.replace(service, QStringLiteral("refreshToken"), "renewed"), Status::Success);
     EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
     EXPECT_EQ(QFile::permissions(folder) & others, QFileDevice::Permissions());
+}
+
+TEST_F(FileSecretStoreTest, AWriteThatCannotCompleteLeavesEveryItemAsItWas) {
+    ASSERT_EQ(store.add(service, QStringLiteral("refreshToken"), "the rotated token"), Status::Success);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    {
+        const FileSizeLimit full(before.size() + 16);
+        EXPECT_EQ(store.replace(service, QStringLiteral("refreshToken"), QByteArray(4096, 'n')),
+                  Status::Failure);
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before) << "a full disk must not log the user out";
+    EXPECT_EQ(store.find(service, QStringLiteral("refreshToken")).secret, "the rotated token");
 }
 
 TEST_F(FileSecretStoreTest, AFileThatCannotBeUnderstoodIsAFailureAndIsNeverOverwritten) {

@@ -1,4 +1,5 @@
 #include "PropertyList.h"
+#include "PropertyListNesting.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,53 @@ TEST(PropertyListTest, AnythingButADictionaryAtTheTopIsNoDictionary) {
                      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><true/></array></plist>")
                      .has_value());
     EXPECT_FALSE(PropertyList::readDictionary(QStringLiteral("/nonexistent/file.plist")).has_value());
+}
+
+// A dictionary holding a chain of arrays, each the only element of the one before, depth levels in all.
+QByteArray deepXml(int depth) {
+    QByteArray xml = "<?xml version=\"1.0\"?><!-- <array> --><plist version=\"1.0\"><dict><key>k</key>";
+    return xml + QByteArray("<array>").repeated(depth - 2) + "<true/>" +
+           QByteArray("</array>").repeated(depth - 2) + "<key>j</key><array/></dict></plist>";
+}
+
+// The same chain written by hand in the binary format (a writer would recurse as deep as a reader).
+// With cycle, the innermost array refers back to the top one.
+QByteArray deepBinary(int depth, bool cycle = false) {
+    const auto bigEndian32 = [](quint32 value) {
+        const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+        return QByteArray(bytes, 4);
+    };
+    QByteArray bytes = "bplist00";
+    QByteArray offsets;
+    for (int i = 0; i < depth; ++i) {
+        offsets += bigEndian32(quint32(bytes.size()));
+        if (i + 1 < depth) {
+            bytes += char(0xA1) + bigEndian32(quint32(i + 1));
+        } else if (cycle) {
+            bytes += char(0xA1) + bigEndian32(0);
+        } else {
+            bytes += char(0x09);  // true
+        }
+    }
+    const quint32 tableAt = quint32(bytes.size());
+    return bytes + offsets + QByteArray(6, '\0') + char(4) + char(4) + QByteArray(4, '\0') +
+           bigEndian32(depth) + QByteArray(8, '\0') + QByteArray(4, '\0') + bigEndian32(tableAt);
+}
+
+TEST(PropertyListTest, NestingBeyondAnyRealListIsRefusedBeforeParsing) {
+    EXPECT_TRUE(PropertyList::dictionaryFromData(deepXml(PropertyListNesting::kLimit)).has_value());
+    EXPECT_FALSE(PropertyList::dictionaryFromData(deepXml(PropertyListNesting::kLimit + 1)).has_value());
+    EXPECT_FALSE(PropertyList::dictionaryFromData(deepXml(100000)).has_value()) << "would overflow the stack";
+
+    const PropertyList::Node shallow = PropertyList::parse(deepBinary(PropertyListNesting::kLimit));
+    ASSERT_TRUE(shallow);
+    EXPECT_EQ(plist_get_node_type(static_cast<plist_t>(shallow.get())), PLIST_ARRAY);
+    EXPECT_FALSE(PropertyList::parse(deepBinary(PropertyListNesting::kLimit + 1)));
+    EXPECT_FALSE(PropertyList::parse(deepBinary(50000)));
+    EXPECT_FALSE(PropertyList::parse(deepBinary(3, true))) << "a cycle never ends";
+    QByteArray truncated = deepBinary(10);
+    truncated[8 + 5 * 5 + 1] = char(0x7f);  // a reference past the last object
+    EXPECT_FALSE(PropertyList::parse(truncated));
 }
 
 }  // namespace

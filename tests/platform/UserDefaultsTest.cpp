@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "FileSizeLimit.h"
 #include "PropertyList.h"
 
 namespace {
@@ -122,6 +123,26 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     const QVariantMap stored = PropertyList::readDictionary(UserDefaults::userDomainPath()).value();
     EXPECT_FALSE(stored.contains(QStringLiteral("hideInfobox")));
     EXPECT_EQ(stored.value(QStringLiteral("fromElsewhere")).toLongLong(), 7);
+
+    // On a full disk the file stays as it was and the change stays pending for the next try.
+    QFile file(UserDefaults::userDomainPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    defaults.setObject(QString(8192, QLatin1Char('x')), QStringLiteral("large"));
+    {
+        const FileSizeLimit full(before.size());
+        EXPECT_FALSE(defaults.synchronize());
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    file.close();
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(PropertyList::readDictionary(UserDefaults::userDomainPath())
+                  ->value(QStringLiteral("large"))
+                  .toString()
+                  .size(),
+              8192);
 }
 
 TEST_F(UserDefaultsTest, AWriteReachesTheDiskOnceTheEventLoopRuns) {

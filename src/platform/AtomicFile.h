@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+struct Error;
+
+// Replaces a file whole or not at all. The bytes go to a new file beside the target, every write, the
+// flush to disk and the close are checked, and only then is the new file renamed over the target. A full
+// disk, a size limit or a failing device leaves the target byte for byte as it was.
+//
+// A symbolic link at the target is replaced, never written through: what the link pointed to stays as it
+// was. A read-only target in a writable folder is replaced like any other, since only the folder's
+// permission decides a rename; it keeps its mode.
+class AtomicFile final {
+public:
+    struct Options {
+        // The mode of a file that does not exist yet (the process's umask applies).
+        mode_t newFileMode = 0644;
+        // When false, the file always gets exactly newFileMode, whatever the target had: for secrets.
+        bool keepExistingMode = true;
+    };
+
+    [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, Options options,
+                                    Error* error = nullptr);
+    [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, Error* error = nullptr) {
+        return write(path, bytes, Options{}, error);
+    }
+};

@@ -1,0 +1,111 @@
+#include "AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Error.h"
+#include "FileSizeLimit.h"
+
+namespace {
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void put(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+mode_t modeOf(const QString& path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+class AtomicFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+    QString path = root.filePath(QStringLiteral("AllSignatures.plist"));
+};
+
+TEST_F(AtomicFileTest, ReplacesWholeKeepingTheModeAndReplacingLinksInsteadOfFollowingThem) {
+    Error error;
+    ASSERT_TRUE(AtomicFile::write(path, "first", {.newFileMode = 0640}, &error))
+        << error.localizedDescription.toStdString();
+    EXPECT_EQ(contentsOf(path), "first");
+
+    // Read-only in a writable folder: the rename needs only the folder, and the mode survives.
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    ASSERT_TRUE(AtomicFile::write(path, "second", &error)) << error.localizedDescription.toStdString();
+    EXPECT_EQ(contentsOf(path), "second");
+    EXPECT_EQ(modeOf(path), 0444u);
+
+    // A secret's mode is forced, whatever the file had.
+    ASSERT_TRUE(AtomicFile::write(path, "secret", {.newFileMode = 0600, .keepExistingMode = false}));
+    EXPECT_EQ(modeOf(path), 0600u);
+
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("outside"));
+    put(outside, "not ours");
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::link(outside, path));
+    ASSERT_TRUE(AtomicFile::write(path, "replaced"));
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(contentsOf(path), "replaced");
+    EXPECT_EQ(contentsOf(outside), "not ours");
+
+    EXPECT_EQ(entriesOf(root.path()), QStringList{QStringLiteral("AllSignatures.plist")})
+        << "no temporary left";
+
+    EXPECT_FALSE(AtomicFile::write(root.filePath(QStringLiteral("missing/file")), "x", &error));
+    EXPECT_EQ(error.domain, ErrorDomains::kPosix);
+    EXPECT_EQ(error.code, ENOENT);
+}
+
+TEST_F(AtomicFileTest, AWriteCutShortLeavesTheTargetByteIdenticalAndNoTemporary) {
+    const QByteArray original(3000, 'o');
+    put(path, original);
+    Error error;
+    {
+        const FileSizeLimit limit(4096);
+        EXPECT_FALSE(AtomicFile::write(path, QByteArray(64 * 1024, 'n'), &error));
+    }
+    EXPECT_EQ(error.code, EFBIG);
+    EXPECT_TRUE(error.localizedDescription.contains(QStringLiteral("AllSignatures.plist")));
+    EXPECT_EQ(contentsOf(path), original);
+    EXPECT_EQ(entriesOf(root.path()), QStringList{QStringLiteral("AllSignatures.plist")});
+}
+
+TEST_F(AtomicFileTest, AFullFileSystemLeavesTheTargetByteIdentical) {
+    const QString mountPoint = root.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    if (::geteuid() != 0 ||
+        ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    const QString target = mountPoint + QStringLiteral("/secrets.json");
+    const QByteArray original(8 * 1024, 's');
+    put(target, original);
+    Error error;
+    EXPECT_FALSE(AtomicFile::write(target, QByteArray(128 * 1024, 'n'), &error));
+    EXPECT_EQ(error.code, ENOSPC);
+    EXPECT_EQ(contentsOf(target), original);
+    EXPECT_EQ(entriesOf(mountPoint), QStringList{QStringLiteral("secrets.json")});
+    ::umount(QFile::encodeName(mountPoint).constData());
+}
+
+}  // namespace
