@@ -1,10 +1,13 @@
 #include "BRSAppleScript.h"
 
 #include <QRegularExpression>
+#include <atomic>
 
 #include "ScriptProcess.h"
 
 namespace {
+
+std::atomic<std::chrono::milliseconds> scriptTimeout{ScriptProcess::kDefaultTimeout};
 
 void report(Error* error, Error value) {
     if (error) {
@@ -37,8 +40,24 @@ std::optional<QString> BRSAppleScript::scriptErrorMessage(const QString& standar
     return message;
 }
 
+void BRSAppleScript::setTimeout(std::chrono::milliseconds timeout) {
+    scriptTimeout = timeout;
+}
+
+std::chrono::milliseconds BRSAppleScript::timeout() {
+    return scriptTimeout;
+}
+
 std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& source, Error* error) {
-    const ScriptProcess::Result run = ScriptProcess::run(source);
+    const std::chrono::milliseconds limit = scriptTimeout;
+    const ScriptProcess::Result run = ScriptProcess::run(source, limit);
+    if (run.timedOut) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::duration<double>>(limit).count();
+        report(error, Error{ErrorDomains::kOutlook, 0,
+                            QStringLiteral("The script did not answer within %1 seconds and was stopped.")
+                                .arg(seconds, 0, 'g', 4)});
+        return std::nullopt;
+    }
     if (!run.started || !run.exitedNormally) {
         report(error, genericError());
         return std::nullopt;

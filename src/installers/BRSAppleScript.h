@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <optional>
 
 #include "Error.h"
@@ -22,6 +23,11 @@ public:
     [[nodiscard]] static QString escapeString(const QString& text);
 
     [[nodiscard]] static Error genericError();
+
+    // How long one script may run before it is killed and reported as not answering. Process-wide: it is
+    // set once at launch from the defaults, before any script runs.
+    static void setTimeout(std::chrono::milliseconds timeout);
+    [[nodiscard]] static std::chrono::milliseconds timeout();
     // The message of a failed run as `osascript` prints it ("…: execution error: <message> (-1728)"), or
     // nothing when the output holds none.
     [[nodiscard]] static std::optional<QString> scriptErrorMessage(const QString& standardError);

@@ -12,7 +12,7 @@ QString ScriptProcess::executablePath() {
 #endif
 }
 
-ScriptProcess::Result ScriptProcess::run(const QString& source) {
+ScriptProcess::Result ScriptProcess::run(const QString& source, std::chrono::milliseconds timeout) {
     Result result;
     const QString program = executablePath();
     if (program.isEmpty()) {
@@ -28,7 +28,12 @@ ScriptProcess::Result ScriptProcess::run(const QString& source) {
     // still tells why, so a short write is not a failure of its own.
     process.write(source.toUtf8());
     process.closeWriteChannel();
-    process.waitForFinished(-1);
+    if (!process.waitForFinished(static_cast<int>(timeout.count())) &&
+        process.state() != QProcess::NotRunning) {
+        result.timedOut = true;
+        process.kill();
+        process.waitForFinished(-1);
+    }
     result.exitedNormally = process.exitStatus() == QProcess::NormalExit;
     result.exitCode = process.exitCode();
     result.standardOutput = process.readAllStandardOutput();

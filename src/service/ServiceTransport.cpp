@@ -16,6 +16,10 @@
 
 namespace {
 std::atomic<qint64> timeoutOverrideMs{0};
+std::atomic<qint64> totalTimeoutOverrideMs{0};
+
+// Large enough to keep a fast connection busy between two reads of the main thread.
+constexpr qint64 kReadBufferSize = qint64(4) * 1024 * 1024;
 
 const QString kAnswerTooLargeMessage = QStringLiteral("The answer from Orlin is too large to be read.");
 
@@ -166,6 +170,10 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
     QNetworkReply* reply =
         verb == "GET" ? manager->get(request) : manager->sendCustomRequest(request, verb, body);
 
+    // Qt's network thread reads ahead of us into the reply; unbounded, a fast server could fill memory with
+    // an oversized answer before the main thread has looked at its length.
+    reply->setReadBufferSize(kReadBufferSize);
+
     // An idle timer rather than a total one: a large answer that keeps arriving is not a stalled one.
     auto* idleTimer = new QTimer(reply);
     idleTimer->setSingleShot(true);
@@ -177,6 +185,9 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
         reply->abort();
     };
     QObject::connect(idleTimer, &QTimer::timeout, reply, [stop] {
+        stop(transportError(UrlErrors::kTimedOut, QStringLiteral("The request timed out.")));
+    });
+    QTimer::singleShot(ServiceTransport::totalTimeout(), reply, [stop] {
         stop(transportError(UrlErrors::kTimedOut, QStringLiteral("The request timed out.")));
     });
     QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, origin, stop](const QUrl& target) {
@@ -311,8 +322,10 @@ void ServiceTransport::getJSON(const QString& address, const Text& accessToken, 
     sendAsynchrounousRequestForJSON(*request, std::move(completion));
 }
 
-void ServiceTransport::setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout) {
+void ServiceTransport::setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout,
+                                            std::optional<std::chrono::milliseconds> totalTimeout) {
     timeoutOverrideMs = timeout ? qint64(timeout->count()) : 0;
+    totalTimeoutOverrideMs = totalTimeout ? qint64(totalTimeout->count()) : 0;
 }
 
 bool ServiceTransport::hostAnswered(const Error& error) {
@@ -323,4 +336,9 @@ bool ServiceTransport::hostAnswered(const Error& error) {
 std::chrono::milliseconds ServiceTransport::timeout() {
     const qint64 override = timeoutOverrideMs;
     return override > 0 ? std::chrono::milliseconds(override) : kTimeout;
+}
+
+std::chrono::milliseconds ServiceTransport::totalTimeout() {
+    const qint64 override = totalTimeoutOverrideMs;
+    return override > 0 ? std::chrono::milliseconds(override) : kTotalTimeout;
 }

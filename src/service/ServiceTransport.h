@@ -19,7 +19,11 @@ public:
     using Text = std::optional<QString>;
     using Completion = std::function<void(QByteArray body, std::optional<Error>)>;
 
+    // Without a byte arriving or leaving this long, the request has stalled.
     static constexpr std::chrono::milliseconds kTimeout = std::chrono::seconds(120);
+    // However it trickles, no request runs longer than this: a server sending a byte a minute would
+    // otherwise hold the update for ever.
+    static constexpr std::chrono::milliseconds kTotalTimeout = std::chrono::minutes(10);
     // Far beyond any real answer, and small enough that a broken or hostile server cannot exhaust memory.
     static constexpr qint64 kMaximumAnswerSize = qint64(64) * 1024 * 1024;
 
@@ -54,6 +58,8 @@ public:
     [[nodiscard]] static bool hostAnswered(const Error& error);
 
     // Lets a test wait a fraction of a second for a time-out; nothing outside tests calls it.
-    static void setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout);
+    static void setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout,
+                                     std::optional<std::chrono::milliseconds> totalTimeout = std::nullopt);
     [[nodiscard]] static std::chrono::milliseconds timeout();
+    [[nodiscard]] static std::chrono::milliseconds totalTimeout();
 };

@@ -98,6 +98,17 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
         EXPECT_FALSE(error.localizedDescription.isEmpty());
     }
 
+    // A script that never answers is stopped at its time-out and says so.
+    fake.setProcessFailure(QStringLiteral("hang"));
+    const std::chrono::milliseconds timeout = BRSAppleScript::timeout();
+    BRSAppleScript::setTimeout(std::chrono::milliseconds(300));
+    Error hung;
+    EXPECT_EQ(BRSAppleScript::runAppleScriptForSource(script, &hung), std::nullopt);
+    BRSAppleScript::setTimeout(timeout);
+    EXPECT_EQ(hung.domain, ErrorDomains::kOutlook);
+    EXPECT_TRUE(hung.localizedDescription.contains(QStringLiteral("did not answer")))
+        << hung.localizedDescription.toStdString();
+
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", "/nonexistent");
     Error error;

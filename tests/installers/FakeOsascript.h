@@ -24,7 +24,7 @@ public:
     void addOutlookSignatures(const QStringList& names);
     // "notInstalled" or "notAuthorized" for every script addressed at `application`.
     void setFailure(const QString& application, const QString& failure);
-    // "killed" or "silent": the simulator itself fails before it reads the script.
+    // "killed", "silent" or "hang": the simulator itself fails (or never answers) before it reads the script.
     void setProcessFailure(const QString& failure);
     void setMailRunning(bool running);
     [[nodiscard]] bool mailRunning() const;

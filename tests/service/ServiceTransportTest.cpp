@@ -185,6 +185,23 @@ TEST_F(ServiceTransportTest, SilentServerTimesOut) {
     EXPECT_TRUE(outcome.onMainThread);
 }
 
+TEST_F(ServiceTransportTest, ATricklingAnswerKeepsTheIdleTimerAwakeButNotBeyondTheTotalLimit) {
+    ServiceTransport::setTimeoutForTesting(std::chrono::milliseconds(500), std::chrono::seconds(2));
+    Answer trickle = Answer::json("x");
+    trickle.pieceInterval = std::chrono::milliseconds(20);
+    trickle.streamedLength = 40;  // 0.8 s in all, longer than the idle limit
+    mock.setAnswer("GET", "/trickle", trickle);
+    const Outcome slowButAlive = get(address("trickle"));
+    EXPECT_FALSE(slowButAlive.error) << slowButAlive.error->localizedDescription.toStdString();
+    EXPECT_EQ(slowButAlive.body, QByteArray(40, 'x'));
+
+    trickle.streamedLength = 100000;  // a byte every 20 ms for over half an hour
+    mock.setAnswer("GET", "/endless", trickle);
+    const Outcome endless = get(address("endless"));
+    ASSERT_TRUE(endless.error);
+    EXPECT_EQ(endless.error->code, UrlErrors::kTimedOut);
+}
+
 TEST_F(ServiceTransportTest, OversizedAnswersAreRefusedWithoutReadingThemWhole) {
     const std::uint64_t tooLarge = std::uint64_t(ServiceTransport::kMaximumAnswerSize) + 1;
     const QString message = QStringLiteral("The answer from Orlin is too large to be read.");

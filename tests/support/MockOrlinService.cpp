@@ -96,10 +96,14 @@ struct MockOrlinService::State {
         const std::uint64_t total = *answer.streamedLength;
         std::string piece = answer.body.empty() ? std::string(64 * 1024, ' ') : answer.body;
         auto sent = std::make_shared<std::uint64_t>(0);
-        const auto provide = [this, total, piece, sent](std::size_t, httplib::DataSink& sink) {
+        const auto interval = answer.pieceInterval;
+        const auto provide = [this, total, piece, sent, interval](std::size_t, httplib::DataSink& sink) {
             if (*sent >= total) {
                 sink.done();
                 return true;
+            }
+            if (interval.count() > 0) {
+                std::this_thread::sleep_for(interval);
             }
             const std::size_t size =
                 static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), total - *sent));

@@ -30,6 +30,8 @@ public:
         // can send answers too large to keep in memory. `declareLength` false streams it chunked.
         std::optional<std::uint64_t> streamedLength;
         bool declareLength = true;
+        // A pause before each piece of a streamed answer (the body is the piece): a server that trickles.
+        std::chrono::milliseconds pieceInterval{0};
 
         [[nodiscard]] static Answer json(std::string body, int status = 200);
     };

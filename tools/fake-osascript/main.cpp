@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include <unistd.h>
+
 #include "Simulator.h"
 #include "SimulatorState.h"
 
@@ -23,6 +25,12 @@ int main() {
     }
     if (state.processFailure == QLatin1String("silent")) {
         return 1;
+    }
+    // An application that never answers its Apple event.
+    if (state.processFailure == QLatin1String("hang")) {
+        for (;;) {
+            pause();
+        }
     }
     const Simulator::Outcome outcome = Simulator(state).run(source);
     if (!state.save()) {
