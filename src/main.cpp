@@ -10,6 +10,7 @@
 #include "AgentOptions.h"
 #include "AppInfo.h"
 #include "BRSAppDelegate.h"
+#include "BRSAppleScript.h"
 #include "BRSFileLogger.h"
 #include "BRSKeychainController.h"
 #include "BRSLog.h"
@@ -19,6 +20,7 @@
 #include "ConsoleStatusMenu.h"
 #include "DemoOnceRunner.h"
 #include "DemoSession.h"
+#include "InstanceLock.h"
 #include "MainQueue.h"
 #include "OnceRunner.h"
 #include "QtFrontEnd.h"
@@ -61,6 +63,31 @@ BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd) {
         log.addLogger(std::move(fileLogger), BRSLogLevel::All);
     };
     return dependencies;
+}
+
+constexpr int kAlreadyRunningExitCode = 3;
+
+// One agent per set of user data: a second would interleave the Mail list's read-modify-write and race
+// the first over the refresh token. Held until the process ends.
+bool claimInstance(std::unique_ptr<InstanceLock>& lock) {
+    lock =
+        std::make_unique<InstanceLock>(AppInfo::runtimeDirectory(), AppInfo::applicationSupportDirectory());
+    if (lock->tryLock()) {
+        return true;
+    }
+    printTo(stderr, QStringLiteral("orlin-agent: the agent is already running.\n"));
+    return false;
+}
+
+// A script runs until the defaults say it has not answered; any positive number of seconds counts.
+void configureScriptTimeout() {
+    bool ok = false;
+    const double seconds = UserDefaults::standardUserDefaults()
+                               .objectForKey(QStringLiteral("scriptTimeoutSeconds"))
+                               .toDouble(&ok);
+    if (ok && seconds > 0) {
+        BRSAppleScript::setTimeout(std::chrono::milliseconds(qint64(seconds * 1000)));
+    }
 }
 
 // Posted: the first tick can end inside the launch, before the event loop runs.
@@ -134,6 +161,11 @@ int enterToken(int argc, char** argv, QString token) {
 int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QCoreApplication app(argc, argv);
     configureApplication();
+    std::unique_ptr<InstanceLock> instance;
+    if (!claimInstance(instance)) {
+        return kAlreadyRunningExitCode;
+    }
+    configureScriptTimeout();
     if (demo) {
         demo->prepareStores();
     }
@@ -155,6 +187,11 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
     configureApplication();
     // An agent: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    std::unique_ptr<InstanceLock> instance;
+    if (!claimInstance(instance)) {
+        return kAlreadyRunningExitCode;
+    }
+    configureScriptTimeout();
     if (demo) {
         demo->prepareStores();
     }

@@ -92,5 +92,7 @@ QString AgentOptions::usage() {
         "  --help                     Show this text.\n"
         "\n"
         "Any \"-key value\" pair sets that defaults key for this run only, for example\n"
-        "  -updateSignaturesAutomatically YES\n");
+        "  -updateSignaturesAutomatically YES\n"
+        "\n"
+        "Only one agent runs on the same data: a second one exits with status 3.\n");
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include "AgentProcess.h"
@@ -47,6 +49,42 @@ TEST(HeadlessAgentTest, ADeployedDomainTokenIsUsedAndAFailedCheckShowsTheErrorSt
     EXPECT_TRUE(run.lines.contains(
         QStringLiteral("status-tooltip There was a problem connecting to Orlin.  Please check your network "
                        "connection and your login credentials.")));
+}
+
+TEST(HeadlessAgentTest, ASecondAgentOnTheSameDataExitsWithStatusThreeAndLeavesTheFirstRunning) {
+    const QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
+                             "XDG_CONFIG_DIRS", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    environment.insert(QStringLiteral("HOME"), home.path());
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start(QStringLiteral(ORLIN_AGENT_PATH), {QStringLiteral("--headless")});
+    ASSERT_TRUE(first.waitForStarted(10000));
+    // The first has its lock once it has drawn its status item.
+    ASSERT_TRUE(first.waitForReadyRead(30000));
+
+    const AgentRun second = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH),
+                                              {QStringLiteral("--headless"), QStringLiteral("--once")},
+                                              {{QStringLiteral("HOME"), home.path()}});
+    EXPECT_EQ(second.exitCode, 3);
+    EXPECT_TRUE(second.errors.contains(QStringLiteral("already running"))) << second.errors.toStdString();
+    EXPECT_EQ(first.state(), QProcess::Running);
+    const AgentRun token = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH),
+                                             {QStringLiteral("--enter-token"), QStringLiteral("-")},
+                                             {{QStringLiteral("HOME"), home.path()}}, "\n");
+    EXPECT_EQ(token.exitCode, 1) << "entering a code is not a second agent";
+    first.kill();
+    first.waitForFinished();
+
+    // A lock left by an agent that was killed is taken over.
+    const AgentRun after = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH),
+                                             {QStringLiteral("--headless"), QStringLiteral("--once")},
+                                             {{QStringLiteral("HOME"), home.path()}});
+    EXPECT_EQ(after.exitCode, 1) << after.errors.toStdString();
+    EXPECT_FALSE(after.errors.contains(QStringLiteral("already running")));
 }
 
 TEST(HeadlessAgentTest, HelpAndBadOptions) {
