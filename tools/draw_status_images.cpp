@@ -1,5 +1,7 @@
 // Draws the five status images (and their @2x variants) into a folder: a monochrome avatar, with a badge
 // in the lower right for each state. They are masks; the menu bar tints them for its appearance.
+// Tray panels elsewhere tint nothing and may be light or dark (most are dark), so the "outlined" sub-folder
+// gets a white variant of each image with a dark outline, which reads on either.
 //
 //   draw-status-images <output folder>
 
@@ -78,14 +80,45 @@ void drawBadge(QPainter& p, Badge badge) {
     }
 }
 
-QImage render(Badge badge, int scale) {
+constexpr qreal kOutlineWidth = 1.1;
+const QColor kOutlineColour(0x1a, 0x1a, 0x1a);
+
+QImage render(Badge badge, int scale, qreal shrink = 1.0) {
     QImage image(20 * scale, 20 * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(scale, scale);
+    // Shrunk about the centre, so that an outline still fits inside the square.
+    p.translate(10.0, 10.0);
+    p.scale(shrink, shrink);
+    p.translate(-10.0, -10.0);
     drawAvatar(p, badge != Badge::None);
     drawBadge(p, badge);
+    return image;
+}
+
+QImage tinted(QImage image, const QColor& colour) {
+    QPainter p(&image);
+    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    p.fillRect(image.rect(), colour);
+    return image;
+}
+
+QImage renderOutlined(Badge badge, int scale) {
+    const QImage glyph = render(badge, scale, 0.88);
+    const QImage outline = tinted(glyph, kOutlineColour);
+    QImage image(glyph.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    // The glyph's silhouette, stamped around a circle, widens it by the outline's width.
+    const qreal radius = kOutlineWidth * scale;
+    for (int step = 0; step < 16; ++step) {
+        const qreal angle = qDegreesToRadians(step * 22.5);
+        p.drawImage(QPointF(radius * std::cos(angle), radius * std::sin(angle)), outline);
+    }
+    p.drawImage(QPointF(0, 0), tinted(glyph, Qt::white));
     return image;
 }
 
@@ -98,6 +131,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral("outlined"))) {
+        std::fprintf(stderr, "draw-status-images: cannot create %s/outlined\n", argv[1]);
+        return 1;
+    }
     const struct {
         const char* name;
         Badge badge;
@@ -110,8 +147,11 @@ int main(int argc, char** argv) {
     };
     for (const auto& image : images) {
         const QString base = out.filePath(QString::fromUtf8(image.name));
+        const QString outlined = out.filePath(QStringLiteral("outlined/") + QString::fromUtf8(image.name));
         if (!render(image.badge, 1).save(base + QStringLiteral(".png")) ||
-            !render(image.badge, 2).save(base + QStringLiteral("@2x.png"))) {
+            !render(image.badge, 2).save(base + QStringLiteral("@2x.png")) ||
+            !renderOutlined(image.badge, 1).save(outlined + QStringLiteral(".png")) ||
+            !renderOutlined(image.badge, 2).save(outlined + QStringLiteral("@2x.png"))) {
             std::fprintf(stderr, "draw-status-images: cannot write %s\n", qPrintable(base));
             return 1;
         }

@@ -55,8 +55,7 @@ void BRSStatusView::setStatusImage(const std::optional<StatusImage>& image) {
         QString dense = image->resourcePath;
         dense.insert(dense.size() - 4, QStringLiteral("@2x"));
         icon.addFile(dense);
-        // A mask: the menu bar tints it for light and dark appearance.
-        icon.setIsMask(true);
+        icon.setIsMask(image->isTemplate);
     }
     statusItem_.setIcon(icon);
 }

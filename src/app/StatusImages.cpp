@@ -20,9 +20,17 @@ std::optional<StatusImage> StatusImages::imageNamed(const QString& name) {
         return std::nullopt;
     }
     ensureStatusResources();
+#ifdef Q_OS_MACOS
+    const bool isTemplate = true;
     const QString path = QStringLiteral(":/status/%1.png").arg(name);
+#else
+    // No tray outside macOS tints a mask, and panels come light or dark: a white glyph with a dark outline
+    // reads on both, where the black mask all but vanishes on a dark panel.
+    const bool isTemplate = false;
+    const QString path = QStringLiteral(":/status/outlined/%1.png").arg(name);
+#endif
     if (!QFile::exists(path)) {
         return std::nullopt;
     }
-    return StatusImage{name, path};
+    return StatusImage{name, path, isTemplate};
 }

@@ -8,6 +8,8 @@ struct StatusImage {
     QString name;
     // The 1x file; a "@2x" file beside it serves dense screens.
     QString resourcePath;
+    // A mask that the menu bar tints for its appearance, rather than a picture shown as drawn.
+    bool isTemplate = false;
 };
 
 class StatusImages final {

@@ -4,14 +4,17 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ProfileGetModel.h"
 #include "ProfileImageCodec.h"
@@ -25,6 +28,13 @@ constexpr int kImageButtonWidth = 100;
 constexpr int kImageButtonHeight = 22;
 constexpr int kImageViewTop = 26;
 constexpr int kImageViewHeight = 75;
+constexpr int kFormMinimumHeight = 96;
+constexpr int kTableMinimumHeight = 54;
+constexpr int kFormStretch = 3;
+constexpr int kTableStretch = 1;
+constexpr int kPreferredWindowHeight = 600;
+// The window manager's title bar is not known before the first showing.
+constexpr int kTitleBarAllowance = 40;
 
 int rowHeight(qint64 fieldType) {
     switch (fieldType) {
@@ -91,18 +101,22 @@ QDialog& Profile2WindowController::window() {
     documentView_->resize(kDocumentWidth, kFirstRowY + kBottomMargin);
     scrollView_->setWidget(documentView_);
     scrollView_->setWidgetResizable(false);
+    // Small minimums keep Save and Close on a small screen (1280 x 800 at twice the scale is 640 x 400):
+    // the form takes whatever height the window has and scrolls through the rest.
     scrollView_->setMinimumSize(
         kDocumentWidth + scrollView_->verticalScrollBar()->sizeHint().width() + 2 * scrollView_->frameWidth(),
-        320);
-    layout->addWidget(scrollView_, 1);
+        kFormMinimumHeight);
+    layout->addWidget(scrollView_, kFormStretch);
 
     auto* shared = new QGroupBox(QStringLiteral("Shared signatures"), &window);
     auto* sharedLayout = new QVBoxLayout(shared);
     tableView_ = new QListWidget(shared);
-    tableView_->setMinimumHeight(90);
+    tableView_->setMinimumHeight(kTableMinimumHeight);
+    // The list's own preferred height would take the room the form needs; it gets its share of what is left.
+    tableView_->setSizePolicy(tableView_->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
     tableView_->setAccessibleName(QStringLiteral("Colleagues whose shared signatures you use"));
     sharedLayout->addWidget(tableView_);
-    layout->addWidget(shared);
+    layout->addWidget(shared, kTableStretch);
 
     auto* buttons = new QDialogButtonBox(&window);
     QPushButton* saveButton = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
@@ -132,7 +146,25 @@ void Profile2WindowController::setSpinning(bool spinning) {
 }
 
 void Profile2WindowController::centerWindow() {
-    WindowPlacement::centerOnScreen(window());
+    QDialog& dialog = window();
+    WindowPlacement::centerOnScreen(dialog);
+    QScreen* screen = QGuiApplication::screenAt(dialog.frameGeometry().center());
+    if (!screen) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (!screen) {
+        return;
+    }
+    // The form arrives after the window is up, so its first size cannot follow the form: room for most
+    // profiles where the screen has it, and never less than what keeps Save and Close in reach.
+    const QRect available = screen->availableGeometry();
+    const int height = std::max(dialog.minimumSizeHint().height(),
+                                std::min(kPreferredWindowHeight, available.height() - kTitleBarAllowance));
+    dialog.resize(dialog.width(), height);
+    QRect frame = dialog.frameGeometry();
+    frame.moveCenter(available.center());
+    frame.moveTop(std::max(frame.top(), available.top()));
+    dialog.move(frame.topLeft());
 }
 
 void Profile2WindowController::showWindow() {
@@ -235,8 +267,7 @@ void Profile2WindowController::buttonChangeImage(int tag) {
     if (tag < 0 || tag >= fields_.size()) {
         return;
     }
-    EditorField& row = fields_[tag];
-    auto* image = qobject_cast<ProfileImageView*>(row.editor());
+    const QPointer<ProfileImageView> image = qobject_cast<ProfileImageView*>(fields_[tag].editor());
     if (!image) {
         return;
     }
@@ -246,8 +277,13 @@ void Profile2WindowController::buttonChangeImage(int tag) {
     if (!path || path->isEmpty() || !panel.allows(*path)) {
         return;
     }
+    // The dialog runs an event loop of its own: meanwhile a new profile may have replaced the form, or the
+    // window may have closed and emptied it. The choice belongs to the row it was made for, or to none.
+    if (!image || tag >= fields_.size() || fields_[tag].editor() != image.data()) {
+        return;
+    }
     image->setImageFile(*path);
-    row.setIsImageChanged(true);
+    fields_[tag].setIsImageChanged(true);
 }
 
 void Profile2WindowController::buttonClearImage(int tag) {

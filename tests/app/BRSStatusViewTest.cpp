@@ -3,13 +3,47 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "BRSPopoverViewController.h"
 #include "FakeFrontEnd.h"
 
 namespace {
+
+// Relative luminance and contrast ratio as accessibility guidelines define them.
+double luminance(QColor colour) {
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+double contrast(QColor a, QColor b) {
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+// Pixels of the image, drawn on the background, that stand out from it as a graphic must (3:1).
+int standingOut(const QImage& image, QColor background) {
+    QImage composed(image.size(), QImage::Format_RGB32);
+    composed.fill(background);
+    QPainter(&composed).drawImage(0, 0, image);
+    int count = 0;
+    for (int y = 0; y < composed.height(); ++y) {
+        for (int x = 0; x < composed.width(); ++x) {
+            count += contrast(composed.pixelColor(x, y), background) >= 3.0 ? 1 : 0;
+        }
+    }
+    return count;
+}
 
 QList<BRSPopoverViewController*> visiblePopovers() {
     QList<BRSPopoverViewController*> visible;
@@ -54,18 +88,48 @@ TEST(BRSStatusViewTest, TwoMessagesInQuickSuccessionLeaveOnlyTheSecondOnScreen) 
     EXPECT_TRUE(visiblePopovers().isEmpty());
 }
 
-TEST(BRSStatusViewTest, ThePopoverIsAFramelessPopupThatFitsItsText) {
+TEST(BRSStatusViewTest, ThePopoverFitsItsTextGrabsNothingAndClosesOnAnyPressOrWhenTheUserMovesOn) {
+    QWidget other;
+    other.show();
+    QApplication::processEvents();
+
     BRSStatusView view;
     const QString longText = QStringLiteral(
         "Your Orlin service is right here. Click and enter your Orlin access code to get started.");
     view.showPopoverWithText(longText);
+    QApplication::processEvents();
     BRSPopoverViewController* popover = view.popover();
     ASSERT_NE(popover, nullptr);
-    EXPECT_TRUE(popover->windowFlags().testFlag(Qt::Popup));
+    ASSERT_TRUE(popover->isVisible());
     EXPECT_TRUE(popover->windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_TRUE(popover->text()->wordWrap());
     EXPECT_GE(popover->height(), popover->text()->heightForWidth(popover->text()->width()));
-    view.hidePopover();
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "a popup grabs keyboard and pointer";
+
+    const auto press = [](QWidget& target) {
+        QMouseEvent event(QEvent::MouseButtonPress, QPointF(2, 2), target.mapToGlobal(QPointF(2, 2)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&target, &event);
+    };
+    press(other);
+    EXPECT_FALSE(popover->isVisible()) << "a click elsewhere in the application";
+
+    view.showPopoverWithText(longText);
+    ASSERT_TRUE(view.popover()->isVisible());
+    press(*view.popover());
+    EXPECT_FALSE(view.popover()->isVisible()) << "a click on the message dismisses it";
+
+    view.showPopoverWithText(longText);
+    ASSERT_TRUE(view.popover()->isVisible());
+    Q_EMIT qApp->applicationStateChanged(Qt::ApplicationInactive);
+    EXPECT_FALSE(view.popover()->isVisible()) << "the user went to another application";
+
+    view.showPopoverWithText(longText);
+    QApplication::processEvents();
+    ASSERT_TRUE(view.popover()->isVisible());
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(&other, &key);
+    EXPECT_FALSE(view.popover()->isVisible()) << "typing in another of our windows";
+    EXPECT_TRUE(visiblePopovers().isEmpty());
 }
 
 TEST(BRSStatusViewTest, ImageTooltipAndMenuCanBeSetAndRemoved) {
@@ -74,7 +138,7 @@ TEST(BRSStatusViewTest, ImageTooltipAndMenuCanBeSetAndRemoved) {
     ASSERT_TRUE(ok.has_value());
     view.setStatusImage(ok);
     EXPECT_FALSE(view.statusItem().icon().isNull());
-    EXPECT_TRUE(view.statusItem().icon().isMask());
+    EXPECT_EQ(view.statusItem().icon().isMask(), ok->isTemplate);
     view.setStatusImage(std::nullopt);
     EXPECT_TRUE(view.statusItem().icon().isNull());
 
@@ -127,6 +191,28 @@ TEST(BRSStatusViewTest, EveryStatusImageHasAnAssetWithADenseVariant) {
     }
     EXPECT_FALSE(StatusImages::imageNamed(QStringLiteral("Orlin_Avatar_20x20 - missing")).has_value());
     EXPECT_FALSE(StatusImages::imageNamed(QStringLiteral("../status/Orlin_Avatar_20x20")).has_value());
+}
+
+TEST(BRSStatusViewTest, EveryStatusImageReadsOnALightAndADarkPanel) {
+#ifdef Q_OS_MACOS
+    GTEST_SKIP() << "the menu bar tints template images for its appearance";
+#endif
+    // Panels as the common desktops draw them: black, dark grey, mid grey, light grey and white.
+    const QList<QColor> panels = {QColor(0x00, 0x00, 0x00), QColor(0x2a, 0x2e, 0x32),
+                                  QColor(0x80, 0x80, 0x80), QColor(0xef, 0xf0, 0xf1),
+                                  QColor(0xff, 0xff, 0xff)};
+    for (const QString& name : {StatusImages::kInitial, StatusImages::kUpdating, StatusImages::kNotify,
+                                StatusImages::kError, StatusImages::kOk}) {
+        const std::optional<StatusImage> image = StatusImages::imageNamed(name);
+        ASSERT_TRUE(image.has_value());
+        EXPECT_FALSE(image->isTemplate) << "no tray here tints a mask";
+        const QImage normal(image->resourcePath);
+        for (const QColor& panel : panels) {
+            // A sixth of the square: most of what the glyph covers.
+            EXPECT_GE(standingOut(normal, panel), 60)
+                << name.toStdString() << " on " << panel.name().toStdString();
+        }
+    }
 }
 
 }  // namespace

@@ -4,11 +4,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "ProfileImageView.h"
 #include "ProfileTestSupport.h"
@@ -24,10 +29,15 @@ class Profile2WindowControllerTest : public ::testing::Test {
 protected:
     Profile2WindowController editor{[this](const OpenPanel& panel) {
         panels.append(panel);
+        if (whilePanelOpen) {
+            whilePanelOpen();
+        }
         return chosenFile;
     }};
     QList<OpenPanel> panels;
     std::optional<QString> chosenFile;
+    // What happens while the user is still choosing a file.
+    std::function<void()> whilePanelOpen;
     QList<ProfileUpdateModel> saved;
 
     WindowController::SaveAction recordSave() {
@@ -265,6 +275,69 @@ TEST_F(Profile2WindowControllerTest, TheOpenPanelOffersJpgAndPngOnlyAndCancelCha
     chosenFile = writePicture(QStringLiteral("PHOTO.PNG"), {4, 4});
     editor.buttonChangeImage(0);
     EXPECT_TRUE(editor.fields().constFirst().isImageChanged());
+}
+
+TEST_F(Profile2WindowControllerTest, AFormReplacedOrClosedWhileChangeIsOpenIsNotTouchedByTheChoice) {
+    editor.showWindow();
+    chosenFile = writePicture(QStringLiteral("me.png"), {10, 10});
+    const auto firstForm = [this] {
+        editor.setFields(profile({field(QStringLiteral("name"), 1, QStringLiteral("Ann")),
+                                  field(QStringLiteral("photo"), 2, std::nullopt)}),
+                         recordSave());
+    };
+
+    // The user chose the profile item again; its answer arrives while the file dialog is still up.
+    firstForm();
+    whilePanelOpen = [this] {
+        editor.setFields(profile({field(QStringLiteral("photo"), 2, std::nullopt),
+                                  field(QStringLiteral("logo"), 2, std::nullopt)}),
+                         recordSave());
+    };
+    button(QStringLiteral("Change…"))->click();
+    ASSERT_EQ(editor.fields().size(), 2);
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_FALSE(editor.fields().at(row).isImageChanged()) << "the picture was chosen for another form";
+        EXPECT_FALSE(editorAt<ProfileImageView>(row)->hasImage());
+    }
+
+    firstForm();
+    whilePanelOpen = [this] { editor.Close(); };
+    editor.buttonChangeImage(1);
+    EXPECT_TRUE(editor.fields().isEmpty());
+    EXPECT_TRUE(editor.documentView()->findChildren<QWidget*>().isEmpty());
+}
+
+TEST_F(Profile2WindowControllerTest, OnASmallScreenTheButtonsStayInReachAndTheFormScrollsThroughEveryRow) {
+    // 1280 x 800 at twice the scale leaves 640 x 400, less a panel and a title bar.
+    constexpr int kRoom = 400 - 32 - 38;
+    editor.centerWindow();
+    editor.showWindow();
+    QList<FieldGetModel> fields;
+    for (int i = 0; i < 6; ++i) {
+        fields.append(field(QStringLiteral("text%1").arg(i), 1, QStringLiteral("value")));
+    }
+    fields.append(field(QStringLiteral("logo"), 2, std::nullopt));
+    fields.append(field(QStringLiteral("email"), 1, QStringLiteral("ann@example.com")));
+    editor.setFields(
+        profile(fields, {employee(QStringLiteral("Bo"), true), employee(QStringLiteral("Cy"), false),
+                         employee(QStringLiteral("Di"), false)}),
+        recordSave());
+    QDialog& window = editor.window();
+    ASSERT_LE(window.minimumSizeHint().height(), kRoom);
+    window.resize(window.width(), kRoom);
+    window.layout()->activate();
+
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        if (button->parentWidget() != editor.documentView()) {
+            EXPECT_TRUE(window.rect().contains(QRect(button->mapTo(&window, QPoint(0, 0)), button->size())))
+                << button->text().toStdString();
+        }
+    }
+    QWidget* email = editor.fields().constLast().editor();
+    QScrollArea& form = *editor.scrollView();
+    form.verticalScrollBar()->setValue(form.verticalScrollBar()->maximum());
+    const QRect shown(email->mapTo(form.viewport(), QPoint(0, 0)), email->size());
+    EXPECT_TRUE(form.viewport()->rect().contains(shown)) << "the last row can be scrolled into view";
 }
 
 TEST_F(Profile2WindowControllerTest, EveryEmployeeRowContributesItsLastCheckState) {

@@ -1,19 +1,27 @@
-// Renders each of the agent's windows to a PNG file, for reviewing layouts without a desktop:
+// Renders each of the agent's windows to a PNG file, for reviewing layouts without a desktop, and the
+// status images on a light and a dark panel:
 //
 //   window-screenshots OUTDIR
 //
-// Run it offscreen in a throw-away home (tools/screenshots does both): it reads and writes settings.
+// Run it offscreen in a throw-away home (tools/screenshots does both): it reads and writes settings. It then
+// runs itself again with "--scaled" to render the profile editor on a 1280 x 800 screen at twice the scale,
+// where a window taller than 400 points no longer fits.
 
 #include <QApplication>
 #include <QBuffer>
 #include <QButtonGroup>
 #include <QDir>
 #include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <QUuid>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <cstdio>
 
@@ -25,6 +33,7 @@
 #include "ProfileGetModel.h"
 #include "ScriptedAlertPresenter.h"
 #include "SecretStore.h"
+#include "StatusImages.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -98,11 +107,75 @@ ProfileGetModel sampleProfile() {
     return profile;
 }
 
+// The five status images as a tray shows them, on a panel of the given colour: a row as drawn for
+// ordinary screens and a row of the images for dense ones.
+bool saveStatusImages(const QString& folder, const QString& name, const QColor& panelColour) {
+    QWidget panel;
+    QPalette palette = panel.palette();
+    palette.setColor(QPalette::Window, panelColour);
+    panel.setPalette(palette);
+    panel.setAutoFillBackground(true);
+    auto* rows = new QVBoxLayout(&panel);
+    rows->setContentsMargins(8, 4, 8, 4);
+    for (const QString& suffix : {QString(), QStringLiteral("@2x")}) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(8);
+        for (const QString& imageName : {StatusImages::kInitial, StatusImages::kUpdating,
+                                         StatusImages::kNotify, StatusImages::kError, StatusImages::kOk}) {
+            const std::optional<StatusImage> image = StatusImages::imageNamed(imageName);
+            if (!image) {
+                QTextStream(stderr) << "no status image " << imageName << Qt::endl;
+                return false;
+            }
+            QString path = image->resourcePath;
+            path.insert(path.size() - 4, suffix);
+            // Dense images at their full size, to see their detail.
+            QPixmap pixmap(path);
+            pixmap.setDevicePixelRatio(1.0);
+            auto* label = new QLabel(&panel);
+            label->setPixmap(pixmap);
+            row->addWidget(label);
+        }
+        row->addStretch();
+        rows->addLayout(row);
+    }
+    panel.adjustSize();
+    return save(panel, folder, name);
+}
+
+// A screen of 1280 x 800 pixels at twice the scale; only the environment can say so, before the
+// application starts.
+bool prepareScaledScreen(QTemporaryFile& config) {
+    if (!config.open()) {
+        return false;
+    }
+    config.write(R"({"screens": [{"name": "scaled", "x": 0, "y": 0, "width": 1280, "height": 800,
+                                  "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    config.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
+    qputenv("QT_SCALE_FACTOR", "2");
+    return true;
+}
+
+int renderScaled(const QString& folder) {
+    Profile2WindowController editor([](const OpenPanel&) { return std::nullopt; });
+    editor.centerWindow();
+    editor.showWindow();
+    editor.setFields(sampleProfile(), [](const ProfileUpdateModel&) {});
+    return save(editor.window(), folder, QStringLiteral("profile-editor-2x")) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool scaled = argc == 3 && qstrcmp(argv[2], "--scaled") == 0;
+    QTemporaryFile screenConfig;
+    if (scaled && !prepareScaledScreen(screenConfig)) {
+        std::fputs("cannot describe the scaled screen\n", stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
-    if (argc != 2) {
+    if (argc != 2 && !scaled) {
         std::fputs("usage: window-screenshots OUTDIR\n", stderr);
         return 2;
     }
@@ -119,6 +192,10 @@ int main(int argc, char** argv) {
         PreferencesStorage storage;
         storage.setUpdateSignaturesForOutlook(true);
         storage.setUpdateSignaturesForMail(true);
+    }
+
+    if (scaled) {
+        return renderScaled(folder);
     }
 
     bool ok = true;
@@ -147,6 +224,15 @@ int main(int argc, char** argv) {
     ok &= save(editor.window(), folder, QStringLiteral("profile-editor-loading"));
     editor.setFields(sampleProfile(), [](const ProfileUpdateModel&) {});
     ok &= save(editor.window(), folder, QStringLiteral("profile-editor"));
+
+    ok &= saveStatusImages(folder, QStringLiteral("status-images-light"), QColor(0xef, 0xf0, 0xf1));
+    ok &= saveStatusImages(folder, QStringLiteral("status-images-dark"), QColor(0x2a, 0x2e, 0x32));
+
+    QProcess scaledRun;
+    scaledRun.setProcessChannelMode(QProcess::ForwardedChannels);
+    scaledRun.start(QCoreApplication::applicationFilePath(), {folder, QStringLiteral("--scaled")});
+    ok &= scaledRun.waitForFinished(-1) && scaledRun.exitStatus() == QProcess::NormalExit &&
+          scaledRun.exitCode() == 0;
 
     return ok ? 0 : 1;
 }
