@@ -22,6 +22,7 @@ namespace {
 // File and property-list failures carry the platform's own domain and codes, as on macOS.
 const QString kCocoaErrorDomain = QStringLiteral("NSCocoaErrorDomain");
 constexpr qint64 kFileReadCorruptFile = 259;
+constexpr qint64 kFileReadNoSuchFile = 260;
 constexpr qint64 kFileReadUnknown = 256;
 constexpr qint64 kFileWriteUnknown = 512;
 constexpr qint64 kPropertyListWriteInvalid = 3851;
@@ -138,7 +139,12 @@ bool BRSAppleMailService3::setSignatureWithName(const QString& name, const QStri
 bool BRSAppleMailService3::setSignature(const QString& name, const QString& content, const QString& folder,
                                         const QString& filePrefix, Error* error) {
     const QString listPath = folder + QLatin1Char('/') + filePrefix + QStringLiteral("AllSignatures.plist");
+    // Mail makes the list the first time it runs; without a description here the user would see an
+    // alert that says nothing.
     if (!QFileInfo::exists(listPath)) {
+        report(error, Error{kCocoaErrorDomain, kFileReadNoSuchFile,
+                            QStringLiteral("Apple Mail's signature list was not found. Open Apple Mail once, "
+                                           "then try again.")});
         return false;
     }
     QFile listFile(listPath);

@@ -33,9 +33,9 @@ public:
     // The signature folder of this system version inside the user's Library folder (which is created
     // when missing; the signature folder is neither created nor looked at).
     [[nodiscard]] std::optional<QString> getFolderUrlForSignatures(Error* error = nullptr) const;
-    // Adds the signature to the list in `folder` (or finds its entry there) and writes its file. False
-    // without touching the error when the list does not exist; the signature file is written only once the
-    // list names it.
+    // Adds the signature to the list in `folder` (or finds its entry there) and writes its file. False,
+    // with an error that tells the user to open Mail, when the list does not exist; the signature file is
+    // written only once the list names it.
     [[nodiscard]] bool setSignature(const QString& name, const QString& content, const QString& folder,
                                     const QString& filePrefix, Error* error = nullptr);
 

@@ -66,8 +66,8 @@ QString BRSLogFileManagerDefault::defaultLogsDirectory() {
 QString BRSLogFileManagerDefault::logsDirectory() const {
     QString failure;
     if (!makeDirectory(logsDirectory_, failure)) {
-        BRSSystemLog::report(QStringLiteral("BRSLogFileManagerDefault: Error creating logsDirectory: %1 (%2)")
-                                 .arg(failure, logsDirectory_));
+        BRSSystemLog::report(
+            QStringLiteral("BRSLogFileManagerDefault: Error creating logsDirectory: %1").arg(failure));
     }
     return logsDirectory_;
 }
@@ -101,7 +101,9 @@ bool BRSLogFileManagerDefault::isLogFile(const QString& fileName) const {
 }
 
 std::vector<BRSLogFileInfo> BRSLogFileManagerDefault::sortedLogFileInfos() const {
-    const QDir directory(logsDirectory());
+    // Listing makes nothing: a missing folder holds no files, and only the file about to be created needs
+    // it, which keeps a folder that cannot be made to one report for each file that could not be started.
+    const QDir directory(logsDirectory_);
     std::vector<BRSLogFileInfo> infos;
     // A link is nobody's log file: following it would write to, or delete, whatever it points at.
     for (const QString& name : directory.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {

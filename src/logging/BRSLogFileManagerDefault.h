@@ -22,7 +22,8 @@ public:
     explicit BRSLogFileManagerDefault(QString logsDirectory = {}, Clock clock = {});
 
     [[nodiscard]] static QString defaultLogsDirectory();
-    // The folder, created with its parents (readable by the user only) when it is missing.
+    // The folder, created with its parents (readable by the user only) when it is missing; a folder that
+    // cannot be made is reported, once for each call.
     [[nodiscard]] QString logsDirectory() const;
     [[nodiscard]] QString applicationIdentifier() const;
     [[nodiscard]] QDateTime now() const;

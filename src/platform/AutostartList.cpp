@@ -100,54 +100,77 @@ std::optional<QString> resolveProgram(const QString& program) {
     return canonical;
 }
 
-std::optional<QString> desktopEntryTarget(const QString& filePath) {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return std::nullopt;
-    }
+// Either switch makes the session skip the entry, so it starts nothing.
+bool switchesOff(const QString& key, const QString& value) {
+    return (key == QLatin1String("Hidden") && value == QLatin1String("true")) ||
+           (key == QLatin1String("X-GNOME-Autostart-enabled") && value == QLatin1String("false"));
+}
+
+// Calls `visit` with the key and unescaped value of each line of the main group, and its index in `lines`.
+template <typename Visit>
+void forEachMainGroupKey(const QStringList& lines, Visit visit) {
     bool inMainGroup = false;
-    QString exec;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inMainGroup = line == kDesktopGroup;
             continue;
         }
-        if (!inMainGroup) {
-            continue;
-        }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals <= 0) {
+        if (!inMainGroup || equals <= 0) {
             continue;
         }
-        const QString key = line.left(equals).trimmed();
-        const QString value = unescapeKeyFileValue(line.mid(equals + 1).trimmed());
-        // Either switch makes the session skip the entry, so it starts nothing.
-        if ((key == QLatin1String("Hidden") && value == QLatin1String("true")) ||
-            (key == QLatin1String("X-GNOME-Autostart-enabled") && value == QLatin1String("false"))) {
-            return std::nullopt;
-        }
+        visit(i, line.left(equals).trimmed(), unescapeKeyFileValue(line.mid(equals + 1).trimmed()));
+    }
+}
+
+std::optional<QStringList> readLines(const QString& filePath) {
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+}
+
+AutostartList::Entry desktopEntry(const QString& filePath) {
+    const std::optional<QStringList> lines = readLines(filePath);
+    if (!lines) {
+        return {filePath, std::nullopt, std::nullopt};
+    }
+    bool switchedOff = false;
+    QString exec;
+    forEachMainGroupKey(*lines, [&](qsizetype, const QString& key, const QString& value) {
+        switchedOff = switchedOff || switchesOff(key, value);
         if (key == QLatin1String("Exec")) {
             exec = value;
         }
-    }
-    return resolveProgram(programOfExec(exec));
+    });
+    const std::optional<QString> target = resolveProgram(programOfExec(exec));
+    return switchedOff ? AutostartList::Entry{filePath, std::nullopt, target}
+                       : AutostartList::Entry{filePath, target, std::nullopt};
 }
 
-std::optional<QString> launchAgentTarget(const QString& filePath) {
+AutostartList::Entry launchAgentEntry(const QString& filePath) {
     const std::optional<QVariantMap> agent = PropertyList::readDictionary(filePath);
-    if (!agent || agent->value(QStringLiteral("Disabled")).toBool()) {
-        return std::nullopt;
+    if (!agent) {
+        return {filePath, std::nullopt, std::nullopt};
     }
     QString program = agent->value(QStringLiteral("Program")).toString();
     if (program.isEmpty()) {
         program = agent->value(QStringLiteral("ProgramArguments")).toList().value(0).toString();
     }
-    const std::optional<QString> executable = resolveProgram(program);
-    if (!executable) {
-        return std::nullopt;
+    std::optional<QString> target = resolveProgram(program);
+    if (target) {
+        target = AutostartList::resolvedApplicationPath(*target);
     }
-    return AutostartList::resolvedApplicationPath(*executable);
+    return agent->value(QStringLiteral("Disabled")).toBool()
+               ? AutostartList::Entry{filePath, std::nullopt, target}
+               : AutostartList::Entry{filePath, target, std::nullopt};
+}
+
+bool writeFile(const QString& filePath, const QByteArray& contents) {
+    QSaveFile file(filePath);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.commit();
 }
 
 }  // namespace
@@ -188,11 +211,13 @@ QList<AutostartList::Entry> AutostartList::entries() const {
     std::sort(names.begin(), names.end());
     QList<Entry> result;
     for (const QString& name : std::as_const(names)) {
-        const QString filePath = folder_ + QLatin1Char('/') + name;
-        result.append({filePath, format_ == Format::DesktopEntries ? desktopEntryTarget(filePath)
-                                                                   : launchAgentTarget(filePath)});
+        result.append(read(folder_ + QLatin1Char('/') + name));
     }
     return result;
+}
+
+AutostartList::Entry AutostartList::read(const QString& filePath) const {
+    return format_ == Format::DesktopEntries ? desktopEntry(filePath) : launchAgentEntry(filePath);
 }
 
 std::optional<AutostartList::Entry> AutostartList::append(const QString& applicationPath) {
@@ -235,14 +260,41 @@ std::optional<AutostartList::Entry> AutostartList::append(const QString& applica
                                              {QStringLiteral("ProgramArguments"), QStringList{executable}},
                                              {QStringLiteral("RunAtLoad"), true}});
     }
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit()) {
+    if (!writeFile(filePath, contents)) {
         return std::nullopt;
     }
-    return Entry{filePath, format_ == Format::DesktopEntries ? desktopEntryTarget(filePath)
-                                                             : launchAgentTarget(filePath)};
+    return read(filePath);
 }
 
 bool AutostartList::remove(const Entry& entry) {
     return QFile::remove(entry.filePath);
+}
+
+std::optional<AutostartList::Entry> AutostartList::switchOn(const Entry& entry) {
+    if (format_ == Format::LaunchAgents) {
+        std::optional<QVariantMap> agent = PropertyList::readDictionary(entry.filePath);
+        if (!agent) {
+            return std::nullopt;
+        }
+        agent->remove(QStringLiteral("Disabled"));
+        if (!PropertyList::writeDictionary(entry.filePath, *agent)) {
+            return std::nullopt;
+        }
+        return read(entry.filePath);
+    }
+    std::optional<QStringList> lines = readLines(entry.filePath);
+    if (!lines) {
+        return std::nullopt;
+    }
+    // Only the switches are rewritten, in place, so whatever else the user put in the file stays.
+    forEachMainGroupKey(*lines, [&](qsizetype index, const QString& key, const QString& value) {
+        if (switchesOff(key, value)) {
+            (*lines)[index] =
+                key + (key == QLatin1String("Hidden") ? QStringLiteral("=false") : QStringLiteral("=true"));
+        }
+    });
+    if (!writeFile(entry.filePath, lines->join(QLatin1Char('\n')).toUtf8())) {
+        return std::nullopt;
+    }
+    return read(entry.filePath);
 }

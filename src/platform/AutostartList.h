@@ -16,6 +16,8 @@ public:
         // The application the entry starts, with symbolic links resolved (on macOS the .app bundle);
         // nothing when the entry starts nothing that exists, or is switched off.
         std::optional<QString> target;
+        // The application a switched-off entry would start once switched back on; nothing otherwise.
+        std::optional<QString> switchedOffTarget;
     };
 
     AutostartList(QString folder, Format format);
@@ -29,9 +31,13 @@ public:
     // Adds an entry after every existing one; nothing when it could not be written.
     std::optional<Entry> append(const QString& applicationPath);
     bool remove(const Entry& entry);
+    // Lets the session start a switched-off entry again, keeping the rest of the file as it is. The entry
+    // as it reads afterwards; nothing when it could not be rewritten.
+    std::optional<Entry> switchOn(const Entry& entry);
 
 private:
     [[nodiscard]] QString suffix() const;
+    [[nodiscard]] Entry read(const QString& filePath) const;
 
     QString folder_;
     Format format_;

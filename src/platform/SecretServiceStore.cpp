@@ -3,8 +3,10 @@
 #include <libsecret/secret.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -83,6 +85,50 @@ public:
     }
 };
 
+// Calls reach the service one at a time, in the order they were made, across every store of the process:
+// a write given up at the time limit may still land when the service wakes, and it must never land after
+// a write made later. Each call takes a ticket and waits for its turn; a call given up before its turn
+// came is skipped, since its caller has already been told it failed.
+class CallOrder {
+public:
+    static CallOrder& shared() {
+        // Never destroyed: a call abandoned near exit may still be waiting for its turn.
+        static auto* order = new CallOrder;
+        return *order;
+    }
+
+    std::uint64_t takeTicket() {
+        const std::lock_guard lock(mutex_);
+        return nextTicket_++;
+    }
+    void waitForTurn(std::uint64_t ticket) {
+        std::unique_lock lock(mutex_);
+        turn_.wait(lock, [&] { return serving_ == ticket; });
+    }
+    // Ends the ticket's turn, or, for a call that never ran, lets its turn pass when it comes.
+    void finish(std::uint64_t ticket) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (ticket != serving_) {
+                skipped_.insert(ticket);
+                return;
+            }
+            ++serving_;
+            while (skipped_.erase(serving_) != 0) {
+                ++serving_;
+            }
+        }
+        turn_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    std::uint64_t nextTicket_ = 0;
+    std::uint64_t serving_ = 0;
+    std::set<std::uint64_t> skipped_;
+};
+
 // What the waiting caller and the calling thread share; whichever lets go last frees it.
 template <typename Result>
 struct PendingCall {
@@ -101,14 +147,23 @@ template <typename Result>
 std::optional<Result> callWithTimeLimit(std::function<Result(GCancellable*)> call,
                                         std::chrono::milliseconds limit) {
     auto pending = std::make_shared<PendingCall<Result>>();
+    CallOrder& order = CallOrder::shared();
+    const std::uint64_t ticket = order.takeTicket();
     try {
-        std::thread([pending, call = std::move(call)] {
-            Result result = call(pending->cancellable);
+        std::thread([pending, call = std::move(call), ticket, &order] {
+            order.waitForTurn(ticket);
+            // The caller cancels when it gives up; a call it gave up on before its turn is not made.
+            std::optional<Result> result;
+            if (!g_cancellable_is_cancelled(pending->cancellable)) {
+                result = call(pending->cancellable);
+            }
+            order.finish(ticket);
             const std::lock_guard lock(pending->mutex);
             pending->result = std::move(result);
             pending->finished.notify_all();
         }).detach();
     } catch (const std::system_error&) {
+        order.finish(ticket);
         return std::nullopt;
     }
     std::unique_lock lock(pending->mutex);

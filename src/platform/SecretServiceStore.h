@@ -12,7 +12,8 @@ typedef struct _GCancellable GCancellable;
 // The service's synchronous calls can block without end (an unlock prompt nobody answers, a service that
 // hangs), and the agent calls them from its main thread. So each call runs on a thread of its own and is
 // waited for at most a time limit; after that it is cancelled and counts as a failure, and the agent goes
-// on without the secret. A call that ignores the cancellation finishes on its own thread, unobserved.
+// on without the secret. A call that ignores the cancellation finishes on its own thread, unobserved, and
+// the calls made after it wait for it: the service sees the calls in the order the agent made them.
 class SecretServiceStore final : public SecretStore {
 public:
     static constexpr std::chrono::milliseconds kDefaultTimeLimit{10000};

@@ -25,7 +25,16 @@ bool BRSLoginItemsService::isLaunchAtStartup() const {
 void BRSLoginItemsService::toggleLaunchAtStartup() {
     if (const std::optional<AutostartList::Entry> entry = itemRefInLoginItems()) {
         list_.remove(*entry);
-    } else {
-        (void)list_.append(applicationPath_);
+        return;
     }
+    // An entry of the agent that the user switched off in the desktop's settings is switched back on: a
+    // second file would leave two entries, one of them still off, to confuse those settings.
+    const QString application = AutostartList::resolvedApplicationPath(applicationPath_);
+    for (const AutostartList::Entry& entry : list_.entries()) {
+        if (entry.switchedOffTarget == application) {
+            (void)list_.switchOn(entry);
+            return;
+        }
+    }
+    (void)list_.append(applicationPath_);
 }

@@ -15,8 +15,9 @@ public:
     BRSLoginItemsService(AutostartList list, QString applicationPath);
 
     [[nodiscard]] bool isLaunchAtStartup() const;
-    // Removes the first entry for this application, or adds one at the end. A refused change is silent;
-    // ask isLaunchAtStartup again to learn the outcome.
+    // Removes the first entry for this application; otherwise switches its first switched-off entry back
+    // on, or adds one at the end. A refused change is silent; ask isLaunchAtStartup again to learn the
+    // outcome.
     void toggleLaunchAtStartup();
     // The first entry that starts this application.
     [[nodiscard]] std::optional<AutostartList::Entry> itemRefInLoginItems() const;

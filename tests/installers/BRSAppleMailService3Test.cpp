@@ -221,6 +221,20 @@ TEST_F(BRSAppleMailService3Test, ElCapitanWithICloudDriveUsesThePrefixForBothFil
         QFile::exists(icloud + QStringLiteral("/ubiquitous_") + id + QStringLiteral(".mailsignature")));
     EXPECT_EQ(readFile(icloud + QStringLiteral("/AllSignatures.plist")), plain);
 
+    // Without iCloud Drive, El Capitan keeps the unprefixed files in the local V3 folder.
+    const QString local = folder(QStringLiteral("Mail/V3/MailData/Signatures"));
+    writeFile(local + QStringLiteral("/AllSignatures.plist"), listBytes({}));
+    writeFile(local + QStringLiteral("/ubiquitous_AllSignatures.plist"), listBytes({}));
+    const QByteArray prefixedBefore = readFile(local + QStringLiteral("/ubiquitous_AllSignatures.plist"));
+    ASSERT_TRUE(BRSAppleMailService3(false).setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"),
+                                                                 QString(), &error))
+        << error.localizedDescription.toStdString();
+    const QVariantList localList = readList(local + QStringLiteral("/AllSignatures.plist")).toList();
+    ASSERT_EQ(localList.size(), 1);
+    const QString localId = localList[0].toMap().value(QStringLiteral("SignatureUniqueId")).toString();
+    EXPECT_TRUE(QFile::exists(local + QLatin1Char('/') + localId + QStringLiteral(".mailsignature")));
+    EXPECT_EQ(readFile(local + QStringLiteral("/ubiquitous_AllSignatures.plist")), prefixedBefore);
+
     // Later versions keep the iCloud copies without a prefix.
     setVersion(QStringLiteral("10.12"));
     const QString v4 = folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures"));
@@ -324,12 +338,15 @@ TEST_F(BRSAppleMailService3Test, DeleteAllEmptiesTheListAtTheNextWriteOnly) {
     EXPECT_TRUE(mail.deleteAll());
     EXPECT_EQ(readFile(list), before) << "nothing changes before a write";
 
-    // While the list is missing, the flag waits for a write that can happen.
+    // While the list is missing, the flag waits for a write that can happen, and the user learns why.
     QFile::rename(list, list + QStringLiteral(".away"));
     Error error{QStringLiteral("kept"), 1, QString()};
     EXPECT_FALSE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
-    EXPECT_EQ(error.domain, QStringLiteral("kept")) << "a missing list sets no error";
+    EXPECT_EQ(
+        error.localizedDescription,
+        QStringLiteral("Apple Mail's signature list was not found. Open Apple Mail once, then try again."));
     EXPECT_TRUE(mail.deleteAll());
+    EXPECT_EQ(QDir(v7()).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist.away")});
     QFile::rename(list + QStringLiteral(".away"), list);
 
     ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString()));

@@ -100,6 +100,14 @@ TEST_F(AutostartListTest, LaunchAgentsResolveAnExecutableInsideABundleToTheBundl
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(entries[0].target, QFileInfo(bundle).canonicalFilePath());
     EXPECT_EQ(entries[1].target, std::nullopt) << "a disabled agent starts nothing";
+    EXPECT_EQ(entries[1].switchedOffTarget, QFileInfo(bundle).canonicalFilePath());
+    const auto switchedOn = list.switchOn(entries[1]);
+    ASSERT_TRUE(switchedOn.has_value());
+    EXPECT_EQ(switchedOn->target, QFileInfo(bundle).canonicalFilePath());
+    EXPECT_EQ(PropertyList::readDictionary(entries[1].filePath)->value(QStringLiteral("Program")),
+              executable);
+    ASSERT_TRUE(PropertyList::writeDictionary(
+        entries[1].filePath, {{QStringLiteral("Program"), executable}, {QStringLiteral("Disabled"), true}}));
 
     const auto added = list.append(bundle);
     ASSERT_TRUE(added.has_value());

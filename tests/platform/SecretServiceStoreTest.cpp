@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -22,6 +23,7 @@ public:
             waitForCancellation(cancellable);
             return {Status::Success, "too late"};
         }
+        const std::lock_guard lock(itemsMutex);
         const QString key = service + QLatin1Char('/') + account;
         return items.contains(key) ? SecretStore::FindResult{Status::Success, items.value(key)}
                                    : SecretStore::FindResult{Status::NotFound, {}};
@@ -32,7 +34,15 @@ public:
             waitForCancellation(cancellable);
             return Status::Success;
         }
+        // A service that wakes late and then does what it was asked, cancelled or not.
+        if (storesToHold.fetch_sub(1) > 0) {
+            while (!released) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+        const std::lock_guard lock(itemsMutex);
         items.insert(service + QLatin1Char('/') + account, secret);
+        ++storesLanded;
         return Status::Success;
     }
     Status clear(const QString& service, const QString& account, GCancellable* cancellable) override {
@@ -40,6 +50,7 @@ public:
             waitForCancellation(cancellable);
             return Status::Success;
         }
+        const std::lock_guard lock(itemsMutex);
         return items.remove(service + QLatin1Char('/') + account) ? Status::Success : Status::NotFound;
     }
 
@@ -52,6 +63,10 @@ public:
 
     std::atomic<bool> hang = false;
     std::atomic<int> cancelled = 0;
+    std::atomic<int> storesToHold = 0;
+    std::atomic<bool> released = false;
+    std::atomic<int> storesLanded = 0;
+    std::mutex itemsMutex;
     QHash<QString, QByteArray> items;
 };
 
@@ -87,6 +102,27 @@ TEST(SecretServiceStoreTest, ACallThatDoesNotAnswerInTimeIsCancelledAndCountsAsA
         std::this_thread::sleep_for(1ms);
     }
     EXPECT_EQ(calls->cancelled, 3);
+}
+
+TEST(SecretServiceStoreTest, AWriteGivenUpAtTheLimitNeverLandsAfterALaterWrite) {
+    auto calls = std::make_shared<FakeCalls>();
+    calls->storesToHold = 1;
+    SecretServiceStore store(calls, 1s);
+    EXPECT_EQ(store.replace(QStringLiteral("s"), QStringLiteral("a"), "old"), Status::Failure);
+
+    // The late write wakes while the later one waits for the service.
+    std::thread wake([&] {
+        std::this_thread::sleep_for(100ms);
+        calls->released = true;
+    });
+    EXPECT_EQ(store.replace(QStringLiteral("s"), QStringLiteral("a"), "new"), Status::Success);
+    wake.join();
+    QElapsedTimer timer;
+    timer.start();
+    while (calls->storesLanded < 2 && timer.elapsed() < 10000) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(store.find(QStringLiteral("s"), QStringLiteral("a")).secret, QByteArray("new"));
 }
 
 }  // namespace

@@ -76,4 +76,32 @@ TEST_F(BRSLoginItemsServiceTest, WithTwoEntriesForTheAgentAToggleRemovesOnlyTheF
     EXPECT_TRUE(items.isLaunchAtStartup()) << "the second entry still starts the agent";
 }
 
+TEST_F(BRSLoginItemsServiceTest, ToggleSwitchesTheAgentsOwnSwitchedOffEntryBackOn) {
+    for (const QByteArray& switchedOff :
+         {QByteArray("Hidden=true\n"), QByteArray("X-GNOME-Autostart-enabled=false\n")}) {
+        QDir(folder).removeRecursively();
+        addEntry(QStringLiteral("orlin.desktop"), application);
+        QFile file(folder + QStringLiteral("/orlin.desktop"));
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("Name=Mine\n" + switchedOff);
+        file.close();
+        // Someone else's switched-off entry is theirs to switch on.
+        addEntry(QStringLiteral("other.desktop"), otherCopy + QStringLiteral("\nHidden=true"));
+        BRSLoginItemsService items = service();
+        ASSERT_FALSE(items.isLaunchAtStartup()) << switchedOff.constData();
+
+        items.toggleLaunchAtStartup();
+        EXPECT_TRUE(items.isLaunchAtStartup()) << switchedOff.constData();
+        EXPECT_EQ(names(), (QStringList{QStringLiteral("orlin.desktop"), QStringLiteral("other.desktop")}))
+            << "no second entry for the agent";
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().contains("Name=Mine\n")) << "the user's own lines stay";
+        file.close();
+
+        items.toggleLaunchAtStartup();
+        EXPECT_FALSE(items.isLaunchAtStartup());
+        EXPECT_EQ(names(), QStringList{QStringLiteral("other.desktop")});
+    }
+}
+
 }  // namespace
