@@ -4,11 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 
 #include "AppInfo.h"
+#include "AtomicFile.h"
 #include "PropertyList.h"
 
 namespace {
@@ -169,8 +169,7 @@ AutostartList::Entry launchAgentEntry(const QString& filePath) {
 }
 
 bool writeFile(const QString& filePath, const QByteArray& contents) {
-    QSaveFile file(filePath);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.commit();
+    return AtomicFile::write(filePath, contents);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "FileSizeLimit.h"
 #include "PropertyList.h"
 
 namespace {
@@ -82,6 +83,13 @@ TEST_F(AutostartListTest, AnAppendedEntrySortsLastAndStartsTheApplicationWhateve
 
     EXPECT_TRUE(list.remove(*added));
     EXPECT_EQ(list.entries().size(), 1);
+
+    // On a full disk nothing is added, not even an empty or half-written entry.
+    {
+        const FileSizeLimit full(16);
+        EXPECT_FALSE(list.append(awkward).has_value());
+    }
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("zzz.desktop")});
 }
 
 TEST_F(AutostartListTest, LaunchAgentsResolveAnExecutableInsideABundleToTheBundle) {
