@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "AtomicFile.h"
-#include "PropertyListNesting.h"
+#include "PropertyListPrecheck.h"
 
 namespace {
 
@@ -150,7 +150,7 @@ plist_t fromVariant(const QVariant& value) {
 
 PropertyList::Node PropertyList::parse(const QByteArray& data) {
     if (data.isEmpty() || data.size() > std::numeric_limits<int32_t>::max() ||
-        !PropertyListNesting::isWithinLimit(data)) {
+        !PropertyListPrecheck::isSafeToParse(data)) {
         return nullptr;
     }
     const auto length = static_cast<uint32_t>(data.size());

@@ -1,5 +1,5 @@
 #include "PropertyList.h"
-#include "PropertyListNesting.h"
+#include "PropertyListPrecheck.h"
 
 #include <gtest/gtest.h>
 
@@ -54,41 +54,60 @@ QByteArray deepXml(int depth) {
            QByteArray("</array>").repeated(depth - 2) + "<key>j</key><array/></dict></plist>";
 }
 
-// The same chain written by hand in the binary format (a writer would recurse as deep as a reader).
-// With cycle, the innermost array refers back to the top one.
-QByteArray deepBinary(int depth, bool cycle = false) {
-    const auto bigEndian32 = [](quint32 value) {
-        const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-        return QByteArray(bytes, 4);
-    };
+QByteArray bigEndian32(quint32 value) {
+    const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+    return QByteArray(bytes, 4);
+}
+
+// A binary list of the given objects, references four bytes wide, the first object at the top.
+QByteArray binaryList(const QList<QByteArray>& objects) {
     QByteArray bytes = "bplist00";
     QByteArray offsets;
-    for (int i = 0; i < depth; ++i) {
+    for (const QByteArray& object : objects) {
         offsets += bigEndian32(quint32(bytes.size()));
-        if (i + 1 < depth) {
-            bytes += char(0xA1) + bigEndian32(quint32(i + 1));
-        } else if (cycle) {
-            bytes += char(0xA1) + bigEndian32(0);
-        } else {
-            bytes += char(0x09);  // true
-        }
+        bytes += object;
     }
     const quint32 tableAt = quint32(bytes.size());
     return bytes + offsets + QByteArray(6, '\0') + char(4) + char(4) + QByteArray(4, '\0') +
-           bigEndian32(depth) + QByteArray(8, '\0') + QByteArray(4, '\0') + bigEndian32(tableAt);
+           bigEndian32(quint32(objects.size())) + QByteArray(8, '\0') + QByteArray(4, '\0') +
+           bigEndian32(tableAt);
 }
 
-TEST(PropertyListTest, NestingBeyondAnyRealListIsRefusedBeforeParsing) {
-    EXPECT_TRUE(PropertyList::dictionaryFromData(deepXml(PropertyListNesting::kLimit)).has_value());
-    EXPECT_FALSE(PropertyList::dictionaryFromData(deepXml(PropertyListNesting::kLimit + 1)).has_value());
+// The same chain written by hand (a writer would recurse as deep as a reader). With cycle, the innermost
+// array refers back to the top one.
+QByteArray deepBinary(int depth, bool cycle = false) {
+    QList<QByteArray> objects;
+    for (int i = 0; i < depth; ++i) {
+        if (i + 1 < depth) {
+            objects.append(char(0xA1) + bigEndian32(quint32(i + 1)));
+        } else if (cycle) {
+            objects.append(char(0xA1) + bigEndian32(0));
+        } else {
+            objects.append(QByteArray(1, char(0x09)));  // true
+        }
+    }
+    return binaryList(objects);
+}
+
+TEST(PropertyListTest, ShapesThatWouldEndTheProcessAreRefusedBeforeParsing) {
+    EXPECT_TRUE(PropertyList::dictionaryFromData(deepXml(PropertyListPrecheck::kLimit)).has_value());
+    EXPECT_FALSE(PropertyList::dictionaryFromData(deepXml(PropertyListPrecheck::kLimit + 1)).has_value());
     EXPECT_FALSE(PropertyList::dictionaryFromData(deepXml(100000)).has_value()) << "would overflow the stack";
 
-    const PropertyList::Node shallow = PropertyList::parse(deepBinary(PropertyListNesting::kLimit));
+    const PropertyList::Node shallow = PropertyList::parse(deepBinary(PropertyListPrecheck::kLimit));
     ASSERT_TRUE(shallow);
     EXPECT_EQ(plist_get_node_type(static_cast<plist_t>(shallow.get())), PLIST_ARRAY);
-    EXPECT_FALSE(PropertyList::parse(deepBinary(PropertyListNesting::kLimit + 1)));
+    EXPECT_FALSE(PropertyList::parse(deepBinary(PropertyListPrecheck::kLimit + 1)));
     EXPECT_FALSE(PropertyList::parse(deepBinary(50000)));
     EXPECT_FALSE(PropertyList::parse(deepBinary(3, true))) << "a cycle never ends";
+    // A NUL in a key stops libplist on an assertion the moment the key is read.
+    const QByteArray dictionary = char(0xD1) + bigEndian32(1) + bigEndian32(2);
+    EXPECT_TRUE(PropertyList::dictionaryFromData(binaryList({dictionary, QByteArray("\x53key", 4), "\x09"})));
+    EXPECT_FALSE(PropertyList::parse(binaryList({dictionary, QByteArray("\x53k\0y", 4), "\x09"})));
+    EXPECT_FALSE(PropertyList::parse(binaryList({dictionary, QByteArray("\x62\0k\0\0", 5), "\x09"})));
+    EXPECT_FALSE(PropertyList::dictionaryFromData(
+        QByteArray("<plist><dict><key>a\0b</key><true/></dict></plist>", 47)));
+
     QByteArray truncated = deepBinary(10);
     truncated[8 + 5 * 5 + 1] = char(0x7f);  // a reference past the last object
     EXPECT_FALSE(PropertyList::parse(truncated));

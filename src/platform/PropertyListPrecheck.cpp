@@ -1,4 +1,4 @@
-#include "PropertyListNesting.h"
+#include "PropertyListPrecheck.h"
 
 #include <cstdint>
 #include <cstring>
@@ -13,7 +13,10 @@ constexpr qsizetype kBinaryTrailerSize = 32;
 // Counts open elements. Text inside a well-formed document cannot hold '<', so every '<' starts markup:
 // comments, CDATA, declarations and processing instructions are skipped whole, self-closing elements
 // open nothing.
-bool xmlIsWithinLimit(const QByteArray& data, int limit) {
+bool xmlIsSafeToParse(const QByteArray& data, int limit) {
+    if (data.contains('\0')) {
+        return false;
+    }
     const char* p = data.constData();
     const char* const end = p + data.size();
     const auto skipPast = [&](const char* from, const char* terminator) -> const char* {
@@ -72,7 +75,7 @@ public:
         : bytes_(reinterpret_cast<const uint8_t*>(data.constData())),
           size_(static_cast<uint64_t>(data.size())) {}
 
-    bool isWithinLimit(int limit) {
+    bool isSafeToParse(int limit) {
         const uint8_t* trailer = bytes_ + size_ - kBinaryTrailerSize;
         offsetSize_ = trailer[6];
         refSize_ = trailer[7];
@@ -116,6 +119,59 @@ private:
         return true;
     }
 
+    // Where an object starts and, for a string, its length in characters and the width of one.
+    bool stringAt(uint64_t object, uint64_t* start, uint64_t* count, unsigned* width) const {
+        uint64_t offset = 0;
+        if (object >= objectCount_ || !read(offsetTable_ + object * offsetSize_, offsetSize_, &offset) ||
+            offset >= offsetTable_) {
+            return false;
+        }
+        const uint8_t kind = bytes_[offset] >> 4;
+        *width = kind == 0x5 ? 1 : kind == 0x6 ? 2 : 0;
+        if (*width == 0) {
+            *count = 0;
+            return true;
+        }
+        uint64_t length = bytes_[offset] & 0x0F;
+        uint64_t at = offset + 1;
+        if (length == 0x0F) {
+            uint8_t intMarker = 0;
+            if (at >= size_ || ((intMarker = bytes_[at]) >> 4) != 0x1 || (intMarker & 0x0F) > 3) {
+                return false;
+            }
+            const unsigned lengthWidth = 1u << (intMarker & 0x0F);
+            if (!read(at + 1, lengthWidth, &length)) {
+                return false;
+            }
+            at += 1 + lengthWidth;
+        }
+        if (length > (size_ - at) / *width) {
+            return false;
+        }
+        *start = at;
+        *count = length;
+        return true;
+    }
+
+    bool keysHoldNoNul(uint64_t refs, uint64_t count) const {
+        for (uint64_t i = 0; i < count; ++i) {
+            uint64_t key = 0;
+            uint64_t start = 0;
+            uint64_t length = 0;
+            unsigned width = 0;
+            if (!read(refs + i * refSize_, refSize_, &key) || !stringAt(key, &start, &length, &width)) {
+                return false;
+            }
+            for (uint64_t c = 0; c < length; ++c) {
+                if ((width == 1 && bytes_[start + c] == 0) ||
+                    (width == 2 && bytes_[start + 2 * c] == 0 && bytes_[start + 2 * c + 1] == 0)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
     // For a container: where its references start and how many there are. Other objects have none.
     bool references(uint64_t object, uint64_t* start, uint64_t* count) const {
         uint64_t offset = 0;
@@ -143,7 +199,7 @@ private:
         }
         if (kind == 0xD) {
             // Keys first, then values; both are followed, the keys are leaves anyway.
-            if (length > UINT64_MAX / 2) {
+            if (length > UINT64_MAX / 2 || length > (size_ - at) / refSize_ || !keysHoldNoNul(at, length)) {
                 return false;
             }
             length *= 2;
@@ -225,9 +281,9 @@ private:
 
 }  // namespace
 
-bool PropertyListNesting::isWithinLimit(const QByteArray& data, int limit) {
+bool PropertyListPrecheck::isSafeToParse(const QByteArray& data, int limit) {
     if (data.size() >= kBinaryHeaderSize + kBinaryTrailerSize && data.startsWith(kBinaryMagic)) {
-        return BinaryList(data).isWithinLimit(limit);
+        return BinaryList(data).isSafeToParse(limit);
     }
-    return xmlIsWithinLimit(data, limit);
+    return xmlIsSafeToParse(data, limit);
 }
