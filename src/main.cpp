@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 #include <iostream>
@@ -26,6 +27,7 @@
 #include "QtFrontEnd.h"
 #include "QtRepeatingTimer.h"
 #include "QtStatusMenu.h"
+#include "ScriptProcess.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -88,6 +90,23 @@ void configureScriptTimeout() {
     if (ok && seconds > 0) {
         BRSAppleScript::setTimeout(std::chrono::milliseconds(qint64(seconds * 1000)));
     }
+}
+
+// Scripts go to the system's `osascript`. The agent's own tests name the simulator in ORLIN_OSASCRIPT, so a
+// test run drives no real Outlook or Mail; only whoever starts the process can set it, and it must name a
+// program by its absolute path, so a relative name cannot pick up something from the working folder.
+void configureScriptProgram() {
+    QString program = ScriptProcess::systemProgram();
+    if (const QString standIn = qEnvironmentVariable("ORLIN_OSASCRIPT"); !standIn.isEmpty()) {
+        const QFileInfo file(standIn);
+        if (file.isAbsolute() && file.isFile() && file.isExecutable()) {
+            program = standIn;
+        } else {
+            printTo(stderr, QStringLiteral("orlin-agent: ORLIN_OSASCRIPT is not the absolute path of a "
+                                           "program and is ignored.\n"));
+        }
+    }
+    ScriptProcess::setProgram(program);
 }
 
 // Posted: the first tick can end inside the launch, before the event loop runs.
@@ -245,6 +264,8 @@ int main(int argc, char** argv) {
         return enterToken(argc, argv, options.token);
     }
 
+    // The demo replaces it with its simulator.
+    configureScriptProgram();
     // Before anything reads the defaults or a store: the sandbox moves the folders they live in.
     std::unique_ptr<DemoSession> demo;
     if (options.demo) {

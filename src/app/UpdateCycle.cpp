@@ -1,15 +1,28 @@
 #include "UpdateCycle.h"
 
+#include <QProcess>
+#include <cerrno>
+
 #include "Alert.h"
+#include "ApplicationPreferences.h"
 #include "BRSAppleMailService3.h"
 #include "BRSAppleScript.h"
+#include "BRSLog.h"
 #include "BRSMailAppService.h"
 #include "BRSOutlookService.h"
 #include "BRSViewState.h"
 
 namespace {
 const QString kDontShowAgain = QStringLiteral("Don't show again");
+const QString kFullDiskAccessPane =
+    QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles");
+
+// macOS answers EPERM, not EACCES, when an application without Full Disk Access reaches into Mail's data;
+// no signature can be written then, so trying the others would only repeat the refusal.
+bool lacksFullDiskAccess(const Error& error) {
+    return error.domain == ErrorDomains::kPosix && error.code == EPERM;
 }
+}  // namespace
 
 UpdateCycle::MailClients UpdateCycle::MailClients::live() {
     MailClients clients;
@@ -20,6 +33,18 @@ UpdateCycle::MailClients UpdateCycle::MailClients::live() {
     clients.runAppleScript = [](const QString& source, Error* error) {
         return BRSAppleScript::runAppleScriptForSource(source, error);
     };
+    clients.isRunningNewOutlook = [] {
+        return ApplicationPreferences(QStringLiteral("com.microsoft.Outlook"))
+            .boolForKey(QStringLiteral("IsRunningNewOutlook"))
+            .value_or(false);
+    };
+#ifdef Q_OS_MACOS
+    clients.openSystemSettings = [](const QString& url) {
+        if (!QProcess::startDetached(QStringLiteral("/usr/bin/open"), {url})) {
+            BRSLogError(u"System Settings could not be opened at %@", url);
+        }
+    };
+#endif
     return clients;
 }
 
@@ -28,8 +53,15 @@ UpdateCycle::UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailCl
 
 bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, const Preferences& preferences) {
     std::vector<std::unique_ptr<BRSMailAppService>> installers;
+    // A client left out of the cycle: nothing failed, yet the update is not complete either.
+    bool clientLeftOut = false;
     if (preferences.updateSignaturesForOutlook() || !preferences.updateSignaturesForMail()) {
-        installers.push_back(clients_.makeOutlook());
+        if (clients_.isRunningNewOutlook && clients_.isRunningNewOutlook()) {
+            showNewOutlook();
+            clientLeftOut = true;
+        } else {
+            installers.push_back(clients_.makeOutlook());
+        }
     }
     bool restartMail = false;
     if (preferences.updateSignaturesForMail() && mayQuitAppleMail(preferences, &restartMail)) {
@@ -51,12 +83,16 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
                                                 signature.textContent(), &error)) {
                 continue;
             }
+            failed = true;
+            if (lacksFullDiskAccess(error)) {
+                showFullDiskAccess(installer->appName(), error);
+                break;
+            }
             Alert alert = Alert::fromError(error);
             alert.informativeText =
                 QStringLiteral("An error occurred while updating the signature '%1' in %2.")
                     .arg(signature.name(), installer->appName());
             alerts_.runModal(alert);
-            failed = true;
         }
     }
     if (failed) {
@@ -67,9 +103,36 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
         if (restartMail) {
             clients_.runAppleScript(kRunMailScript, nullptr);
         }
-        showSuccess(preferences, restartMail);
+        // The alert that left a client out has told the user the update is not complete.
+        if (!clientLeftOut) {
+            showSuccess(preferences, restartMail);
+        }
     }
-    return true;
+    return !clientLeftOut;
+}
+
+void UpdateCycle::showNewOutlook() {
+    BRSLogWarn(u"%@", QStringLiteral("The new Outlook is in use; no signature was sent to Outlook."));
+    Alert alert;
+    alert.messageText = QStringLiteral("The new Outlook cannot receive signatures from Orlin.");
+    alert.informativeText = QStringLiteral(
+        "Switch Outlook to Legacy Outlook to install your Orlin signatures, or ask your Orlin administrator "
+        "about signatures for the new Outlook.");
+    alerts_.runModal(alert);
+}
+
+void UpdateCycle::showFullDiskAccess(const QString& appName, const Error& error) {
+    BRSLogError(u"%@ refused for want of Full Disk Access: %@", appName, error.localizedDescription);
+    Alert alert;
+    alert.messageText = QStringLiteral("Orlin needs Full Disk Access to install signatures into Apple Mail.");
+    alert.informativeText = QStringLiteral(
+        "Open System Settings › Privacy & Security › Full Disk Access, turn on Orlin, and update again.");
+    if (clients_.openSystemSettings) {
+        alert.buttonTitles = {QStringLiteral("OK"), QStringLiteral("Open System Settings")};
+    }
+    if (alerts_.runModal(alert).buttonIndex == 1 && clients_.openSystemSettings) {
+        clients_.openSystemSettings(kFullDiskAccessPane);
+    }
 }
 
 bool UpdateCycle::mayQuitAppleMail(const Preferences& preferences, bool* restartMail) {

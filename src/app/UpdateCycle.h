@@ -24,6 +24,10 @@ public:
         std::function<std::unique_ptr<BRSMailAppService>()> makeOutlook;
         std::function<std::unique_ptr<BRSMailAppService>(bool isUsingICloudDrive)> makeAppleMail;
         std::function<std::optional<QString>(const QString& source, Error* error)> runAppleScript;
+        // The new Outlook has no scripting for signatures: asked before any script is sent to Outlook.
+        std::function<bool()> isRunningNewOutlook;
+        // Opens a System Settings pane by its address; left empty where there are no System Settings.
+        std::function<void(const QString& url)> openSystemSettings;
 
         [[nodiscard]] static MailClients live();
     };
@@ -40,6 +44,9 @@ private:
     // Whether Apple Mail may be written to now; asks the user when Mail is running and the question is on.
     bool mayQuitAppleMail(const Preferences& preferences, bool* restartMail);
     void showSuccess(const Preferences& preferences, bool mailRestarted);
+    void showNewOutlook();
+    // Once per cycle: the refusal ends that client's part.
+    void showFullDiskAccess(const QString& appName, const Error& error);
 
     BRSViewState& viewState_;
     AlertPresenter& alerts_;

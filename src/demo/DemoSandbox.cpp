@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include "AppInfo.h"
+#include "ScriptProcess.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -123,8 +124,7 @@ bool DemoSandbox::enter(const QString& simulatorDirectory, QString* error) {
     qputenv("XDG_DATA_HOME", QFile::encodeName(root_ + QStringLiteral("/data")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(root_ + QStringLiteral("/state")));
     qputenv("ORLIN_FAKE_OSASCRIPT_STATE", QFile::encodeName(simulatorStatePath()));
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(simulatorDirectory) + (path.isEmpty() ? QByteArray() : ':' + path));
+    ScriptProcess::setProgram(simulatorDirectory + QStringLiteral("/osascript"));
     return true;
 }
 

@@ -10,7 +10,7 @@
 // finds the signatures the first one installed.
 //
 // The agent finds its folders through HOME and the XDG variables, so `enter` moves those, before any store
-// is opened, and puts the Outlook/Mail simulator first on PATH.
+// is opened, and makes the Outlook/Mail simulator the script runner's program.
 class DemoSandbox final {
 public:
     // Mail's folder for system 10.15 with iCloud Drive off, which is what the demo simulates.

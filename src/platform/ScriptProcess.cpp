@@ -1,25 +1,42 @@
 #include "ScriptProcess.h"
 
+#include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
 
-QString ScriptProcess::executablePath() {
+namespace {
+
+QMutex programMutex;
+QString configuredProgram;
+
+}  // namespace
+
+void ScriptProcess::setProgram(const QString& program) {
+    const QMutexLocker lock(&programMutex);
+    configuredProgram = program;
+}
+
+QString ScriptProcess::program() {
+    const QMutexLocker lock(&programMutex);
+    return configuredProgram;
+}
+
+QString ScriptProcess::systemProgram() {
 #ifdef Q_OS_MACOS
     return QStringLiteral("/usr/bin/osascript");
 #else
-    // Looked up at every call: tests change PATH while the process runs.
     return QStandardPaths::findExecutable(QStringLiteral("osascript"));
 #endif
 }
 
 ScriptProcess::Result ScriptProcess::run(const QString& source, std::chrono::milliseconds timeout) {
     Result result;
-    const QString program = executablePath();
-    if (program.isEmpty()) {
+    const QString executable = program();
+    if (executable.isEmpty()) {
         return result;
     }
     QProcess process;
-    process.start(program, {});
+    process.start(executable, {});
     if (!process.waitForStarted(-1)) {
         return result;
     }

@@ -5,15 +5,18 @@
 #include <chrono>
 
 // Runs an AppleScript source the way the system's script component would, but out of process: through
-// `osascript`, with the source on standard input. Linux finds `osascript` on PATH (tests and the demo put
-// the simulator first); macOS always uses the system's own.
+// `osascript`, with the source on standard input.
+//
+// The program is a process-wide setting, chosen once at launch: the agent sets the system's `osascript`,
+// the demo and the tests set the Outlook/Mail simulator. Until something sets it no script runs at all,
+// so nothing that forgot to choose can drive the user's real Outlook or Mail.
 class ScriptProcess final {
 public:
     // Beyond Apple events' own two-minute time-out, so that a slow application answers before we give up.
     static constexpr std::chrono::seconds kDefaultTimeout{150};
 
     struct Result {
-        // False when there was no process to talk to: no executable, or it could not be started.
+        // False when there was no process to talk to: no program set, or it could not be started.
         bool started = false;
         // A normal exit; false when the process was killed or crashed.
         bool exitedNormally = false;
@@ -30,6 +33,11 @@ public:
     // application hung in an Apple event) would otherwise block the agent for ever.
     [[nodiscard]] static Result run(const QString& source,
                                     std::chrono::milliseconds timeout = kDefaultTimeout);
-    // Empty when no `osascript` can be found.
-    [[nodiscard]] static QString executablePath();
+
+    // The program every later run starts; empty runs nothing.
+    static void setProgram(const QString& program);
+    [[nodiscard]] static QString program();
+    // The system's own `osascript`: /usr/bin/osascript on macOS, the one on PATH elsewhere (empty when
+    // there is none).
+    [[nodiscard]] static QString systemProgram();
 };

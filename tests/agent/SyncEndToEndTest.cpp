@@ -58,12 +58,12 @@ protected:
                   << QStringLiteral("-euAppBaseUrl") << service + QStringLiteral("eu/")
                   << QStringLiteral("-appBaseUrl") << service + QStringLiteral("app/")
                   << QStringLiteral("-imageHostUrl") << QStringLiteral("https://img.example");
-        return AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH), arguments,
-                                 {{QStringLiteral("HOME"), home.path()},
-                                  {QStringLiteral("XDG_CONFIG_DIRS"), home.path() + QStringLiteral("/etc")},
-                                  {QStringLiteral("PATH"), QStringLiteral(ORLIN_FAKE_OSASCRIPT_DIR ":") +
-                                                               qEnvironmentVariable("PATH")},
-                                  {QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), statePath()}});
+        return AgentProcess::run(
+            QStringLiteral(ORLIN_AGENT_PATH), arguments,
+            {{QStringLiteral("HOME"), home.path()},
+             {QStringLiteral("XDG_CONFIG_DIRS"), home.path() + QStringLiteral("/etc")},
+             {QStringLiteral("ORLIN_OSASCRIPT"), QStringLiteral(ORLIN_FAKE_OSASCRIPT_DIR "/osascript")},
+             {QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), statePath()}});
     }
 
     QString statePath() const { return home.path() + QStringLiteral("/simulator.json"); }
@@ -201,6 +201,35 @@ TEST_F(SyncEndToEndTest, ARefusalWithABodyIsTheServicesAnswer) {
     ASSERT_EQ(alerts.size(), 1) << update.output.toStdString();
     EXPECT_TRUE(alerts.front().startsWith(QStringLiteral("alert The refresh token was revoked. | ")))
         << alerts.front().toStdString();
+}
+
+TEST_F(SyncEndToEndTest, TheNewOutlookGetsOneAlertAndNoScript) {
+#ifdef Q_OS_MACOS
+    GTEST_SKIP() << "macOS reads Outlook's own preferences, which a test must not write";
+#endif
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+    ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("/.config")));
+    QFile outlook(home.path() + QStringLiteral("/.config/com.microsoft.Outlook.plist"));
+    ASSERT_TRUE(outlook.open(QIODevice::WriteOnly));
+    outlook.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>IsRunningNewOutlook</key><true/></dict></plist>
+)");
+    outlook.close();
+
+    const AgentRun update =
+        run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});
+    EXPECT_EQ(
+        update.lines.filter(QStringLiteral("alert ")),
+        QStringList{QStringLiteral(
+            "alert The new Outlook cannot receive signatures from Orlin. | Switch Outlook to Legacy "
+            "Outlook to install your Orlin signatures, or ask your Orlin administrator about signatures "
+            "for the new Outlook.")})
+        << update.output.toStdString();
+    QFile simulator(statePath());
+    const QJsonObject state = simulator.open(QIODevice::ReadOnly)
+                                  ? QJsonDocument::fromJson(simulator.readAll()).object()
+                                  : QJsonObject();
+    EXPECT_EQ(state.value(QStringLiteral("scriptsRun")).toInteger(), 0) << "no script reached Outlook";
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "BRSViewState.h"
 #include "PreferencesStorage.h"
 #include "RecordingInstaller.h"
@@ -22,8 +24,13 @@ protected:
         };
         clients.makeAppleMail = [this](bool iCloud) {
             log.append(QStringLiteral("Apple Mail iCloud=%1").arg(iCloud));
-            return std::make_unique<RecordingInstaller>(QStringLiteral("Apple Mail"), log, failing);
+            return std::make_unique<RecordingInstaller>(QStringLiteral("Apple Mail"), log,
+                                                        failing + mailFailing, mailFailure);
         };
+        clients.isRunningNewOutlook = [this] { return newOutlook; };
+        if (offersSystemSettings) {
+            clients.openSystemSettings = [this](const QString& url) { openedUrls.append(url); };
+        }
         clients.runAppleScript = [this](const QString& source, Error*) -> std::optional<QString> {
             log.append(QStringLiteral("script ") + source);
             if (source == UpdateCycle::kMailIsRunningScript) {
@@ -55,6 +62,11 @@ protected:
     QStringList log;
     QStringList failing;
     std::optional<QString> mailRunning = QStringLiteral("true");
+    QStringList mailFailing;
+    std::optional<Error> mailFailure;
+    bool newOutlook = false;
+    bool offersSystemSettings = false;
+    QStringList openedUrls;
 };
 
 const QString kSuccess = QStringLiteral("Your signatures have been updated succesfully.");
@@ -174,6 +186,66 @@ TEST_F(UpdateCycleTest, TickingDontShowAgainOnTheSuccessAlertTurnsItOff) {
     alerts.enqueueAnswer({0, true});
     EXPECT_TRUE(run(two));
     EXPECT_FALSE(viewState.notifyAfterUpdate());
+}
+
+const QString kFullDiskAccess = QStringLiteral(
+    "Orlin needs Full Disk Access to install signatures into Apple Mail. | Open System Settings › Privacy & "
+    "Security › Full Disk Access, turn on Orlin, and update again.");
+
+TEST_F(UpdateCycleTest, WithoutFullDiskAccessMailEndsWithOneAlertAndOutlookIsStillServed) {
+    set("updateSignaturesForMail", true);
+    set("hideQuitMailInfobox", true);
+    mailFailing = {QStringLiteral("A"), QStringLiteral("B")};
+    mailFailure = Error{ErrorDomains::kPosix, EPERM, QStringLiteral("Operation not permitted")};
+    EXPECT_FALSE(run(two));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Outlook set A <a>"),
+                                QStringLiteral("Outlook set B <b>"), QStringLiteral("Apple Mail set A <a>")}))
+        << "the refusal ends Apple Mail's part at its first signature";
+    EXPECT_EQ(alertMessages(), QStringList{kFullDiskAccess}) << "one alert for the cycle, no success";
+    EXPECT_EQ(alerts.shownAlerts().front().effectiveButtonTitles(), QStringList{QStringLiteral("OK")})
+        << "nothing to open where there are no System Settings";
+
+    // Where System Settings exist, the alert offers to open the pane the user needs.
+    offersSystemSettings = true;
+    alerts.enqueueAnswer({1, false});
+    EXPECT_FALSE(run(two));
+    ASSERT_EQ(alerts.shownAlerts().size(), 2);
+    EXPECT_EQ(alerts.shownAlerts().back().effectiveButtonTitles(),
+              (QStringList{QStringLiteral("OK"), QStringLiteral("Open System Settings")}));
+    EXPECT_EQ(openedUrls, QStringList{QStringLiteral(
+                              "x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles")});
+
+    // Another refusal of the operating system is an ordinary failure, told per signature.
+    mailFailure->code = EACCES;
+    EXPECT_FALSE(run(two));
+    EXPECT_EQ(alerts.shownAlerts().size(), 4);
+}
+
+TEST_F(UpdateCycleTest, TheNewOutlookGetsNoScriptAndOneAlertWhileMailIsServedAndRestarted) {
+    set("updateSignaturesForMail", true);
+    newOutlook = true;
+    alerts.enqueueAnswer({0, false});
+    EXPECT_FALSE(run(two, true));
+    EXPECT_EQ(log,
+              (QStringList{QStringLiteral("script application \"Mail\" is running"),
+                           QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Apple Mail keep A,B"),
+                           QStringLiteral("Apple Mail set A <a>"), QStringLiteral("Apple Mail set B <b>"),
+                           QStringLiteral("script tell application \"Mail\" to run")}));
+    EXPECT_EQ(
+        alertMessages(),
+        (QStringList{QStringLiteral("The new Outlook cannot receive signatures from Orlin. | Switch "
+                                    "Outlook to Legacy Outlook to install your Orlin signatures, or ask "
+                                    "your Orlin administrator about signatures for the new Outlook."),
+                     QStringLiteral("We need to quit Apple Mail. | We need to quit Apple Mail to update "
+                                    "your signatures. Please save any unsaved work in Mail before "
+                                    "continuing.")}))
+        << "no success is claimed for a cycle that left Outlook out";
+
+    // Outlook's mode does not matter to a user who serves only Apple Mail.
+    set("updateSignaturesForOutlook", false);
+    set("hideQuitMailInfobox", true);
+    EXPECT_TRUE(run(two));
+    EXPECT_EQ(alertMessages().mid(2), QStringList{kSuccess + QStringLiteral(" | ")});
 }
 
 }  // namespace

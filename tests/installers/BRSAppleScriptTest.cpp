@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeOsascript.h"
+#include "ScriptProcess.h"
 
 namespace {
 
@@ -109,11 +110,10 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
     EXPECT_TRUE(hung.localizedDescription.contains(QStringLiteral("did not answer")))
         << hung.localizedDescription.toStdString();
 
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", "/nonexistent");
+    ScriptProcess::setProgram(QString());
     Error error;
     const std::optional<QString> result = BRSAppleScript::runAppleScriptForSource(script, &error);
-    qputenv("PATH", path);
+    ScriptProcess::setProgram(FakeOsascript::program());
     EXPECT_EQ(result, std::nullopt);
     EXPECT_EQ(error, BRSAppleScript::genericError());
 }

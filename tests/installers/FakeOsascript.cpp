@@ -4,17 +4,23 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "ScriptProcess.h"
+
 FakeOsascript::FakeOsascript()
     : statePath_(dir_.filePath(QStringLiteral("state.json"))),
-      savedPath_(qgetenv("PATH")),
+      savedProgram_(ScriptProcess::program()),
       savedState_(qgetenv("ORLIN_FAKE_OSASCRIPT_STATE")) {
-    qputenv("PATH", QByteArray(ORLIN_FAKE_OSASCRIPT_DIR ":") + savedPath_);
+    ScriptProcess::setProgram(program());
     qputenv("ORLIN_FAKE_OSASCRIPT_STATE", QFile::encodeName(statePath_));
 }
 
 FakeOsascript::~FakeOsascript() {
-    qputenv("PATH", savedPath_);
+    ScriptProcess::setProgram(savedProgram_);
     qputenv("ORLIN_FAKE_OSASCRIPT_STATE", savedState_);
+}
+
+QString FakeOsascript::program() {
+    return QStringLiteral(ORLIN_FAKE_OSASCRIPT_DIR "/osascript");
 }
 
 QJsonObject FakeOsascript::state() const {

@@ -7,13 +7,17 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// Puts the simulator first on PATH with a fresh state file of its own, and restores both on destruction.
+// Makes the simulator the script runner's program, with a fresh state file of its own, and restores both
+// on destruction.
 class FakeOsascript final {
 public:
     FakeOsascript();
     ~FakeOsascript();
     FakeOsascript(const FakeOsascript&) = delete;
     FakeOsascript& operator=(const FakeOsascript&) = delete;
+
+    // The simulator's executable.
+    [[nodiscard]] static QString program();
 
     [[nodiscard]] QJsonObject state() const;
     void setState(const QJsonObject& state);
@@ -33,6 +37,6 @@ public:
 private:
     QTemporaryDir dir_;
     QString statePath_;
-    QByteArray savedPath_;
+    QString savedProgram_;
     QByteArray savedState_;
 };

@@ -11,7 +11,8 @@ bool RecordingInstaller::setSignatureWithName(const QString& name, const QString
         return true;
     }
     if (error) {
-        *error = Error{ErrorDomains::kOutlook, 0, QStringLiteral("%1 refused %2").arg(name_, name)};
+        *error = failure_.value_or(
+            Error{ErrorDomains::kOutlook, 0, QStringLiteral("%1 refused %2").arg(name_, name)});
     }
     return false;
 }

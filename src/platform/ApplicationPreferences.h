@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+// Another application's preferences, read only: what that application has stored for itself, so the agent
+// can adapt to how the user runs it. Read afresh at every call, since the user may switch modes while the
+// agent runs.
+//
+// macOS reads the application's domain through the system's preferences; Linux reads the stand-in file
+// $XDG_CONFIG_HOME/<application id>.plist.
+class ApplicationPreferences final {
+public:
+    explicit ApplicationPreferences(QString applicationId);
+
+    // Invalid when the application has no value for the key (or no preferences at all).
+    [[nodiscard]] QVariant objectForKey(const QString& key) const;
+    // Nothing when the key is absent or does not read as a boolean.
+    [[nodiscard]] std::optional<bool> boolForKey(const QString& key) const;
+
+    // Where Linux keeps the stand-in for the application's domain.
+    [[nodiscard]] QString standInPath() const;
+
+private:
+    QString applicationId_;
+};
