@@ -48,11 +48,8 @@ DemoInstallation DemoInstallation::read(const DemoSandbox& sandbox) {
 
     const QString folder = sandbox.mailSignaturesDirectory();
     const QByteArray list = contentsOf(folder + QStringLiteral("/AllSignatures.plist"));
-    plist_t root = nullptr;
-    if (!list.isEmpty()) {
-        plist_from_memory(list.constData(), static_cast<uint32_t>(list.size()), &root);
-    }
-    const std::unique_ptr<void, decltype(&plist_free)> owner(root, &plist_free);
+    const PropertyList::Node owner = PropertyList::parse(list);
+    const plist_t root = owner.get();
     if (!root || plist_get_node_type(root) != PLIST_ARRAY) {
         return installation;
     }

@@ -1,18 +1,29 @@
 #include "BRSAppleMailService3.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <plist/plist.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <QXmlStreamReader>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 
 #include "AppInfo.h"
 #include "FakeOsascript.h"
+#include "FileSizeLimit.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -185,7 +196,7 @@ TEST_F(BRSAppleMailService3Test, ChoosesTheFolderBySystemVersionAndICloudDrive) 
 TEST_F(BRSAppleMailService3Test, RefusesUnsupportedVersionsAfterTellingMailToQuit) {
     writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes({}));
     const QByteArray before = readFile(v7() + QStringLiteral("/AllSignatures.plist"));
-    for (const char* version : {"10.10", "10.16", "11.0", "9.15", "ten", ""}) {
+    for (const char* version : {"10.10", "10.16", "9.15", "ten", ""}) {
         setVersion(QString::fromLatin1(version));
         fake.setMailRunning(true);
         BRSAppleMailService3 mail(false);
@@ -381,6 +392,109 @@ TEST_F(BRSAppleMailService3Test, AListThatIsNotAnArrayOrNotAPropertyListIsLeftUn
     }
 }
 
+TEST_F(BRSAppleMailService3Test, ElevenAndLaterUseTheNewestLocalFolderOrTheICloudFolder) {
+    const auto makeSignatures = [](const QString& version) {
+        ASSERT_TRUE(QDir().mkpath(folder(QStringLiteral("Mail/%1/MailData/Signatures").arg(version))));
+    };
+    for (const char* version : {"V7", "V8", "V9", "V10"}) {
+        makeSignatures(QString::fromLatin1(version));
+    }
+    // Neither a folder without signatures nor a name that is not a version counts.
+    ASSERT_TRUE(QDir().mkpath(folder(QStringLiteral("Mail/V12/MailData"))));
+    makeSignatures(QStringLiteral("V99999999999999999999"));
+    makeSignatures(QStringLiteral("V1x"));
+    setVersion(QStringLiteral("14.5"));
+    EXPECT_EQ(BRSAppleMailService3(false).getFolderUrlForSignatures(),
+              folder(QStringLiteral("Mail/V10/MailData/Signatures")));
+    makeSignatures(QStringLiteral("V11"));
+    setVersion(QStringLiteral("26.1"));
+    EXPECT_EQ(BRSAppleMailService3(false).getFolderUrlForSignatures(),
+              folder(QStringLiteral("Mail/V11/MailData/Signatures")));
+    setVersion(QStringLiteral("15.3"));
+    EXPECT_EQ(BRSAppleMailService3(true).getFolderUrlForSignatures(),
+              folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures")));
+
+    // The whole install on 11.2 with only V8, and iCloud Drive without a prefix.
+    QDir(AppInfo::libraryDirectory()).removeRecursively();
+    setVersion(QStringLiteral("11.2"));
+    const QString v8 = folder(QStringLiteral("Mail/V8/MailData/Signatures"));
+    writeFile(v8 + QStringLiteral("/AllSignatures.plist"), listBytes({}));
+    Error error;
+    ASSERT_TRUE(BRSAppleMailService3(false).setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"),
+                                                                 QString(), &error))
+        << error.localizedDescription.toStdString();
+    EXPECT_EQ(QDir(v8).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 1);
+    const QString icloud = folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures"));
+    writeFile(icloud + QStringLiteral("/AllSignatures.plist"), listBytes({}));
+    ASSERT_TRUE(BRSAppleMailService3(true).setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"),
+                                                                QString(), &error));
+    EXPECT_EQ(readList(icloud + QStringLiteral("/AllSignatures.plist")).toList().size(), 1);
+}
+
+TEST_F(BRSAppleMailService3Test, ElevenAndLaterWithoutAMailFolderFailAndWriteNothing) {
+    writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes({}));
+    for (const char* version : {"11.0", "15.3"}) {
+        setVersion(QString::fromLatin1(version));
+        Error error;
+        EXPECT_FALSE(BRSAppleMailService3(false).setSignatureWithName(
+            QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+        EXPECT_EQ(
+            error.localizedDescription,
+            QStringLiteral("Apple Mail's signature folder was not found. Open Apple Mail once, then try "
+                           "again."))
+            << version;
+    }
+    EXPECT_EQ(QDir(v7()).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist")});
+}
+
+TEST_F(BRSAppleMailService3Test, NamesAListCannotHoldSettleToOneEntryAndWellFormedXml) {
+    const QString list = v7() + QStringLiteral("/AllSignatures.plist");
+    // Mail's own entry may hold a character XML forbids when it arrives in binary form.
+    QVariantMap foreign =
+        entry(QStringLiteral("Mine"), QStringLiteral("11111111-2222-3333-4444-555555555555"));
+    foreign.insert(QStringLiteral("Note\u0001"), QStringLiteral("bell\u0007"));
+    writeFile(list, listBytes({foreign}, true));
+    const QString names[] = {QStringLiteral("nul") + QChar(u'\0') + QStringLiteral("cut"),
+                             QStringLiteral("lone") + QChar(0xD800) + QStringLiteral("high"),
+                             QStringLiteral("bell\u0007") + QChar(0xFFFF)};
+    BRSAppleMailService3 mail(false);
+    for (int round = 0; round < 3; ++round) {
+        for (const QString& name : names) {
+            Error error;
+            ASSERT_TRUE(mail.setSignatureWithName(name, QStringLiteral("<p/>"), QString(), &error))
+                << error.localizedDescription.toStdString();
+        }
+    }
+    const QByteArray xml = readFile(list);
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+    }
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    const QVariantList entries = readList(list).toList();
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_EQ(entries[1].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("nul\uFFFDcut"));
+    EXPECT_EQ(entries[2].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("lone\uFFFDhigh"));
+    EXPECT_EQ(entries[3].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("bell\uFFFD\uFFFD"));
+    EXPECT_EQ(entries[0].toMap().value(QStringLiteral("Note\uFFFD")), QStringLiteral("bell\uFFFD"));
+    EXPECT_EQ(QDir(v7()).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 3);
+}
+
+TEST_F(BRSAppleMailService3Test, AHostilelyDeepListFailsWithoutACrashAndIsLeftUntouched) {
+    const QString list = v7() + QStringLiteral("/AllSignatures.plist");
+    const QByteArray deep = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" +
+                            QByteArray("<array>").repeated(50000) + QByteArray("</array>").repeated(50000) +
+                            "</plist>\n";
+    writeFile(list, deep);
+    Error error;
+    EXPECT_FALSE(BRSAppleMailService3(false).setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"),
+                                                                  QString(), &error));
+    EXPECT_EQ(error.localizedDescription,
+              QStringLiteral("The data couldn’t be read because it isn’t in the correct format."));
+    EXPECT_EQ(readFile(list), deep);
+    EXPECT_EQ(QDir(v7()).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist")});
+}
+
 // Drops to an unprivileged user while it lives, so that file permissions apply even when the tests run as
 // root; does nothing for a user who is not root already.
 class UnprivilegedScope final {
@@ -425,7 +539,8 @@ TEST(BRSAppleMailService3WriteTest, AListThatCannotBeWrittenStopsBeforeTheSignat
     }
     QFile::setPermissions(folder, readable | QFile::WriteOwner);
     EXPECT_FALSE(installed);
-    EXPECT_EQ(error.domain, QStringLiteral("NSCocoaErrorDomain"));
+    EXPECT_EQ(error.domain, ErrorDomains::kPosix);
+    EXPECT_EQ(error.code, EACCES);
     EXPECT_TRUE(error.localizedDescription.contains(QStringLiteral("AllSignatures.plist")))
         << error.localizedDescription.toStdString();
     EXPECT_EQ(readFile(list), before);
@@ -449,8 +564,8 @@ TEST(BRSAppleMailService3WriteTest, AFailedSignatureWriteLeavesAWholeList) {
         mail.setSignature(QStringLiteral("B"), QStringLiteral("<p/>"), root.path(), QString(), &error));
     EXPECT_FALSE(
         mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error));
-    EXPECT_EQ(error.domain, QStringLiteral("NSCocoaErrorDomain"));
-    EXPECT_EQ(error.code, 512);
+    EXPECT_EQ(error.domain, ErrorDomains::kPosix);
+    EXPECT_EQ(error.code, EISDIR);
     const QVariantList entries = readList(list).toList();
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[1].toMap(), entry(QStringLiteral("A"), id));
@@ -459,6 +574,185 @@ TEST(BRSAppleMailService3WriteTest, AFailedSignatureWriteLeavesAWholeList) {
                   .size(),
               1)
         << "no temporary file left behind";
+}
+
+const QString kOwnId = QStringLiteral("11111111-2222-3333-4444-555555555555");
+
+// A list holding the user's own signature, padded the way years of Mail use make it large.
+QByteArray userList() {
+    QVariantMap own = entry(QStringLiteral("Mine"), kOwnId);
+    own.insert(QStringLiteral("Padding"), QString(40 * 1024, QLatin1Char('p')));
+    return listBytes({own});
+}
+
+TEST(BRSAppleMailService3WriteTest, AFullDiskBlocksOnlyNewEntriesAndLeavesTheListByteIdentical) {
+    QTemporaryDir root;
+    const QString list = root.filePath(QStringLiteral("AllSignatures.plist"));
+    writeFile(list, userList());
+    const QByteArray before = readFile(list);
+    const QString ownFile = root.filePath(kOwnId + QStringLiteral(".mailsignature"));
+
+    BRSAppleMailService3 mail(false);
+    Error error;
+    bool added = true;
+    bool addedAfterEmptying = true;
+    bool updated = false;
+    {
+        const FileSizeLimit limit(16 * 1024);
+        added =
+            mail.setSignature(QStringLiteral("New"), QStringLiteral("<p/>"), root.path(), QString(), &error);
+        updated =
+            mail.setSignature(QStringLiteral("Mine"), QStringLiteral("<p>mine</p>"), root.path(), QString());
+        mail.setDeleteAll(true);
+        addedAfterEmptying = mail.setSignature(QString(20 * 1024, QLatin1Char('n')), QStringLiteral("<p/>"),
+                                               root.path(), QString());
+    }
+    EXPECT_FALSE(added);
+    EXPECT_EQ(error.domain, ErrorDomains::kPosix);
+    EXPECT_EQ(error.code, EFBIG);
+    EXPECT_FALSE(addedAfterEmptying);
+    EXPECT_TRUE(mail.deleteAll()) << "the list was never emptied on disk";
+    EXPECT_TRUE(updated) << "an entry that does not change needs no list write";
+    EXPECT_EQ(readFile(list), before);
+    EXPECT_TRUE(readFile(ownFile).endsWith("<p>mine</p>\n"));
+    EXPECT_EQ(
+        QDir(root.path()).entryList(QDir::Files | QDir::Hidden),
+        QStringList({kOwnId + QStringLiteral(".mailsignature"), QStringLiteral("AllSignatures.plist")}));
+}
+
+TEST(BRSAppleMailService3WriteTest, AFullFileSystemLeavesTheListByteIdentical) {
+    QTemporaryDir root;
+    const QString mountPoint = root.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    if (::geteuid() != 0 ||
+        ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    const QString list = mountPoint + QStringLiteral("/AllSignatures.plist");
+    writeFile(list, userList());
+    const QByteArray before = readFile(list);
+    // Leaves room for the lock and a signature file, not for a second list.
+    writeFile(mountPoint + QStringLiteral("/filler"), QByteArray(8 * 1024, 'f'));
+
+    Error error;
+    EXPECT_FALSE(BRSAppleMailService3(false).setSignature(QStringLiteral("New"), QStringLiteral("<p/>"),
+                                                          mountPoint, QString(), &error));
+    EXPECT_EQ(error.code, ENOSPC);
+    EXPECT_EQ(readFile(list), before);
+    EXPECT_TRUE(QDir(mountPoint).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).isEmpty());
+    ::umount(QFile::encodeName(mountPoint).constData());
+}
+
+TEST(BRSAppleMailService3WriteTest, LinksAreReplacedAndReadOnlyFilesKeepTheirMode) {
+    QTemporaryDir root;
+    const QString folder = root.filePath(QStringLiteral("Signatures"));
+    const QString outsideList = root.filePath(QStringLiteral("outside.plist"));
+    const QString outsideSignature = root.filePath(QStringLiteral("outside.txt"));
+    writeFile(outsideList, listBytes({entry(QStringLiteral("Mine"), kOwnId)}));
+    writeFile(outsideSignature, "keep me");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString list = folder + QStringLiteral("/AllSignatures.plist");
+    const QString ownFile = folder + QLatin1Char('/') + kOwnId + QStringLiteral(".mailsignature");
+    ASSERT_TRUE(QFile::link(outsideList, list));
+    ASSERT_TRUE(QFile::link(outsideSignature, ownFile));
+    const QByteArray outsideBefore = readFile(outsideList);
+
+    BRSAppleMailService3 mail(false);
+    Error error;
+    ASSERT_TRUE(mail.setSignature(QStringLiteral("Mine"), QStringLiteral("<p/>"), folder, QString(), &error))
+        << error.localizedDescription.toStdString();
+    ASSERT_TRUE(mail.setSignature(QStringLiteral("B"), QStringLiteral("<p/>"), folder, QString(), &error));
+    EXPECT_EQ(readFile(outsideList), outsideBefore);
+    EXPECT_EQ(readFile(outsideSignature), QByteArray("keep me"));
+    EXPECT_FALSE(QFileInfo(list).isSymLink());
+    EXPECT_FALSE(QFileInfo(ownFile).isSymLink());
+    EXPECT_EQ(readList(list).toList().size(), 2);
+
+    // Read-only files in a folder the user may write to, as an unprivileged user.
+    ASSERT_EQ(::chmod(QFile::encodeName(root.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(list).constData(), 0444), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(ownFile).constData(), 0444), 0);
+    bool installed = false;
+    {
+        UnprivilegedScope scope;
+        ASSERT_TRUE(scope.ok());
+        installed =
+            mail.setSignature(QStringLiteral("Mine"), QStringLiteral("<p>ro</p>"), folder, QString(), &error);
+        installed = installed &&
+                    mail.setSignature(QStringLiteral("C"), QStringLiteral("<p/>"), folder, QString(), &error);
+    }
+    EXPECT_TRUE(installed) << error.localizedDescription.toStdString();
+    EXPECT_EQ(readList(list).toList().size(), 3);
+    EXPECT_TRUE(readFile(ownFile).endsWith("<p>ro</p>\n"));
+    for (const QString& path : {list, ownFile}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0444u) << path.toStdString();
+    }
+}
+
+TEST(BRSAppleMailService3WriteTest, AnotherWriterHoldingTheListLockFailsTheInstall) {
+    QTemporaryDir root;
+    const QString list = root.filePath(QStringLiteral("AllSignatures.plist"));
+    writeFile(list, listBytes({}));
+    const QByteArray before = readFile(list);
+    const QString lockPath = list + QStringLiteral(".lock");
+
+    BRSAppleMailService3 mail(false);
+    mail.setListLockTimeout(std::chrono::milliseconds(200));
+    {
+        QLockFile other(lockPath);
+        ASSERT_TRUE(other.tryLock(0));
+        Error error;
+        EXPECT_FALSE(
+            mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error));
+        EXPECT_TRUE(error.localizedDescription.contains(QStringLiteral("in use")))
+            << error.localizedDescription.toStdString();
+        EXPECT_EQ(readFile(list), before);
+    }
+
+    // A holder that died without letting go does not block for ever.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        QLockFile dying(lockPath);
+        ::_exit(dying.tryLock(0) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_TRUE(QFile::exists(lockPath));
+    Error error;
+    EXPECT_TRUE(
+        mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error))
+        << error.localizedDescription.toStdString();
+    EXPECT_FALSE(QFile::exists(lockPath));
+}
+
+TEST(BRSAppleMailService3WriteTest, AFolderTheSystemRefusesFailsWithEperm) {
+    QTemporaryDir root;
+    const QString list = root.filePath(QStringLiteral("AllSignatures.plist"));
+    writeFile(list, listBytes({}));
+    const QByteArray folderPath = QFile::encodeName(root.path());
+    const int fd = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                           ::ioctl(fd, FS_IOC_SETFLAGS, &(flags |= FS_IMMUTABLE_FL)) == 0;
+    if (!immutable) {
+        ::close(fd);
+        GTEST_SKIP() << "this file system cannot make a folder immutable";
+    }
+    Error error;
+    const bool installed = BRSAppleMailService3(false).setSignature(
+        QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error);
+    flags &= ~FS_IMMUTABLE_FL;
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    EXPECT_FALSE(installed);
+    EXPECT_EQ(error.domain, ErrorDomains::kPosix);
+    EXPECT_EQ(error.code, EPERM);
 }
 
 }  // namespace
