@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "AppInfo.h"
 #include "AtomicFile.h"
@@ -59,8 +62,77 @@ QString cacheFileName(const QString& name) {
     return QString::fromUtf8(escaped.left(cut) + tail);
 }
 
-QString textOrEmpty(const QJsonValue& value) {
-    return value.isString() ? value.toString() : QString();
+// The cache folder, made when missing; nothing when it cannot be.
+std::optional<QString> cacheFolder() {
+    const QString folder = AppInfo::applicationSupportDirectory();
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
+// A cached digest; one byte more than a digest is enough to tell any longer file from it.
+std::optional<QByteArray> readDigest(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return file.read(41);
+}
+
+bool writeCacheFile(const QString& path, const QByteArray& content, Error* error) {
+    Error failure;
+    if (AtomicFile::write(path, content, &failure)) {
+        return true;
+    }
+    // The system log, not the agent's own log files, as for every failure of the cache.
+    BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure.localizedDescription));
+    if (error) {
+        *error = std::move(failure);
+    }
+    return false;
+}
+
+// A check and an update each leave tens of megabytes freed behind them; an idle agent should not keep them.
+void returnFreedMemory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+struct Visited {
+    const SignaturesAnswer::Signature& signature;
+    QString name;
+    QByteArray html;
+    QByteArray digest;
+    std::optional<QByteArray> cached;
+    std::optional<QString> cachePath;
+};
+
+// Every named signature of an answer with its rewritten body, that body's digest and the digest cached
+// for its name, in answer order, until `visit` answers false. The cache folder is found once.
+template <typename Visit>
+void eachSignature(const SignaturesAnswer& answer, const QUrl& imageHost, Visit visit) {
+    const ImageReferences images(answer.images(), imageHost);
+    const std::optional<QString> folder = cacheFolder();
+    for (const SignaturesAnswer::Signature& signature : answer.signatures()) {
+        if (signature.name.isEmpty()) {
+            continue;
+        }
+        QString name = QString::fromUtf8(signature.name);
+        BRSLogVerbose(u"Name: %@", name);
+        BRSLogVerbose(u"HTML: %@", QString::fromUtf8(signature.html));
+        BRSLogVerbose(u"Text: %@", QString::fromUtf8(signature.text));
+        Visited visited{signature, std::move(name), images.rewrite(signature.html), {}, {}, {}};
+        visited.digest = Hashes::sha1OfUtf8(visited.html);
+        if (folder) {
+            visited.cachePath = *folder + QLatin1Char('/') + cacheFileName(visited.name);
+            visited.cached = readDigest(*visited.cachePath);
+        }
+        if (!visit(visited)) {
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -79,7 +151,7 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
                                                     bool getOnlyChangedSignatures,
                                                     RetrievalCompletion completionHandler) {
     fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_, isUpdating,
-                         getOnlyChangedSignatures](std::optional<QJsonObject> answer, Text token,
+                         getOnlyChangedSignatures](std::optional<SignaturesAnswer> answer, Text token,
                                                    Text userName, std::optional<Error> error) {
         if (error) {
             completionHandler(std::nullopt, false, std::move(token), std::move(userName), std::move(error));
@@ -90,92 +162,82 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
             completionHandler(std::nullopt, false, std::move(token), std::move(userName), signaturesError());
             return;
         }
-        bool clean = false;
+        const bool clean = answer->clean();
         QList<BRSSignature> signatures =
-            signaturesFromAnswer(*answer, imageHost, isUpdating, getOnlyChangedSignatures, &clean);
+            signaturesFromAnswer(*answer, imageHost, isUpdating, getOnlyChangedSignatures);
+        answer.reset();
+        returnFreedMemory();
         completionHandler(std::move(signatures), clean, std::move(token), std::move(userName), std::nullopt);
     });
 }
 
 void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                                                CheckCompletion completionHandler) {
-    getSignaturesAsynchronous(
-        credentials, false, true,
-        [completionHandler = std::move(completionHandler)](std::optional<QList<BRSSignature>> signatures,
-                                                           bool /*clean*/, Text token, Text userName,
-                                                           std::optional<Error> error) {
-            if (error) {
-                completionHandler(false, std::move(token), std::move(userName), std::move(error));
-                return;
-            }
-            completionHandler(signatures && !signatures->isEmpty(), std::move(token), std::move(userName),
-                              std::nullopt);
-        });
+    fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_](
+                            std::optional<SignaturesAnswer> answer, Text token, Text userName,
+                            std::optional<Error> error) {
+        if (error || !answer) {
+            completionHandler(false, std::move(token), std::move(userName),
+                              error ? std::move(error) : signaturesError());
+            return;
+        }
+        const bool changed = anySignatureChanged(*answer, imageHost);
+        answer.reset();
+        returnFreedMemory();
+        completionHandler(changed, std::move(token), std::move(userName), std::nullopt);
+    });
 }
 
-QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const QJsonObject& answer,
+QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const QByteArray& answerData,
                                                               const QUrl& imageHost, bool isUpdating,
                                                               bool getOnlyChangedSignatures, bool* cleanOut) {
-    const QJsonValue cleanValue = answer.value(QLatin1String("clean"));
-    const bool clean =
-        cleanValue.isBool() ? cleanValue.toBool() : (cleanValue.isDouble() && cleanValue.toDouble() != 0);
+    const std::optional<SignaturesAnswer> answer = SignaturesAnswer::fromJsonData(answerData);
     if (cleanOut) {
-        *cleanOut = clean;
+        *cleanOut = answer && answer->clean();
     }
-    const ImageReferences images(answer.value(QLatin1String("images")).toArray(), imageHost);
+    return answer ? signaturesFromAnswer(*answer, imageHost, isUpdating, getOnlyChangedSignatures)
+                  : QList<BRSSignature>();
+}
 
+QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const SignaturesAnswer& answer,
+                                                              const QUrl& imageHost, bool isUpdating,
+                                                              bool getOnlyChangedSignatures) {
+    const bool clean = answer.clean();
     QList<BRSSignature> taken;
-    for (const QJsonValue& entry : answer.value(QLatin1String("signatures")).toArray()) {
-        const QJsonObject signature = entry.toObject();
-        const QString name = textOrEmpty(signature.value(QLatin1String("Name")));
-        if (name.isEmpty()) {
-            continue;
-        }
-        const QString originalHtml = textOrEmpty(signature.value(QLatin1String("HTML")));
-        const QString text = textOrEmpty(signature.value(QLatin1String("Text")));
-        BRSLogVerbose(u"Name: %@", name);
-        BRSLogVerbose(u"HTML: %@", originalHtml);
-        BRSLogVerbose(u"Text: %@", text);
-        const QString html = images.rewrite(originalHtml);
-
-        const QString digest = Hashes::sha1(html);
-        const std::optional<QString> cached = readContentsFromSignatureFile(name);
-        const bool take = !cached || *cached != digest || !getOnlyChangedSignatures || (clean && isUpdating);
+    eachSignature(answer, imageHost, [&](Visited& visited) {
+        const bool take = !visited.cached || *visited.cached != visited.digest || !getOnlyChangedSignatures ||
+                          (clean && isUpdating);
         if (!take) {
-            continue;
+            return true;
         }
-        taken.append(BRSSignature(name, html, text));
-        if (isUpdating) {
-            writeContentsToFileForSignature(name, digest);
+        taken.append(BRSSignature(visited.name, QString::fromUtf8(visited.html),
+                                  QString::fromUtf8(visited.signature.text)));
+        if (isUpdating && visited.cachePath) {
+            writeCacheFile(*visited.cachePath, visited.digest, nullptr);
         }
-    }
+        return true;
+    });
     return taken;
 }
 
+bool BRSSignatureService::anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost) {
+    bool changed = false;
+    eachSignature(answer, imageHost, [&changed](const Visited& visited) {
+        changed = !visited.cached || *visited.cached != visited.digest;
+        return !changed;
+    });
+    return changed;
+}
+
 std::optional<QString> BRSSignatureService::getPathForFile(const QString& fileName) {
-    const QString folder = AppInfo::applicationSupportDirectory();
-    if (folder.isEmpty() || !QDir().mkpath(folder)) {
-        return std::nullopt;
-    }
-    return folder + QLatin1Char('/') + fileName;
+    const std::optional<QString> folder = cacheFolder();
+    return folder ? std::optional<QString>(*folder + QLatin1Char('/') + fileName) : std::nullopt;
 }
 
 bool BRSSignatureService::writeContentsToFileForSignature(const QString& name, const QString& content,
                                                           Error* error) {
     const std::optional<QString> path = getPathForFile(cacheFileName(name));
-    if (!path) {
-        return false;
-    }
-    Error failure;
-    if (AtomicFile::write(*path, content.toUtf8(), &failure)) {
-        return true;
-    }
-    // The system log, not the agent's own log files, as for every failure of the cache.
-    BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure.localizedDescription));
-    if (error) {
-        *error = std::move(failure);
-    }
-    return false;
+    return path && writeCacheFile(*path, content.toUtf8(), error);
 }
 
 std::optional<QString> BRSSignatureService::readContentsFromSignatureFile(const QString& name, Error* error) {

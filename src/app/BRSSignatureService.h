@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QJsonObject>
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -10,6 +10,7 @@
 #include "BRSLoginCredentials.h"
 #include "BRSSignature.h"
 #include "Error.h"
+#include "SignaturesAnswer.h"
 
 // Turns the service's signatures answer into the signatures to install: image references made absolute,
 // each HTML body's digest compared with the local cache. Stateless: make one per call. Every call ends
@@ -21,7 +22,7 @@ public:
                                                    Text token, Text userName, std::optional<Error> error)>;
     using CheckCompletion =
         std::function<void(bool updatesAvailable, Text token, Text userName, std::optional<Error> error)>;
-    using FetchCompletion = std::function<void(std::optional<QJsonObject> signatures, Text token,
+    using FetchCompletion = std::function<void(std::optional<SignaturesAnswer> signatures, Text token,
                                                Text userName, std::optional<Error>)>;
     // How the signatures answer is fetched; the service client's download unless a test says otherwise.
     using Fetch = std::function<void(const BRSLoginCredentials&, FetchCompletion)>;
@@ -34,8 +35,9 @@ public:
     void checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                               CheckCompletion completionHandler);
 
-    // The signatures an answer stands for, with the cache consulted and (when updating) written.
-    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const QJsonObject& answer,
+    // The signatures an answer's bytes stand for, with the cache consulted and (when updating) written.
+    // An answer that is not a JSON object stands for none.
+    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const QByteArray& answerData,
                                                                   const QUrl& imageHost, bool isUpdating,
                                                                   bool getOnlyChangedSignatures,
                                                                   bool* clean = nullptr);
@@ -51,6 +53,12 @@ public:
     [[nodiscard]] static Error signaturesError();
 
 private:
+    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const SignaturesAnswer& answer,
+                                                                  const QUrl& imageHost, bool isUpdating,
+                                                                  bool getOnlyChangedSignatures);
+    // What a check needs: whether any signature's digest differs from the cache. It stops at the first.
+    [[nodiscard]] static bool anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost);
+
     Fetch fetch_;
     QUrl imageHost_;
 };

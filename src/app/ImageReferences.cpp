@@ -1,11 +1,11 @@
 #include "ImageReferences.h"
 
-#include <QJsonObject>
-
 namespace {
 
-QString srcAttribute(const QString& value) {
-    return QStringLiteral("src=\"") + value + QLatin1Char('"');
+constexpr QByteArrayView kOpening("src=\"");
+
+QByteArray srcAttribute(const QByteArray& value) {
+    return kOpening.toByteArray() + value + '"';
 }
 
 // Whether the reference starts with a scheme ("letter *( letter / digit / + / - / . ) :").
@@ -27,27 +27,69 @@ bool hasScheme(const QByteArray& reference) {
 
 }  // namespace
 
-ImageReferences::ImageReferences(const QJsonArray& images, const QUrl& imageHost) {
-    for (const QJsonValue& image : images) {
-        const QJsonObject entry = image.toObject();
-        const QJsonValue name = entry.value(QLatin1String("Name"));
-        const QJsonValue url = entry.value(QLatin1String("Url"));
-        if (!name.isString() || !url.isString()) {
-            continue;
-        }
-        const QString address = resolve(url.toString(), imageHost);
+ImageReferences::ImageReferences(const QList<SignaturesAnswer::Image>& images, const QUrl& imageHost) {
+    QList<QByteArray> addresses;
+    for (const SignaturesAnswer::Image& image : images) {
+        const QString address = resolve(image.url, imageHost);
         if (address.isEmpty()) {
             continue;
         }
-        replacements_.append({srcAttribute(name.toString()), srcAttribute(address)});
+        const QByteArray reference = image.name.toUtf8();
+        const QByteArray to = srcAttribute(address.toUtf8());
+        inOrder_.emplace_back(srcAttribute(reference), to);
+        byReference_.try_emplace(reference.toStdString(), to);
+        addresses.append(address.toUtf8());
+        // One pass finds a reference from its src=" to the next quote, and never looks at what it wrote.
+        // Answer order can differ from that only when a reference holds a quote or ends in src= (two
+        // references overlap), or when a written address makes a new reference: one ending in src=, or
+        // one that is another image's name. No real answer does that; those few are rewritten image by
+        // image, which is slower but exact.
+        oneByOne_ = oneByOne_ || reference.contains('"') || reference.endsWith(kOpening.first(4)) ||
+                    to.chopped(1).endsWith(kOpening.first(4)) || to.count('"') != 2;
+    }
+    for (const QByteArray& address : addresses) {
+        oneByOne_ = oneByOne_ || byReference_.contains(address.toStdString());
     }
 }
 
-QString ImageReferences::rewrite(QString html) const {
-    for (const Replacement& replacement : replacements_) {
-        html.replace(replacement.from, replacement.to, Qt::CaseSensitive);
+QByteArray ImageReferences::rewrite(QByteArrayView html) const {
+    if (oneByOne_) {
+        return rewriteImageByImage(html);
     }
-    return html;
+    QByteArray rewritten;
+    qsizetype copied = 0;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype opening = html.indexOf(kOpening, from);
+        if (opening < 0) {
+            break;
+        }
+        const qsizetype start = opening + kOpening.size();
+        const qsizetype closing = html.indexOf('"', start);
+        if (closing < 0) {
+            break;
+        }
+        const auto found = byReference_.find(std::string_view(html.data() + start, size_t(closing - start)));
+        if (found == byReference_.end()) {
+            from = start;
+            continue;
+        }
+        if (rewritten.isEmpty()) {
+            rewritten.reserve(html.size() + html.size() / 8);
+        }
+        rewritten.append(html.sliced(copied, opening - copied)).append(found->second);
+        copied = closing + 1;
+        from = copied;
+    }
+    return rewritten.append(html.sliced(copied));
+}
+
+QByteArray ImageReferences::rewriteImageByImage(QByteArrayView html) const {
+    QByteArray rewritten = html.toByteArray();
+    for (const auto& [from, to] : inOrder_) {
+        rewritten.replace(from, to);
+    }
+    return rewritten;
 }
 
 QString ImageReferences::resolve(const QString& url, const QUrl& imageHost) {

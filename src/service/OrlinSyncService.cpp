@@ -97,7 +97,7 @@ void OrlinSyncService::getSignaturesWithAccessToken(Text refreshToken, const QSt
             }
             // A top-level array parses, but holds no signature list; it is reported like a page that is
             // not JSON at all.
-            std::optional<QJsonObject> signatures = JsonReader::objectFromData(body);
+            std::optional<SignaturesAnswer> signatures = SignaturesAnswer::fromJsonData(std::move(body));
             if (!signatures) {
                 completion(std::nullopt, refreshToken, userName, Error::serviceError(kSignaturesMessage));
                 return;

@@ -10,6 +10,7 @@
 #include "Error.h"
 #include "ProfileGetModel.h"
 #include "ProfileUpdateModel.h"
+#include "SignaturesAnswer.h"
 
 // The Orlin service's HTTPS interface. Every operation first turns the credentials into an access token
 // and the user's sync root, then calls the endpoint below that root. Each returns at once and calls its
@@ -18,7 +19,7 @@
 class OrlinSyncService final {
 public:
     using Text = std::optional<QString>;
-    using SignaturesCompletion = std::function<void(std::optional<QJsonObject> signatures, Text token,
+    using SignaturesCompletion = std::function<void(std::optional<SignaturesAnswer> signatures, Text token,
                                                     Text userName, std::optional<Error>)>;
     using ProfileCompletion = std::function<void(std::optional<ProfileGetModel> profile, Text token,
                                                  Text userName, std::optional<Error>)>;

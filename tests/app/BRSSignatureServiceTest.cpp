@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include "AppInfo.h"
@@ -19,10 +21,9 @@ using Text = std::optional<QString>;
 
 const QUrl kImageHost(QStringLiteral("https://img.example"));
 
-QJsonObject answerFrom(const QByteArray& json) {
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    EXPECT_TRUE(document.isObject()) << json.constData();
-    return document.object();
+QByteArray answerFrom(const QByteArray& json) {
+    EXPECT_TRUE(QJsonDocument::fromJson(json).isObject()) << json.constData();
+    return json;
 }
 
 QStringList names(const QList<BRSSignature>& signatures) {
@@ -49,7 +50,7 @@ protected:
     }
 
     struct Answer {
-        std::optional<QJsonObject> answer;
+        std::optional<SignaturesAnswer> answer;
         Text token;
         Text userName;
         std::optional<Error> error;
@@ -70,6 +71,9 @@ TEST(HashesTest, DigestsAreLowerCaseHexOfTheUtf8Bytes) {
     EXPECT_EQ(Hashes::sha384(QString()).size(), 96);
     EXPECT_EQ(Hashes::sha512(QString()).size(), 128);
     EXPECT_EQ(Hashes::sha512(QStringLiteral("x")), Hashes::sha512(QStringLiteral("x")).toLower());
+    EXPECT_EQ(Hashes::sha1OfUtf8(QByteArrayView()), QByteArray("da39a3ee5e6b4b0d3255bfef95601890afd80709"));
+    EXPECT_EQ(Hashes::sha1OfUtf8(QStringLiteral("æ").toUtf8()),
+              QByteArray("4aa1c8a038c33f18f91d18d6eefb58d2956fe8b7"));
 }
 
 TEST(BRSSignatureTest, ADefaultRecordHasThreeEmptyTexts) {
@@ -159,7 +163,8 @@ TEST_F(BRSSignatureServiceTest, UnusualNamesSettleAfterOneUpdate) {
          {QStringLiteral(".."), QStringLiteral("Sales/EU"), QString(300, QLatin1Char('n'))}) {
         signatures.append(QJsonObject{{QStringLiteral("Name"), name}, {QStringLiteral("HTML"), name}});
     }
-    next.answer = QJsonObject{{QStringLiteral("signatures"), signatures}};
+    next.answer = SignaturesAnswer::fromJsonData(
+        QJsonDocument(QJsonObject{{QStringLiteral("signatures"), signatures}}).toJson());
     BRSSignatureService service = serviceAnswering();
     std::optional<bool> available;
     const auto check = [&] {
@@ -180,7 +185,7 @@ TEST_F(BRSSignatureServiceTest, UnusualNamesSettleAfterOneUpdate) {
 }
 
 TEST_F(BRSSignatureServiceTest, NullBodiesAndMissingOrEmptyNames) {
-    const QJsonObject answer = answerFrom(R"({"signatures": [
+    const QByteArray answer = answerFrom(R"({"signatures": [
         {"Name": "A", "HTML": null, "Text": null},
         {"Name": "", "HTML": "<p>skipped</p>"},
         {"HTML": "<p>no name</p>"},
@@ -201,7 +206,7 @@ TEST_F(BRSSignatureServiceTest, NullBodiesAndMissingOrEmptyNames) {
 }
 
 TEST_F(BRSSignatureServiceTest, ImageReferencesAreRewrittenLiterallyInAnswerOrder) {
-    const QJsonObject answer = answerFrom(R"({
+    const QByteArray answer = answerFrom(R"({
         "images": [
             {"Name": "logo", "Url": "/img/logo one.png"},
             {"Name": "logo", "Url": "/img/second.png"},
@@ -248,9 +253,9 @@ TEST_F(BRSSignatureServiceTest, RelativeAddressesResolveAgainstTheImageHostAbsol
 
 TEST_F(BRSSignatureServiceTest, AChangedImageAddressAloneIsReportedAndTheRewrittenBodyIsCached) {
     const char* const html = R"("signatures": [{"Name": "A", "HTML": "<img src=\"logo\">"}])";
-    const QJsonObject before =
+    const QByteArray before =
         answerFrom(QByteArray(R"({"images": [{"Name": "logo", "Url": "/v1.png"}], )") + html + '}');
-    const QJsonObject after =
+    const QByteArray after =
         answerFrom(QByteArray(R"({"images": [{"Name": "logo", "Url": "/v2.png"}], )") + html + '}');
     ASSERT_EQ(BRSSignatureService::signaturesFromAnswer(before, kImageHost, true, false).size(), 1);
     EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(after, kImageHost, false, true)),
@@ -262,7 +267,7 @@ TEST_F(BRSSignatureServiceTest, AChangedImageAddressAloneIsReportedAndTheRewritt
 }
 
 TEST_F(BRSSignatureServiceTest, ChecksReportOnlyChangesAndUpdatesTakeEverything) {
-    const QJsonObject first = answerFrom(R"({"clean": true, "signatures": [
+    const QByteArray first = answerFrom(R"({"clean": true, "signatures": [
         {"Name": "A", "HTML": "<p>a</p>"}, {"Name": "B", "HTML": "<p>b</p>"}]})");
     EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(first, kImageHost, false, true)).size(), 2)
         << "nothing cached yet";
@@ -277,7 +282,7 @@ TEST_F(BRSSignatureServiceTest, ChecksReportOnlyChangesAndUpdatesTakeEverything)
     EXPECT_EQ(BRSSignatureService::signaturesFromAnswer(first, kImageHost, true, true).size(), 2)
         << "clean makes an update take everything even when only changes are asked for";
 
-    const QJsonObject changed = answerFrom(R"({"signatures": [
+    const QByteArray changed = answerFrom(R"({"signatures": [
         {"Name": "A", "HTML": "<p>a</p>", "Text": "text changes alone are not reported"},
         {"Name": "B", "HTML": "<p>B</p>"}]})");
     EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, false, true)),
@@ -285,14 +290,15 @@ TEST_F(BRSSignatureServiceTest, ChecksReportOnlyChangesAndUpdatesTakeEverything)
     EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, true, true)),
               QStringList{QStringLiteral("B")});
     EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, false, true).isEmpty());
-    EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(QJsonObject(), kImageHost, true, false).isEmpty());
+    EXPECT_TRUE(
+        BRSSignatureService::signaturesFromAnswer(QByteArray("{}"), kImageHost, true, false).isEmpty());
 
     // A number stands for the flag: 1 is set, 0 is not.
-    const QJsonObject numberOne =
+    const QByteArray numberOne =
         answerFrom(R"({"clean": 1, "signatures": [{"Name": "B", "HTML": "<p>B</p>"}]})");
     EXPECT_EQ(BRSSignatureService::signaturesFromAnswer(numberOne, kImageHost, true, true, &clean).size(), 1);
     EXPECT_TRUE(clean);
-    const QJsonObject numberZero =
+    const QByteArray numberZero =
         answerFrom(R"({"clean": 0, "signatures": [{"Name": "B", "HTML": "<p>B</p>"}]})");
     EXPECT_TRUE(
         BRSSignatureService::signaturesFromAnswer(numberZero, kImageHost, true, true, &clean).isEmpty());
@@ -322,7 +328,10 @@ TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
     service.getSignaturesAsynchronous(credentials, true, false, record);
     EXPECT_EQ(seen, BRSSignatureService::signaturesError());
 
-    next = {answerFrom(R"({"signatures": [{"Name": "A", "HTML": "x"}]})"), QStringLiteral("t2"), {}, {}};
+    next = {SignaturesAnswer::fromJsonData(answerFrom(R"({"signatures": [{"Name": "A", "HTML": "x"}]})")),
+            QStringLiteral("t2"),
+            {},
+            {}};
     bool available = false;
     service.checkForSignatureUpdatesAsynchronous(credentials,
                                                  [&](bool updates, Text t, Text, std::optional<Error> e) {
@@ -335,6 +344,74 @@ TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
     EXPECT_EQ(token, QStringLiteral("t2"));
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(fetches, 3);
+}
+
+// The rewrite as it was before it became one pass: every image in answer order, a full literal replace
+// each. Kept here only to prove the one-pass rewrite gives the same bytes.
+QString rewriteImageByImage(const QByteArray& answer, const QUrl& imageHost, QString html) {
+    const auto attribute = [](const QString& value) { return QStringLiteral("src=\"") + value + u'"'; };
+    for (const QJsonValue& image : QJsonDocument::fromJson(answer).object().value(u"images").toArray()) {
+        const QJsonValue name = image.toObject().value(u"Name");
+        const QJsonValue url = image.toObject().value(u"Url");
+        const QString address =
+            url.isString() ? ImageReferences::resolve(url.toString(), imageHost) : QString();
+        if (name.isString() && !address.isEmpty()) {
+            html.replace(attribute(name.toString()), attribute(address), Qt::CaseSensitive);
+        }
+    }
+    return html;
+}
+
+TEST_F(BRSSignatureServiceTest, TheOnePassRewriteGivesTheBytesOfTheImageByImageRewrite) {
+    // Names and addresses that overlap, repeat, end in src=, hold quotes or name another image's address
+    // are where answer order shows; each image set below mixes them into ordinary ones.
+    const QStringList awkwardNames{QStringLiteral("logo"),
+                                   QStringLiteral("logo2"),
+                                   QStringLiteral("LOGO"),
+                                   QStringLiteral(""),
+                                   QStringLiteral("a src="),
+                                   QStringLiteral("q\"uote"),
+                                   QStringLiteral("https://img.example/x.png"),
+                                   QStringLiteral("æø"),
+                                   QStringLiteral("src=\"logo")};
+    const QStringList urls{QStringLiteral("/x.png"), QStringLiteral("/y.png?src="), QStringLiteral("a b.png"),
+                           QStringLiteral(""), QStringLiteral("https://cdn.example/z.png")};
+    QRandomGenerator random(16);
+    const auto pick = [&random](const QStringList& list) { return list.at(random.bounded(list.size())); };
+    for (int round = 0; round < 300; ++round) {
+        QJsonArray images;
+        QStringList used;
+        const int count = 1 + random.bounded(4);
+        for (int i = 0; i < count; ++i) {
+            // Most rounds use ordinary names only, so the one-pass path is the one compared.
+            const QString name =
+                round % 3 == 0 ? pick(awkwardNames) : QStringLiteral("image%1").arg(random.bounded(5));
+            used.append(name);
+            images.append(QJsonObject{{QStringLiteral("Name"), name}, {QStringLiteral("Url"), pick(urls)}});
+        }
+        QString html;
+        for (int i = 0; i < 12; ++i) {
+            const QStringList pieces{QStringLiteral("<img src=\"") + pick(used) + u'"',
+                                     QStringLiteral("src=\""),
+                                     QStringLiteral("\">"),
+                                     QStringLiteral("<p>text ø</p>"),
+                                     pick(used),
+                                     QStringLiteral("src='") + pick(used) + u'\'',
+                                     QStringLiteral("src=")};
+            html += pick(pieces);
+        }
+        const QByteArray answer =
+            QJsonDocument(QJsonObject{{QStringLiteral("images"), images},
+                                      {QStringLiteral("signatures"),
+                                       QJsonArray{QJsonObject{{QStringLiteral("Name"), QStringLiteral("A")},
+                                                              {QStringLiteral("HTML"), html}}}}})
+                .toJson(QJsonDocument::Compact);
+        const QList<BRSSignature> taken =
+            BRSSignatureService::signaturesFromAnswer(answer, kImageHost, false, false);
+        ASSERT_EQ(taken.size(), 1);
+        ASSERT_EQ(taken.front().htmlContent(), rewriteImageByImage(answer, kImageHost, html))
+            << answer.constData();
+    }
 }
 
 }  // namespace

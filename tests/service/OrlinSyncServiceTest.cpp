@@ -24,7 +24,7 @@ const char* const kColleagueId = "0F8FAD5B-D9CB-469F-A165-70867728950E";
 struct SignaturesResult {
     int calls = 0;
     bool onMainThread = false;
-    std::optional<QJsonObject> signatures;
+    std::optional<SignaturesAnswer> signatures;
     Text token;
     Text userName;
     std::optional<Error> error;
@@ -65,7 +65,7 @@ protected:
     SignaturesResult signatures(const BRSLoginCredentials& credentials) {
         SignaturesResult result;
         OrlinSyncService::getSignatures(
-            credentials, [&result](std::optional<QJsonObject> signatures, Text token, Text userName,
+            credentials, [&result](std::optional<SignaturesAnswer> signatures, Text token, Text userName,
                                    std::optional<Error> error) {
                 ++result.calls;
                 result.onMainThread = servicetest::onMainThread();
