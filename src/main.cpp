@@ -21,6 +21,7 @@
 #include "ConsoleStatusMenu.h"
 #include "DemoOnceRunner.h"
 #include "DemoSession.h"
+#include "Diagnosis.h"
 #include "InstanceLock.h"
 #include "MainQueue.h"
 #include "OnceRunner.h"
@@ -177,6 +178,16 @@ int enterToken(int argc, char** argv, QString token) {
     return 0;
 }
 
+// Needs no display and takes no instance lock: it reads what a running agent uses, beside it.
+int diagnose(int argc, char** argv, const AgentOptions& options) {
+    QCoreApplication app(argc, argv);
+    configureApplication();
+    const QList<Diagnosis::Finding> findings = Diagnosis::gather(options.online);
+    printTo(stdout, Diagnosis::format(findings));
+    UserDefaults::standardUserDefaults().synchronize();
+    return Diagnosis::hasProblems(findings) ? 1 : 0;
+}
+
 int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QCoreApplication app(argc, argv);
     configureApplication();
@@ -217,15 +228,17 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
 
     QtFrontEnd frontEnd;
     BRSAppDelegate controller(dependenciesFor(frontEnd));
-    QtStatusMenu menu({
+    const QtStatusMenu::Actions actions{
         .updateAllSignatures = [&controller] { controller.updateAllSignatures(); },
         .showProfile = [&controller] { controller.showProfile(); },
         .showPreferences = [&controller] { controller.showPreferences(); },
         .showEnterToken = [&controller] { controller.showEnterToken(); },
         .showAbout = [&controller] { controller.showAbout(); },
         .quit = [] { QCoreApplication::quit(); },
-    });
-    QtStatusMenu dummyMenu({});
+    };
+    QtStatusMenu menu(actions);
+    // The Mac menu bar's copy: its About, Preferences… and Quit land in the application menu and must work.
+    QtStatusMenu dummyMenu(actions);
     controller.connectMenu(menu);
     controller.setDummyMenu(&dummyMenu);
 
@@ -279,6 +292,9 @@ int main(int argc, char** argv) {
         if (!options.answerGiven) {
             options.answer = ConsoleAlertPresenter::Answer::Continue;
         }
+    }
+    if (options.action == AgentOptions::Action::Diagnose) {
+        return diagnose(argc, argv, options);
     }
     if (options.headless || !hasDisplay()) {
         return runHeadless(argc, argv, options, demo.get());

@@ -31,6 +31,14 @@ AgentOptions AgentOptions::parse(const QStringList& arguments) {
     QStringList rest;
     options.argumentDomain = UserDefaults::argumentDomainFromArguments(arguments, &rest);
 
+    // Two actions on one command line would leave one of them silently undone.
+    const auto setAction = [&options](Action action) {
+        if (options.action != Action::Run && options.action != Action::Help && options.action != action) {
+            options.error = QStringLiteral("--diagnose and --enter-token cannot be combined");
+        } else if (options.action != Action::Help) {
+            options.action = action;
+        }
+    };
     for (qsizetype i = 0; i < rest.size() && options.error.isEmpty(); ++i) {
         const QString& argument = rest.at(i);
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
@@ -43,6 +51,10 @@ AgentOptions AgentOptions::parse(const QStringList& arguments) {
             options.update = true;
         } else if (argument == QLatin1String("--demo")) {
             options.demo = true;
+        } else if (argument == QLatin1String("--diagnose")) {
+            setAction(Action::Diagnose);
+        } else if (argument == QLatin1String("--online")) {
+            options.online = true;
         } else if (isOption(argument, QStringLiteral("--answer"))) {
             QString answer;
             options.answerGiven = true;
@@ -57,10 +69,19 @@ AgentOptions AgentOptions::parse(const QStringList& arguments) {
                 }
             }
         } else if (isOption(argument, QStringLiteral("--enter-token"))) {
-            options.action = Action::EnterToken;
+            setAction(Action::EnterToken);
             takeValue(rest, i, QStringLiteral("--enter-token"), &options.token, &options.error);
         } else {
             options.error = QStringLiteral("unknown option \"%1\"").arg(argument);
+        }
+    }
+    // A diagnosis changes nothing, so it takes no option that would run or store something.
+    if (options.error.isEmpty() && options.action != Action::Help) {
+        const bool diagnose = options.action == Action::Diagnose;
+        if (options.online && !diagnose) {
+            options.error = QStringLiteral("--online goes with --diagnose");
+        } else if (diagnose && (options.once || options.update)) {
+            options.error = QStringLiteral("--diagnose runs alone (with --demo or --online)");
         }
     }
     // Help wins over everything but a malformed command line.
@@ -89,6 +110,12 @@ QString AgentOptions::usage() {
         "                             --demo).\n"
         "  --enter-token TOKEN        Store an access code, as the token window does, and exit.\n"
         "                             Use - to read it from standard input.\n"
+        "  --diagnose                 Print one line per finding about this installation (folders, stores,\n"
+        "                             services, Outlook and Apple Mail), then exit: 0 when nothing is "
+        "wrong,\n"
+        "                             1 otherwise. Sends nothing to the service unless --online is given.\n"
+        "                             With --demo it describes the demo's sandbox.\n"
+        "  --online                   With --diagnose: also run one check against the service.\n"
         "  --help                     Show this text.\n"
         "\n"
         "Any \"-key value\" pair sets that defaults key for this run only, for example\n"

@@ -9,7 +9,7 @@
 // The agent's command line. "-key value" pairs are not options: they form the defaults' argument domain,
 // exactly as on macOS, and are collected apart.
 struct AgentOptions {
-    enum class Action { Run, Help, EnterToken };
+    enum class Action { Run, Help, EnterToken, Diagnose };
 
     Action action = Action::Run;
     bool headless = false;
@@ -18,6 +18,8 @@ struct AgentOptions {
     bool update = false;
     // Run against the embedded demo service, in a sandbox of its own.
     bool demo = false;
+    // For Diagnose: also ask the service, which a plain diagnosis never does.
+    bool online = false;
     ConsoleAlertPresenter::Answer answer = ConsoleAlertPresenter::Answer::Cancel;
     // Whether --answer was given; the demo answers "continue" otherwise.
     bool answerGiven = false;

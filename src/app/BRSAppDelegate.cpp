@@ -4,6 +4,7 @@
 
 #include "BRSSettingsStorage.h"
 #include "BRSViewState.h"
+#include "Diagnosis.h"
 #include "FrontEnd.h"
 #include "MenuItem.h"
 #include "PreferencesStorage.h"
@@ -178,6 +179,7 @@ void BRSAppDelegate::timerCallback() {
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
     if (!enableDisableMenus(credentials)) {
         showPopoverWithText(kGetStartedText);
+        Diagnosis::recordCheck(QStringLiteral("no access code"));
         if (tickFinished_) {
             tickFinished_(false);
         }
@@ -203,6 +205,7 @@ void BRSAppDelegate::tickCompleted(bool updatesAvailable, const Text& token, con
     }
     viewState_->setHasError(error.has_value());
     viewState_->setAreUpdatesAvailable(!error && updatesAvailable);
+    Diagnosis::recordCheck(error);
     if (tickFinished_) {
         tickFinished_(!error);
     }

@@ -72,8 +72,9 @@ QString DemoSandbox::defaultRoot() {
 }
 
 std::optional<QString> DemoSandbox::findSimulator(const QString& executableDirectory) {
+    // The build tree (next to the agent, or beside the Mac bundle it sits in) and a Linux installation.
     for (const QString& relative : {QStringLiteral("fake-bin"), QStringLiteral("../libexec/orlin-agent"),
-                                    QStringLiteral("../Helpers")}) {
+                                    QStringLiteral("../../../fake-bin")}) {
         const QString folder = QDir::cleanPath(executableDirectory + QLatin1Char('/') + relative);
         const QFileInfo simulator(folder + QStringLiteral("/osascript"));
         if (simulator.isFile() && simulator.isExecutable()) {

@@ -1,7 +1,11 @@
 #include "QtFrontEnd.h"
 
 #include <QApplication>
+#include <QKeySequence>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMetaObject>
+#include <QWidget>
 
 #include "BRSAboutWindowController.h"
 #include "BRSCredentialsWindowController.h"
@@ -9,6 +13,34 @@
 #include "BRSStatusView.h"
 #include "Profile2WindowController.h"
 #include "StatusMenu.h"
+
+#ifdef Q_OS_MACOS
+#include "MacActivation.h"
+#endif
+
+namespace {
+
+// Text fields get ⌘X, ⌘C, ⌘V and ⌘A on macOS only through a menu that holds them. Every text widget the
+// windows use (line and text edits) has these slots, so the focused one is simply asked by name.
+[[maybe_unused]] void addEditMenu(QMenuBar& menuBar) {
+    QMenu* edit = menuBar.addMenu(QStringLiteral("Edit"));
+    const auto addEditAction = [edit](const QString& title, QKeySequence::StandardKey key, const char* slot) {
+        QAction* action = edit->addAction(title);
+        action->setShortcut(key);
+        QObject::connect(action, &QAction::triggered, edit, [slot] {
+            if (QWidget* focused = QApplication::focusWidget()) {
+                QMetaObject::invokeMethod(focused, slot);
+            }
+        });
+    };
+    addEditAction(QStringLiteral("Cut"), QKeySequence::Cut, "cut");
+    addEditAction(QStringLiteral("Copy"), QKeySequence::Copy, "copy");
+    addEditAction(QStringLiteral("Paste"), QKeySequence::Paste, "paste");
+    edit->addSeparator();
+    addEditAction(QStringLiteral("Select All"), QKeySequence::SelectAll, "selectAll");
+}
+
+}  // namespace
 
 QtFrontEnd::QtFrontEnd() = default;
 
@@ -40,8 +72,13 @@ void QtFrontEnd::installMainMenu(StatusMenu* menu) {
     // shortcuts (copy, paste, close) reach its windows.
     mainMenuBar_ = std::make_unique<QMenuBar>();
     if (menu && menu->nativeMenu()) {
+        // About, Preferences… and Quit move into the application menu by their roles; the rest stays here.
+        if (menu->nativeMenu()->title().isEmpty()) {
+            menu->nativeMenu()->setTitle(QStringLiteral("Signatures"));
+        }
         mainMenuBar_->addMenu(menu->nativeMenu());
     }
+    addEditMenu(*mainMenuBar_);
 #else
     // Other desktops have no application-wide menu bar.
     (void)menu;
@@ -49,5 +86,10 @@ void QtFrontEnd::installMainMenu(StatusMenu* menu) {
 }
 
 void QtFrontEnd::activateIgnoringOtherApps() {
-    // Each window raises and activates itself when shown; Qt has no application-wide activation.
+#ifdef Q_OS_MACOS
+    // An agent without a Dock icon is never the active application by itself: without this a window it
+    // shows opens behind the frontmost application and the keyboard stays there.
+    MacActivation::activateIgnoringOtherApps();
+#endif
+    // Elsewhere each window raises and activates itself when shown.
 }

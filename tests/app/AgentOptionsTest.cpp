@@ -53,6 +53,23 @@ TEST(AgentOptionsTest, EnterTokenTakesItsValueEitherWay) {
     }
 }
 
+TEST(AgentOptionsTest, DiagnoseIsAnActionOfItsOwnAndOnlyItGoesOnline) {
+    const AgentOptions offline = parse({"--diagnose", "-secretStore", "file"});
+    EXPECT_TRUE(offline.error.isEmpty()) << offline.error.toStdString();
+    EXPECT_EQ(offline.action, AgentOptions::Action::Diagnose);
+    EXPECT_FALSE(offline.online);
+    EXPECT_EQ(offline.argumentDomain.value(QStringLiteral("secretStore")), QStringLiteral("file"));
+
+    const AgentOptions online = parse({"--online", "--demo", "--diagnose"});
+    EXPECT_EQ(online.action, AgentOptions::Action::Diagnose);
+    EXPECT_TRUE(online.online);
+    EXPECT_TRUE(online.demo);
+
+    EXPECT_FALSE(parse({"--online"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--diagnose", "--once"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--diagnose", "--enter-token", "x"}).error.isEmpty());
+}
+
 TEST(AgentOptionsTest, MalformedCommandLinesAreRefusedWithAReason) {
     EXPECT_TRUE(parse({"--bogus"}).error.contains(QStringLiteral("--bogus")));
     EXPECT_FALSE(parse({"--answer", "maybe"}).error.isEmpty());

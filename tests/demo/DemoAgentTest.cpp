@@ -206,6 +206,21 @@ TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoB
     EXPECT_FALSE(outlookContent(QStringLiteral("Demo Short")).contains(QLatin1String("Ann Example")));
 }
 
+TEST_F(DemoAgentTest, DiagnoseFailsOnAFreshHomeAndPassesOnTheDemoOnceItHasRun) {
+    const AgentRun fresh = run({QStringLiteral("--diagnose")});
+    EXPECT_EQ(fresh.exitCode, 1) << fresh.output.toStdString();
+    EXPECT_GE(fresh.lines.size(), 10);
+    EXPECT_TRUE(fresh.output.contains(QLatin1String("no access code"))) << fresh.output.toStdString();
+
+    ASSERT_EQ(run().exitCode, 0);
+    const AgentRun demo = run({QStringLiteral("--demo"), QStringLiteral("--diagnose")});
+    EXPECT_EQ(demo.exitCode, 0) << demo.output.toStdString();
+    // The report describes the sandbox, not the user's own folders, and never shows the access code.
+    EXPECT_TRUE(demo.output.contains(sandbox().root() + QStringLiteral("/"))) << demo.output.toStdString();
+    EXPECT_TRUE(demo.output.contains(QLatin1String("Last check:")));
+    EXPECT_FALSE(demo.output.contains(QLatin1String("demo-refresh"))) << demo.output.toStdString();
+}
+
 TEST_F(DemoAgentTest, TheDemoRefusesToTakeAToken) {
     const AgentRun refused =
         run({QStringLiteral("--demo"), QStringLiteral("--enter-token"), QStringLiteral("x")});

@@ -114,4 +114,63 @@ TEST_F(PreferencesStorageTest, AManagedValueIsWhatIsReportedWhateverTheCommandLi
     defaults.resetForTesting();
 }
 
+// The sample an administrator starts from: a profile whose payloads macOS would refuse, or whose grants
+// name another application, installs nothing useful and says nothing about it.
+TEST(AdministratorProfileTest, TheSampleProfileForcesTheServiceAndGrantsMailOutlookAndFullDiskAccess) {
+    const std::optional<QVariantMap> profile = PropertyList::readDictionary(
+        QStringLiteral(ORLIN_SOURCE_DIR "/resources/mdm/com.halvex.Orlin.mobileconfig"));
+    ASSERT_TRUE(profile);
+    EXPECT_EQ(profile->value(QStringLiteral("PayloadType")), QStringLiteral("Configuration"));
+    QMap<QString, QVariantMap> payloads;
+    QStringList uuids{profile->value(QStringLiteral("PayloadUUID")).toString()};
+    for (const QVariant& entry : profile->value(QStringLiteral("PayloadContent")).toList()) {
+        const QVariantMap payload = entry.toMap();
+        EXPECT_TRUE(payload.value(QStringLiteral("PayloadIdentifier"))
+                        .toString()
+                        .startsWith(QLatin1String("com.halvex.Orlin.")));
+        uuids.append(payload.value(QStringLiteral("PayloadUUID")).toString());
+        payloads.insert(payload.value(QStringLiteral("PayloadType")).toString(), payload);
+    }
+    EXPECT_EQ(payloads.keys(), QStringList({QStringLiteral("com.apple.ManagedClient.preferences"),
+                                            QStringLiteral("com.apple.TCC.configuration-profile-policy")}));
+    uuids.removeDuplicates();
+    EXPECT_EQ(uuids.size(), 3);
+
+    const QVariantMap forced = payloads.value(QStringLiteral("com.apple.ManagedClient.preferences"))
+                                   .value(QStringLiteral("PayloadContent"))
+                                   .toMap()
+                                   .value(QStringLiteral("com.halvex.Orlin"))
+                                   .toMap()
+                                   .value(QStringLiteral("Forced"))
+                                   .toList()
+                                   .value(0)
+                                   .toMap()
+                                   .value(QStringLiteral("mcx_preference_settings"))
+                                   .toMap();
+    EXPECT_EQ(forced.keys(), QStringList({QStringLiteral("appBaseUrl"), QStringLiteral("authBaseUrl"),
+                                          QStringLiteral("euAppBaseUrl"), QStringLiteral("imageHostUrl")}));
+    for (const QVariant& address : forced) {
+        EXPECT_TRUE(address.toString().startsWith(QLatin1String("https://")))
+            << address.toString().toStdString();
+    }
+
+    const QVariantMap services = payloads.value(QStringLiteral("com.apple.TCC.configuration-profile-policy"))
+                                     .value(QStringLiteral("Services"))
+                                     .toMap();
+    QStringList receivers;
+    for (const QVariant& entry : services.value(QStringLiteral("AppleEvents")).toList()) {
+        const QVariantMap grant = entry.toMap();
+        EXPECT_EQ(grant.value(QStringLiteral("Identifier")), QStringLiteral("com.halvex.Orlin"));
+        EXPECT_EQ(grant.value(QStringLiteral("Allowed")), true);
+        receivers.append(grant.value(QStringLiteral("AEReceiverIdentifier")).toString());
+    }
+    EXPECT_EQ(receivers,
+              QStringList({QStringLiteral("com.microsoft.Outlook"), QStringLiteral("com.apple.mail")}));
+    const QVariantList allFiles = services.value(QStringLiteral("SystemPolicyAllFiles")).toList();
+    ASSERT_EQ(allFiles.size(), 1);
+    EXPECT_EQ(allFiles.first().toMap().value(QStringLiteral("Identifier")),
+              QStringLiteral("com.halvex.Orlin"));
+    EXPECT_EQ(allFiles.first().toMap().value(QStringLiteral("IdentifierType")), QStringLiteral("bundleID"));
+}
+
 }  // namespace

@@ -1,0 +1,304 @@
+#include "Diagnosis.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "AppInfo.h"
+#include "ApplicationPreferences.h"
+#include "BRSAppleMailService3.h"
+#include "BRSSettingsStorage.h"
+#include "Error.h"
+#include "FileSecretStore.h"
+#include "InstanceLock.h"
+#include "PreferencesStorage.h"
+#include "PropertyList.h"
+#include "SecretStore.h"
+#include "ServiceConfiguration.h"
+#include "SyncBackend.h"
+#include "SystemVersion.h"
+#include "UserDefaults.h"
+
+namespace {
+
+using Finding = Diagnosis::Finding;
+
+const QString kOutlookDomain = QStringLiteral("com.microsoft.Outlook");
+const QString kNewOutlookKey = QStringLiteral("IsRunningNewOutlook");
+
+QString yesNo(bool value) {
+    return value ? QStringLiteral("on") : QStringLiteral("off");
+}
+
+QString errnoText(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// Whether the agent could list and write a folder. access() alone is not enough: macOS answers it for a
+// folder that privacy protection will still refuse, and only listing it shows the refusal (EPERM).
+std::optional<QString> folderRefusal(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    DIR* directory = ::opendir(native.constData());
+    if (!directory) {
+        return errnoText(errno);
+    }
+    ::closedir(directory);
+    if (::access(native.constData(), W_OK) != 0) {
+        return errnoText(errno);
+    }
+    return std::nullopt;
+}
+
+Finding folderFinding(const QString& label, const QString& path) {
+    if (!QFileInfo(path).isDir()) {
+        return {label, path + QStringLiteral(" (not created yet)")};
+    }
+    if (const auto refusal = folderRefusal(path)) {
+        return {label, path + QStringLiteral(" (not writable: %1)").arg(*refusal), true};
+    }
+    return {label, path + QStringLiteral(" (writable)")};
+}
+
+QList<Finding> defaultsFindings() {
+    QList<Finding> findings;
+    const QString userPath = UserDefaults::userDomainPath();
+    findings.append(
+        {QStringLiteral("Preferences file"),
+         userPath + (QFileInfo::exists(userPath) ? QString() : QStringLiteral(" (not written yet)"))});
+    bool anyManaged = false;
+    for (const QString& path : UserDefaults::managedDomainPaths()) {
+        if (!QFileInfo::exists(path)) {
+            continue;
+        }
+        anyManaged = true;
+        const std::optional<QVariantMap> managed = PropertyList::readDictionary(path);
+        if (!managed) {
+            findings.append({QStringLiteral("Managed file"),
+                             path + QStringLiteral(" (not a readable property list)"), true});
+            continue;
+        }
+        const QStringList keys = managed->keys();
+        findings.append(
+            {QStringLiteral("Managed file"),
+             path + QStringLiteral(" (managed keys: %1)")
+                        .arg(keys.isEmpty() ? QStringLiteral("none") : keys.join(QStringLiteral(", ")))});
+    }
+    if (!anyManaged) {
+        findings.append({QStringLiteral("Managed file"), QStringLiteral("none")});
+    }
+    return findings;
+}
+
+QString systemVersionText() {
+    const SystemVersion version = SystemVersion::operatingSystemVersion();
+    if (version.majorVersion == 0) {
+#ifdef Q_OS_MACOS
+        return QStringLiteral("unknown");
+#else
+        return QStringLiteral("unknown (not macOS; the defaults key simulatedSystemVersion names one)");
+#endif
+    }
+    return QStringLiteral("macOS %1.%2.%3")
+        .arg(version.majorVersion)
+        .arg(version.minorVersion)
+        .arg(version.patchVersion);
+}
+
+QList<Finding> secretFindings() {
+    const std::unique_ptr<SecretStore> store = SecretStore::makeDefault();
+    QString name;
+    if (dynamic_cast<const FileSecretStore*>(store.get()) != nullptr) {
+        name = QStringLiteral("file store at %1").arg(FileSecretStore::defaultPath());
+    } else {
+#ifdef Q_OS_MACOS
+        name = QStringLiteral("login keychain");
+#else
+        name = QStringLiteral("Secret Service");
+#endif
+    }
+    // Only the status is looked at; the secret itself is dropped at once.
+    const bool answers =
+        store->find(AppInfo::bundleIdentifier(), BRSSettingsStorage::kRefreshTokenKey).status !=
+        SecretStore::Status::Failure;
+    QList<Finding> findings;
+    findings.append({QStringLiteral("Secret store"),
+                     name + (answers ? QStringLiteral(" (answers)") : QStringLiteral(" (does not answer)")),
+                     !answers});
+
+    const BRSLoginCredentials credentials = BRSSettingsStorage().getCredentials();
+    if (credentials.harDomainToken()) {
+        findings.append(
+            {QStringLiteral("Access code"), QStringLiteral("deployed by the administrator (domain token)")});
+    } else if (credentials.harToken()) {
+        findings.append({QStringLiteral("Access code"), QStringLiteral("stored")});
+    } else if (credentials.harCredentials()) {
+        findings.append({QStringLiteral("Access code"), QStringLiteral("user name and password stored")});
+    } else {
+        findings.append({QStringLiteral("Access code"),
+                         QStringLiteral("no access code stored; enter the one from your invitation"), true});
+    }
+    return findings;
+}
+
+Finding mailFinding(const Preferences& preferences) {
+    const QString label = QStringLiteral("Apple Mail folder");
+    const QString off =
+        preferences.updateSignaturesForMail() ? QString() : QStringLiteral(", Apple Mail updates off");
+    const bool inUse = preferences.updateSignaturesForMail();
+    // Asking the installer for its folder would create the Library folder; a report changes nothing.
+    if (!QFileInfo(AppInfo::libraryDirectory()).isDir()) {
+        return {label,
+                QStringLiteral("none (no Library folder at %1%2)").arg(AppInfo::libraryDirectory(), off),
+                inUse};
+    }
+    Error error;
+    const std::optional<QString> folder =
+        BRSAppleMailService3(preferences.isUsingICloudDrive()).getFolderUrlForSignatures(&error);
+    if (!folder) {
+        return {label, QStringLiteral("none (%1%2)").arg(error.localizedDescription, off), inUse};
+    }
+    if (!QFileInfo(*folder).isDir()) {
+        return {label, QStringLiteral("%1 (not found: open Apple Mail once%2)").arg(*folder, off), inUse};
+    }
+    if (const auto refusal = folderRefusal(*folder)) {
+        QString value = QStringLiteral("%1 (not writable: %2").arg(*folder, *refusal);
+#ifdef Q_OS_MACOS
+        value += QStringLiteral("; Orlin needs Full Disk Access");
+#endif
+        return {label, value + off + QLatin1Char(')'), inUse};
+    }
+    return {label, QStringLiteral("%1 (writable%2)").arg(*folder, off)};
+}
+
+Finding outlookFinding(const Preferences& preferences) {
+    const QString off =
+        preferences.updateSignaturesForOutlook() ? QString() : QStringLiteral(" (Outlook updates off)");
+    const std::optional<bool> isNew = ApplicationPreferences(kOutlookDomain).boolForKey(kNewOutlookKey);
+    if (!isNew) {
+        return {QStringLiteral("Outlook mode"), QStringLiteral("unknown") + off};
+    }
+    if (*isNew) {
+        return {QStringLiteral("Outlook mode"),
+                QStringLiteral("new (it cannot receive signatures; switch to Legacy Outlook)") + off,
+                preferences.updateSignaturesForOutlook()};
+    }
+    return {QStringLiteral("Outlook mode"), QStringLiteral("legacy") + off};
+}
+
+Finding lastCheckFinding() {
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QString time = defaults.objectForKey(Diagnosis::kLastCheckTimeKey).toString();
+    const QString result = defaults.objectForKey(Diagnosis::kLastCheckResultKey).toString();
+    if (time.isEmpty() || result.isEmpty()) {
+        return {QStringLiteral("Last check"), QStringLiteral("none yet")};
+    }
+    const QDateTime when = QDateTime::fromString(time, Qt::ISODate);
+    const QString shown = when.isValid() ? when.toLocalTime().toString(Qt::ISODate) : time;
+    return {QStringLiteral("Last check"), QStringLiteral("%1, %2").arg(shown, result),
+            result != Diagnosis::kCheckSucceeded};
+}
+
+// One tick's worth of asking, without the menu or the windows. The caller has the data to itself.
+Finding onlineFinding() {
+    const QString label = QStringLiteral("Online check");
+    InstanceLock lock(AppInfo::runtimeDirectory(), AppInfo::applicationSupportDirectory());
+    if (!lock.tryLock()) {
+        return {label, QStringLiteral("skipped: the agent is running, and its own last check is above")};
+    }
+    SyncBackend backend = SyncBackend::live();
+    const BRSLoginCredentials credentials = backend.getCredentials();
+    if (!credentials.harCredentials() && !credentials.harToken() && !credentials.harDomainToken()) {
+        return {label, QStringLiteral("skipped: no access code"), true};
+    }
+    QEventLoop loop;
+    std::optional<Finding> finding;
+    backend.checkForSignatureUpdates(credentials, [&](bool updatesAvailable, std::optional<QString> token,
+                                                      std::optional<QString> userName,
+                                                      std::optional<Error> error) {
+        if (!error && token && !token->isEmpty()) {
+            backend.setToken(token, userName);
+        }
+        Diagnosis::recordCheck(error);
+        finding = error
+                      ? Finding{label, QStringLiteral("failed: %1").arg(error->localizedDescription), true}
+                      : Finding{label, updatesAvailable ? QStringLiteral("succeeded, updates available")
+                                                        : QStringLiteral("succeeded, signatures up to date")};
+        loop.quit();
+    });
+    if (!finding) {
+        // The transport bounds every request; this only keeps a diagnosis from hanging on a fault of ours.
+        QTimer::singleShot(std::chrono::minutes(3), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return finding.value_or(Finding{label, QStringLiteral("no answer"), true});
+}
+
+}  // namespace
+
+QList<Diagnosis::Finding> Diagnosis::gather(bool online) {
+    QList<Finding> findings;
+    findings.append({QStringLiteral("Version"),
+                     QStringLiteral("Orlin %1 (Qt %2)")
+                         .arg(AppInfo::shortVersionString(), QString::fromLatin1(qVersion()))});
+    findings.append({QStringLiteral("System version"), systemVersionText()});
+    findings.append(defaultsFindings());
+    findings.append({QStringLiteral("Service"),
+                     QStringLiteral("sign-in %1, app %2, EU app %3, images %4")
+                         .arg(ServiceConfiguration::authBaseUrl(), ServiceConfiguration::appBaseUrl(),
+                              ServiceConfiguration::euAppBaseUrl(), ServiceConfiguration::imageHostUrl())});
+    findings.append(secretFindings());
+    findings.append(folderFinding(QStringLiteral("Cache folder"), AppInfo::applicationSupportDirectory()));
+    findings.append(folderFinding(QStringLiteral("Log folder"), AppInfo::logsDirectory()));
+
+    const Preferences preferences = PreferencesStorage().getPreferences();
+    findings.append(
+        {QStringLiteral("Updates"),
+         QStringLiteral("automatic %1, Outlook %2, Apple Mail %3, iCloud Drive %4")
+             .arg(yesNo(preferences.updateSignaturesAutomatically()),
+                  yesNo(preferences.updateSignaturesForOutlook()),
+                  yesNo(preferences.updateSignaturesForMail()), yesNo(preferences.isUsingICloudDrive()))});
+    findings.append(mailFinding(preferences));
+    findings.append(outlookFinding(preferences));
+    findings.append(lastCheckFinding());
+    if (online) {
+        findings.append(onlineFinding());
+    }
+    return findings;
+}
+
+QString Diagnosis::format(const QList<Finding>& findings) {
+    QString text;
+    qsizetype problems = 0;
+    for (const Finding& finding : findings) {
+        problems += finding.problem ? 1 : 0;
+        text += (finding.problem ? QStringLiteral("PROBLEM ") : QString()) + finding.label +
+                QStringLiteral(": ") + finding.value + QLatin1Char('\n');
+    }
+    text += problems == 0 ? QStringLiteral("Result: nothing is wrong\n")
+                          : QStringLiteral("Result: %1 problem(s)\n").arg(problems);
+    return text;
+}
+
+bool Diagnosis::hasProblems(const QList<Finding>& findings) {
+    return std::any_of(findings.cbegin(), findings.cend(),
+                       [](const Finding& finding) { return finding.problem; });
+}
+
+void Diagnosis::recordCheck(const std::optional<Error>& error) {
+    recordCheck(error ? QStringLiteral("failed: %1").arg(error->localizedDescription) : kCheckSucceeded);
+}
+
+void Diagnosis::recordCheck(const QString& result) {
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(QDateTime::currentDateTimeUtc().toString(Qt::ISODate), kLastCheckTimeKey);
+    defaults.setObject(result, kLastCheckResultKey);
+}

@@ -1,0 +1,7 @@
+#include "MacActivation.h"
+
+#import <AppKit/AppKit.h>
+
+void MacActivation::activateIgnoringOtherApps() {
+    [NSApp activateIgnoringOtherApps:YES];
+}
