@@ -126,6 +126,10 @@ bool DemoSandbox::enter(const QString& simulatorDirectory, QString* error) {
     qputenv("XDG_STATE_HOME", QFile::encodeName(root_ + QStringLiteral("/state")));
     qputenv("ORLIN_FAKE_OSASCRIPT_STATE", QFile::encodeName(simulatorStatePath()));
     ScriptProcess::setProgram(simulatorDirectory + QStringLiteral("/osascript"));
+#ifdef Q_OS_MACOS
+    // The system's preferences ignore HOME: a suite of the demo's own, and no administrator's values.
+    UserDefaults::standardUserDefaults().useSuite(QStringLiteral("com.halvex.Orlin.demo"));
+#endif
     return true;
 }
 

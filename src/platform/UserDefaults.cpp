@@ -19,12 +19,25 @@
 
 namespace {
 
+// Written once at start-up, before anything else reads the defaults.
+QString& currentSuite() {
+    static QString suite = AppInfo::bundleIdentifier();
+    return suite;
+}
+bool& managedLayerRead() {
+    static bool reads = true;
+    return reads;
+}
+
 #ifdef Q_OS_MACOS
 
 // The system's own preferences store, which caches the domain and shares it with the defaults tool.
 std::unique_ptr<QSettings> applicationSettings() {
+    // Qt names the domain after the organisation's reversed domain and the application: "com.halvex" and
+    // "Orlin" give "com.halvex.Orlin", and a suite keeps its own suffix.
+    const QString application = currentSuite().mid(QStringLiteral("com.halvex.").size());
     auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                QStringLiteral("halvex.com"), QStringLiteral("Orlin"));
+                                                QStringLiteral("halvex.com"), application);
     settings->setFallbacksEnabled(false);
     return settings;
 }
@@ -98,22 +111,37 @@ UserDefaults::UserDefaults() {
     qAddPostRoutine(synchronizePendingChangesAtExit);
 }
 
+QString UserDefaults::suiteName() {
+    return currentSuite();
+}
+
+void UserDefaults::useSuite(const QString& suiteName, bool readsManagedLayer) {
+    QMutexLocker lock(&mutex_);
+    currentSuite() = suiteName;
+    managedLayerRead() = readsManagedLayer;
+    pendingChanges_.clear();
+    userDomain_.clear();
+    reloadLocked();
+}
+
 QString UserDefaults::userDomainPath() {
 #ifdef Q_OS_MACOS
-    return QDir::homePath() + QStringLiteral("/Library/Preferences/") + AppInfo::bundleIdentifier() +
+    return QDir::homePath() + QStringLiteral("/Library/Preferences/") + currentSuite() +
            QStringLiteral(".plist");
 #else
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
         configHome = QDir::homePath() + QStringLiteral("/.config");
     }
-    return QDir::cleanPath(configHome) + QLatin1Char('/') + AppInfo::bundleIdentifier() +
-           QStringLiteral(".plist");
+    return QDir::cleanPath(configHome) + QLatin1Char('/') + currentSuite() + QStringLiteral(".plist");
 #endif
 }
 
 QStringList UserDefaults::managedDomainPaths() {
     QStringList paths;
+    if (!managedLayerRead()) {
+        return paths;
+    }
 #ifdef Q_OS_MACOS
     // The per-user profile outranks the computer-wide one.
     if (const passwd* user = getpwuid(getuid()); user && user->pw_name) {

@@ -38,6 +38,13 @@ public:
 
     void setArgumentDomain(const QVariantMap& domain);
 
+    // Moves the user's domain to a suite of its own (a name beside the bundle identifier, such as
+    // "com.halvex.Orlin.demo") and, unless told otherwise, stops reading the managed layer, then reads
+    // everything again. For the demo and the tests on macOS, whose preferences system ignores HOME: they
+    // must never read or write the user's real settings, nor act on an administrator's.
+    void useSuite(const QString& suiteName, bool readsManagedLayer = false);
+    [[nodiscard]] static QString suiteName();
+
     // Writes pending changes and picks up changes made elsewhere (by another process or an administrator);
     // false when the pending changes could not be written. They stay pending and are tried again.
     bool synchronize();

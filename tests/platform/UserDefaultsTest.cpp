@@ -167,6 +167,29 @@ TEST_F(UserDefaultsTest, ResetForgetsEveryLayerButTheManagedOneWhichItReadsAgain
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("mine")).isValid()) << "the stored file is gone too";
 }
 
+TEST_F(UserDefaultsTest, ASuiteKeepsItsOwnDomainAndReadsNoAdministratorsValues) {
+    deploy(QStringLiteral("first"),
+           {{QStringLiteral("authBaseUrl"), QStringLiteral("https://real.example/")}});
+    defaults.setBool(true, QStringLiteral("mine"));
+    ASSERT_TRUE(defaults.synchronize());
+    const QString realPath = UserDefaults::userDomainPath();
+    const QString before = UserDefaults::suiteName();
+
+    defaults.useSuite(QStringLiteral("com.halvex.Orlin.demo"));
+    EXPECT_TRUE(UserDefaults::managedDomainPaths().isEmpty());
+    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("authBaseUrl")).isValid());
+    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("mine")).isValid());
+    defaults.setBool(false, QStringLiteral("mine"));
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_TRUE(UserDefaults::userDomainPath().endsWith(QStringLiteral("/com.halvex.Orlin.demo.plist")));
+    EXPECT_EQ(PropertyList::readDictionary(realPath)->value(QStringLiteral("mine")), QVariant(true));
+
+    defaults.useSuite(before, true);
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("mine")), QVariant(true));
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("authBaseUrl")).toString(),
+              QStringLiteral("https://real.example/"));
+}
+
 TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderListIgnoresRelativeEntries) {
     QDir().mkpath(QFileInfo(UserDefaults::userDomainPath()).absolutePath());
     QFile file(UserDefaults::userDomainPath());

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "UserDefaults.h"
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
 
@@ -31,5 +33,9 @@ int main(int argc, char** argv) {
     QStandardPaths::setTestModeEnabled(true);
 
     QApplication app(argc, argv);
+#ifdef Q_OS_MACOS
+    // The system's preferences ignore HOME: the tests keep to a suite of their own.
+    UserDefaults::standardUserDefaults().useSuite(QStringLiteral("com.halvex.Orlin.tests"));
+#endif
     return RUN_ALL_TESTS();
 }
