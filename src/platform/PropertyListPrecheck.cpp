@@ -89,7 +89,7 @@ public:
             return false;
         }
         objectCount_ = objectCount;
-        return maxDepthFrom(top, limit);
+        return stringsHoldNoNul() && maxDepthFrom(top, limit);
     }
 
 private:
@@ -153,13 +153,12 @@ private:
         return true;
     }
 
-    bool keysHoldNoNul(uint64_t refs, uint64_t count) const {
-        for (uint64_t i = 0; i < count; ++i) {
-            uint64_t key = 0;
+    bool stringsHoldNoNul() const {
+        for (uint64_t object = 0; object < objectCount_; ++object) {
             uint64_t start = 0;
             uint64_t length = 0;
             unsigned width = 0;
-            if (!read(refs + i * refSize_, refSize_, &key) || !stringAt(key, &start, &length, &width)) {
+            if (!stringAt(object, &start, &length, &width)) {
                 return false;
             }
             for (uint64_t c = 0; c < length; ++c) {
@@ -199,7 +198,7 @@ private:
         }
         if (kind == 0xD) {
             // Keys first, then values; both are followed, the keys are leaves anyway.
-            if (length > UINT64_MAX / 2 || length > (size_ - at) / refSize_ || !keysHoldNoNul(at, length)) {
+            if (length > UINT64_MAX / 2) {
                 return false;
             }
             length *= 2;

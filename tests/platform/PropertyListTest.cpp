@@ -100,11 +100,13 @@ TEST(PropertyListTest, ShapesThatWouldEndTheProcessAreRefusedBeforeParsing) {
     EXPECT_FALSE(PropertyList::parse(deepBinary(PropertyListPrecheck::kLimit + 1)));
     EXPECT_FALSE(PropertyList::parse(deepBinary(50000)));
     EXPECT_FALSE(PropertyList::parse(deepBinary(3, true))) << "a cycle never ends";
-    // A NUL in a key stops libplist on an assertion the moment the key is read.
+    // A NUL in a key or a string stops libplist on an assertion the moment it is read.
     const QByteArray dictionary = char(0xD1) + bigEndian32(1) + bigEndian32(2);
     EXPECT_TRUE(PropertyList::dictionaryFromData(binaryList({dictionary, QByteArray("\x53key", 4), "\x09"})));
     EXPECT_FALSE(PropertyList::parse(binaryList({dictionary, QByteArray("\x53k\0y", 4), "\x09"})));
     EXPECT_FALSE(PropertyList::parse(binaryList({dictionary, QByteArray("\x62\0k\0\0", 5), "\x09"})));
+    EXPECT_FALSE(
+        PropertyList::parse(binaryList({dictionary, QByteArray("\x53key", 4), QByteArray("\x52v\0", 3)})));
     EXPECT_FALSE(PropertyList::dictionaryFromData(
         QByteArray("<plist><dict><key>a\0b</key><true/></dict></plist>", 47)));
 
