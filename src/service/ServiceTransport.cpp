@@ -17,6 +17,7 @@
 namespace {
 std::atomic<qint64> timeoutOverrideMs{0};
 std::atomic<qint64> totalTimeoutOverrideMs{0};
+std::atomic<qint64> maximumAnswerSizeOverride{0};
 
 // Large enough to keep a fast connection busy between two reads of the main thread.
 constexpr qint64 kReadBufferSize = qint64(4) * 1024 * 1024;
@@ -146,6 +147,35 @@ void deliver(const ServiceTransport::Completion& completion, QByteArray body, st
     });
 }
 
+// Makes room for at least `needed` bytes. Without a declared length the room doubles, so that an answer
+// arriving in many pieces is copied a handful of times rather than once per piece.
+void makeRoom(QByteArray& body, qint64 needed, qint64 limit) {
+    if (needed <= body.capacity()) {
+        return;
+    }
+    body.reserve(std::min(std::max(needed, qint64(body.capacity()) * 2), limit));
+}
+
+// Moves what has arrived straight from the reply into the body's spare room, without a copy in between.
+// Reads until nothing is left: a compressed answer may be decoded as it is read, so more can show up.
+// False when the answer would grow beyond `limit`.
+bool readArrived(QNetworkReply& reply, QByteArray& body, qint64 limit) {
+    for (qint64 available = reply.bytesAvailable(); available > 0; available = reply.bytesAvailable()) {
+        const qint64 size = body.size();
+        if (size + available > limit) {
+            return false;
+        }
+        makeRoom(body, size + available, limit);
+        body.resize(size + available);
+        const qint64 read = reply.read(body.data() + size, available);
+        body.resize(size + std::max<qint64>(read, 0));
+        if (read <= 0) {
+            break;
+        }
+    }
+    return true;
+}
+
 // One exchange on a manager of its own, so that nothing (connections, cookies, credentials) is shared
 // between requests. The state lives until the manager is deleted after the answer.
 struct Exchange {
@@ -166,6 +196,7 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
     // origin, but never hand them to another server.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
+    const qint64 limit = ServiceTransport::maximumAnswerSize();
     const QUrl origin = request.url();
     QNetworkReply* reply =
         verb == "GET" ? manager->get(request) : manager->sendCustomRequest(request, verb, body);
@@ -200,36 +231,40 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
     });
     const auto progress = [idleTimer] { idleTimer->start(); };
     QObject::connect(reply, &QNetworkReply::uploadProgress, idleTimer, progress);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, stop, progress] {
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, exchange, stop, progress, limit] {
         progress();
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > ServiceTransport::kMaximumAnswerSize) {
+        const QVariant header = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!header.isValid()) {
+            return;
+        }
+        const qint64 length = header.toLongLong();
+        if (length > limit) {
             stop(Error::serviceError(kAnswerTooLargeMessage));
+        } else if (length > 0) {
+            // The whole answer in one allocation, taken before the first byte so it is never moved.
+            makeRoom(exchange->body, length, limit);
         }
     });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, exchange, stop, progress] {
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, exchange, stop, progress, limit] {
         progress();
         if (exchange->ownError) {
             return;
         }
-        if (exchange->body.size() + reply->bytesAvailable() > ServiceTransport::kMaximumAnswerSize) {
+        if (!readArrived(*reply, exchange->body, limit)) {
             stop(Error::serviceError(kAnswerTooLargeMessage));
-            return;
         }
-        exchange->body += reply->readAll();
     });
-    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, exchange] {
+    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, exchange, limit] {
         if (exchange->finished) {
             return;
         }
         exchange->finished = true;
         std::optional<Error> error = exchange->ownError;
-        if (!error) {
-            exchange->body += reply->readAll();
-            error = errorFromReply(*reply, !exchange->body.isEmpty());
-        }
-        if (!error && exchange->body.size() > ServiceTransport::kMaximumAnswerSize) {
+        if (!error && !readArrived(*reply, exchange->body, limit)) {
             error = Error::serviceError(kAnswerTooLargeMessage);
+        }
+        if (!error) {
+            error = errorFromReply(*reply, !exchange->body.isEmpty());
         }
         deliver(exchange->completion, error ? QByteArray() : std::move(exchange->body), std::move(error));
         manager->deleteLater();
@@ -336,6 +371,15 @@ bool ServiceTransport::hostAnswered(const Error& error) {
 std::chrono::milliseconds ServiceTransport::timeout() {
     const qint64 override = timeoutOverrideMs;
     return override > 0 ? std::chrono::milliseconds(override) : kTimeout;
+}
+
+void ServiceTransport::setMaximumAnswerSizeForTesting(std::optional<qint64> size) {
+    maximumAnswerSizeOverride = size ? *size : 0;
+}
+
+qint64 ServiceTransport::maximumAnswerSize() {
+    const qint64 override = maximumAnswerSizeOverride;
+    return override > 0 ? override : kMaximumAnswerSize;
 }
 
 std::chrono::milliseconds ServiceTransport::totalTimeout() {

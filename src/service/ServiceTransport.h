@@ -62,4 +62,7 @@ public:
                                      std::optional<std::chrono::milliseconds> totalTimeout = std::nullopt);
     [[nodiscard]] static std::chrono::milliseconds timeout();
     [[nodiscard]] static std::chrono::milliseconds totalTimeout();
+    // Lets a test refuse an oversized answer without sending tens of megabytes; nothing else calls it.
+    static void setMaximumAnswerSizeForTesting(std::optional<qint64> size);
+    [[nodiscard]] static qint64 maximumAnswerSize();
 };
