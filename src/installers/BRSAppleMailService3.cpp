@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "AppInfo.h"
 #include "AtomicFile.h"
@@ -108,21 +107,7 @@ void makeXmlSafe(plist_t node) {
             }
             break;
         case PLIST_DICT: {
-            std::vector<QByteArray> keys;
-            plist_dict_iter iterator = nullptr;
-            plist_dict_new_iter(node, &iterator);
-            for (;;) {
-                char* key = nullptr;
-                plist_t value = nullptr;
-                plist_dict_next_item(node, iterator, &key, &value);
-                if (!key) {
-                    break;
-                }
-                keys.emplace_back(key);
-                std::free(key);
-            }
-            std::free(iterator);
-            for (const QByteArray& key : keys) {
+            for (const QByteArray& key : PropertyList::keysOf(node)) {
                 plist_t value = plist_dict_get_item(node, key.constData());
                 makeXmlSafe(value);
                 const QByteArray safeKey = xmlSafe(QString::fromUtf8(key)).toUtf8();

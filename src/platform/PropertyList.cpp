@@ -72,23 +72,11 @@ QVariant toVariant(plist_t node) {
         }
         case PLIST_DICT: {
             QVariantMap map;
-            plist_dict_iter iterator = nullptr;
-            plist_dict_new_iter(node, &iterator);
-            for (;;) {
-                char* key = nullptr;
-                plist_t value = nullptr;
-                plist_dict_next_item(node, iterator, &key, &value);
-                if (!key) {
-                    break;
-                }
-                const QString name = takeText(key);
-                if (value) {
-                    if (QVariant item = toVariant(value); item.isValid()) {
-                        map.insert(name, std::move(item));
-                    }
+            for (const QByteArray& key : PropertyList::keysOf(node)) {
+                if (QVariant item = toVariant(plist_dict_get_item(node, key.constData())); item.isValid()) {
+                    map.insert(QString::fromUtf8(key), std::move(item));
                 }
             }
-            std::free(iterator);
             return QVariant(map);
         }
         default:
@@ -202,4 +190,25 @@ std::optional<QString> PropertyList::stringValue(plist_t node) {
     QString text = QString::fromUtf8(value);
     std::free(value);
     return text;
+}
+
+QList<QByteArray> PropertyList::keysOf(plist_t dictionary) {
+    QList<QByteArray> keys;
+    if (!dictionary || plist_get_node_type(dictionary) != PLIST_DICT) {
+        return keys;
+    }
+    plist_dict_iter iterator = nullptr;
+    plist_dict_new_iter(dictionary, &iterator);
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dictionary, iterator, &key, &value);
+        if (!key) {
+            break;
+        }
+        keys.append(QByteArray(key));
+        std::free(key);
+    }
+    std::free(iterator);
+    return keys;
 }

@@ -35,6 +35,9 @@ public:
     [[nodiscard]] static bool writeDictionary(const QString& path, const QVariantMap& dictionary,
                                               Error* error = nullptr);
 
+    // The keys of a dictionary node, in the node's order; none for another node.
+    [[nodiscard]] static QList<QByteArray> keysOf(plist_t dictionary);
+
     // The text of a string node; nothing for a missing node or one of another type.
     [[nodiscard]] static std::optional<QString> stringValue(plist_t node);
 };

@@ -119,6 +119,26 @@ private:
         return true;
     }
 
+    // The length an object's marker gives (in the low nibble, or in an integer object after it when the
+    // nibble is 0xF), and where the object's contents start.
+    bool lengthAt(uint64_t offset, uint64_t* length, uint64_t* contents) const {
+        *length = bytes_[offset] & 0x0F;
+        *contents = offset + 1;
+        if (*length != 0x0F) {
+            return true;
+        }
+        uint8_t intMarker = 0;
+        if (*contents >= size_ || ((intMarker = bytes_[*contents]) >> 4) != 0x1 || (intMarker & 0x0F) > 3) {
+            return false;
+        }
+        const unsigned width = 1u << (intMarker & 0x0F);
+        if (!read(*contents + 1, width, length)) {
+            return false;
+        }
+        *contents += 1 + width;
+        return true;
+    }
+
     // Where an object starts and, for a string, its length in characters and the width of one.
     bool stringAt(uint64_t object, uint64_t* start, uint64_t* count, unsigned* width) const {
         uint64_t offset = 0;
@@ -132,18 +152,10 @@ private:
             *count = 0;
             return true;
         }
-        uint64_t length = bytes_[offset] & 0x0F;
-        uint64_t at = offset + 1;
-        if (length == 0x0F) {
-            uint8_t intMarker = 0;
-            if (at >= size_ || ((intMarker = bytes_[at]) >> 4) != 0x1 || (intMarker & 0x0F) > 3) {
-                return false;
-            }
-            const unsigned lengthWidth = 1u << (intMarker & 0x0F);
-            if (!read(at + 1, lengthWidth, &length)) {
-                return false;
-            }
-            at += 1 + lengthWidth;
+        uint64_t length = 0;
+        uint64_t at = 0;
+        if (!lengthAt(offset, &length, &at)) {
+            return false;
         }
         if (length > (size_ - at) / *width) {
             return false;
@@ -183,18 +195,10 @@ private:
             *count = 0;
             return true;
         }
-        uint64_t length = marker & 0x0F;
-        uint64_t at = offset + 1;
-        if (length == 0x0F) {
-            uint8_t intMarker = 0;
-            if (at >= size_ || ((intMarker = bytes_[at]) >> 4) != 0x1 || (intMarker & 0x0F) > 3) {
-                return false;
-            }
-            const unsigned width = 1u << (intMarker & 0x0F);
-            if (!read(at + 1, width, &length)) {
-                return false;
-            }
-            at += 1 + width;
+        uint64_t length = 0;
+        uint64_t at = 0;
+        if (!lengthAt(offset, &length, &at)) {
+            return false;
         }
         if (kind == 0xD) {
             // Keys first, then values; both are followed, the keys are leaves anyway.
