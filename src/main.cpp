@@ -8,15 +8,14 @@
 #include <iostream>
 #include <string>
 
+#include "AgentLoggers.h"
 #include "AgentOptions.h"
 #include "AppInfo.h"
 #include "BRSAppDelegate.h"
 #include "BRSAppleScript.h"
-#include "BRSFileLogger.h"
 #include "BRSKeychainController.h"
 #include "BRSLog.h"
 #include "BRSSettingsStorage.h"
-#include "BRSTTYLogger.h"
 #include "ConsoleFrontEnd.h"
 #include "ConsoleStatusMenu.h"
 #include "DemoOnceRunner.h"
@@ -56,15 +55,8 @@ BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd) {
     BRSAppDelegate::Dependencies dependencies;
     dependencies.frontEnd = &frontEnd;
     dependencies.makeTimer = [] { return std::make_unique<QtRepeatingTimer>(); };
-    dependencies.configureLogging = [] {
-        // The process's facade drains its queue when the process exits, so the last lines reach the file.
-        BRSLog& log = BRSLog::sharedInstance();
-        log.addLogger(BRSTTYLogger::sharedInstance(), BRSLogLevel::All);
-        auto fileLogger = std::make_shared<BRSFileLogger>();
-        fileLogger->setRollingFrequency(60 * 60 * 24);
-        fileLogger->logFileManager()->setMaximumNumberOfLogFiles(7);
-        log.addLogger(std::move(fileLogger), BRSLogLevel::All);
-    };
+    // The process's facade drains its queue when the event loop returns, so the last lines reach the file.
+    dependencies.configureLogging = [] { AgentLoggers::attach(); };
     return dependencies;
 }
 

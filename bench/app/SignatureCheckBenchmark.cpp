@@ -19,11 +19,10 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
+#include "AgentLoggers.h"
 #include "AppInfo.h"
-#include "BRSFileLogger.h"
 #include "BRSLog.h"
 #include "BRSSignatureService.h"
-#include "BRSTTYLogger.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
 
@@ -129,16 +128,11 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
     qputenv("XDG_STATE_HOME", QFile::encodeName(home.path()));
     // The agent's own loggers, as it attaches them: whatever the check logs costs what it costs there.
-    BRSLog& log = BRSLog::sharedInstance();
-    log.addLogger(BRSTTYLogger::sharedInstance(), BRSLogLevel::All);
-    auto fileLogger = std::make_shared<BRSFileLogger>();
-    fileLogger->setRollingFrequency(60 * 60 * 24);
-    fileLogger->logFileManager()->setMaximumNumberOfLogFiles(7);
-    log.addLogger(std::move(fileLogger), BRSLogLevel::All);
+    AgentLoggers::attach();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    log.flushLog();
-    log.removeAllLoggers();
+    BRSLog::sharedInstance().flushLog();
+    BRSLog::sharedInstance().removeAllLoggers();
     return 0;
 }

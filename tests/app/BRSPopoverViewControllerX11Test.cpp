@@ -3,12 +3,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#include "TestHome.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -197,17 +199,7 @@ int main(int argc, char** argv) {
     if (!home.isValid()) {
         return 1;
     }
-    const QByteArray root = QFile::encodeName(home.path());
-    qputenv("HOME", root);
-    qputenv("XDG_CONFIG_HOME", root + "/config");
-    qputenv("XDG_DATA_HOME", root + "/data");
-    qputenv("XDG_STATE_HOME", root + "/state");
-    qputenv("XDG_CACHE_HOME", root + "/cache");
-    qputenv("XDG_RUNTIME_DIR", root + "/runtime");
-    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QStandardPaths::setTestModeEnabled(true);
+    moveHomeTo(home.path());
 
     // Gone before the server is: Qt treats a vanished display as fatal.
     int result = 1;

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "TestHome.h"
 #include "UserDefaults.h"
 
 int main(int argc, char** argv) {
@@ -17,20 +18,10 @@ int main(int argc, char** argv) {
     if (!home.isValid()) {
         return 1;
     }
-    const QByteArray root = QFile::encodeName(home.path());
-    qputenv("HOME", root);
-    qputenv("XDG_CONFIG_HOME", root + "/config");
-    qputenv("XDG_DATA_HOME", root + "/data");
-    qputenv("XDG_STATE_HOME", root + "/state");
-    qputenv("XDG_CACHE_HOME", root + "/cache");
-    qputenv("XDG_RUNTIME_DIR", root + "/runtime");
-    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    moveHomeTo(home.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QStandardPaths::setTestModeEnabled(true);
 
     QApplication app(argc, argv);
 #ifdef Q_OS_MACOS
