@@ -1,9 +1,11 @@
 // The signatures answer of the service, from its bytes to the signatures the update installs: the JSON
 // reader, the image rewrite and the digest cache. Property: once an answer has been taken while updating,
 // the same answer again brings no changed signature (unless it asks for a clean install), as long as
-// its names are distinct; a name that shared a cache file with another would keep coming back.
+// its names are distinct; a name that shared a cache file with another would keep coming back. And the
+// answer's own reader takes exactly the documents Qt's reader, which reads every other answer, takes.
 
 #include <QByteArray>
+#include <QJsonDocument>
 #include <QSet>
 #include <QUrl>
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include "AppInfo.h"
 #include "BRSSignatureService.h"
 #include "FuzzSandbox.h"
+#include "SignaturesAnswer.h"
 
 namespace {
 
@@ -29,6 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSandbox::empty(cache);
 
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QJsonParseError error;
+    const bool qtTakesIt =
+        QJsonDocument::fromJson(bytes, &error).isObject() && error.error == QJsonParseError::NoError;
+    if (SignaturesAnswer::fromJsonData(bytes).has_value() != qtTakesIt) {
+        std::abort();
+    }
     bool clean = false;
     const QList<BRSSignature> first = signaturesFromAnswerData(bytes, &clean);
     QSet<QString> names;

@@ -1,7 +1,11 @@
 #include "BRSSignatureService.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -71,13 +75,28 @@ std::optional<QString> cacheFolder() {
     return folder;
 }
 
-// A cached digest; one byte more than a digest is enough to tell any longer file from it.
+// A cached digest; one byte more than a digest is enough to tell any longer file from it. Plain system
+// calls: a check reads one of these per signature, and QFile's own checks around them cost more than the
+// read itself.
 std::optional<QByteArray> readDigest(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return std::nullopt;
     }
-    return file.read(41);
+    char buffer[41];
+    qsizetype length = 0;
+    while (length < qsizetype(sizeof buffer)) {
+        const ssize_t got = ::read(fd, buffer + length, sizeof buffer - size_t(length));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        length += got;
+    }
+    ::close(fd);
+    return QByteArray(buffer, length);
 }
 
 bool writeCacheFile(const QString& path, const QByteArray& content, Error* error) {
@@ -115,15 +134,18 @@ template <typename Visit>
 void eachSignature(const SignaturesAnswer& answer, const QUrl& imageHost, Visit visit) {
     const ImageReferences images(answer.images(), imageHost);
     const std::optional<QString> folder = cacheFolder();
+    QByteArray body;  // one buffer for every body, so a check touches no fresh memory per signature
     for (const SignaturesAnswer::Signature& signature : answer.signatures()) {
         if (signature.name.isEmpty()) {
             continue;
         }
-        QString name = QString::fromUtf8(signature.name);
+        QString name = QString::fromUtf8(SignaturesAnswer::text(signature.name));
+        body.resize(0);
+        SignaturesAnswer::appendText(signature.html, body);
         BRSLogVerbose(u"Name: %@", name);
-        BRSLogVerbose(u"HTML: %@", QString::fromUtf8(signature.html));
-        BRSLogVerbose(u"Text: %@", QString::fromUtf8(signature.text));
-        Visited visited{signature, std::move(name), images.rewrite(signature.html), {}, {}, {}};
+        BRSLogVerbose(u"HTML: %@", QString::fromUtf8(body));
+        BRSLogVerbose(u"Text: %@", QString::fromUtf8(SignaturesAnswer::text(signature.text)));
+        Visited visited{signature, std::move(name), images.rewrite(body), {}, {}, {}};
         visited.digest = Hashes::sha1OfUtf8(visited.html);
         if (folder) {
             visited.cachePath = *folder + QLatin1Char('/') + cacheFileName(visited.name);
@@ -188,10 +210,10 @@ void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCre
     });
 }
 
-QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const QByteArray& answerData,
-                                                              const QUrl& imageHost, bool isUpdating,
-                                                              bool getOnlyChangedSignatures, bool* cleanOut) {
-    const std::optional<SignaturesAnswer> answer = SignaturesAnswer::fromJsonData(answerData);
+QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(QByteArray answerData, const QUrl& imageHost,
+                                                              bool isUpdating, bool getOnlyChangedSignatures,
+                                                              bool* cleanOut) {
+    const std::optional<SignaturesAnswer> answer = SignaturesAnswer::fromJsonData(std::move(answerData));
     if (cleanOut) {
         *cleanOut = answer && answer->clean();
     }
@@ -211,7 +233,7 @@ QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const SignaturesAn
             return true;
         }
         taken.append(BRSSignature(visited.name, QString::fromUtf8(visited.html),
-                                  QString::fromUtf8(visited.signature.text)));
+                                  QString::fromUtf8(SignaturesAnswer::text(visited.signature.text))));
         if (isUpdating && visited.cachePath) {
             writeCacheFile(*visited.cachePath, visited.digest, nullptr);
         }

@@ -37,7 +37,7 @@ public:
 
     // The signatures an answer's bytes stand for, with the cache consulted and (when updating) written.
     // An answer that is not a JSON object stands for none.
-    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const QByteArray& answerData,
+    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(QByteArray answerData,
                                                                   const QUrl& imageHost, bool isUpdating,
                                                                   bool getOnlyChangedSignatures,
                                                                   bool* clean = nullptr);

@@ -1,8 +1,18 @@
 #include "ImageReferences.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr QByteArrayView kOpening("src=\"");
+
+// Where the next src=" starts, or -1. The C library's search is several times faster here than Qt's, and
+// this search runs over every byte of every body of every check.
+qsizetype findOpening(QByteArrayView html, qsizetype from) {
+    const void* found =
+        ::memmem(html.data() + from, size_t(html.size() - from), kOpening.data(), size_t(kOpening.size()));
+    return found ? static_cast<const char*>(found) - html.data() : -1;
+}
 
 QByteArray srcAttribute(const QByteArray& value) {
     return kOpening.toByteArray() + value + '"';
@@ -60,7 +70,7 @@ QByteArray ImageReferences::rewrite(QByteArrayView html) const {
     qsizetype copied = 0;
     qsizetype from = 0;
     while (true) {
-        const qsizetype opening = html.indexOf(kOpening, from);
+        const qsizetype opening = findOpening(html, from);
         if (opening < 0) {
             break;
         }

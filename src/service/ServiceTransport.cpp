@@ -242,7 +242,8 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
             stop(Error::serviceError(kAnswerTooLargeMessage));
         } else if (length > 0) {
             // The whole answer in one allocation, taken before the first byte so it is never moved.
-            makeRoom(exchange->body, length, limit);
+            makeRoom(exchange->body, length + ServiceTransport::kSpareBytesAfterBody,
+                     limit + ServiceTransport::kSpareBytesAfterBody);
         }
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, exchange, stop, progress, limit] {

@@ -26,6 +26,9 @@ public:
     static constexpr std::chrono::milliseconds kTotalTimeout = std::chrono::minutes(10);
     // Far beyond any real answer, and small enough that a broken or hostile server cannot exhaust memory.
     static constexpr qint64 kMaximumAnswerSize = qint64(64) * 1024 * 1024;
+    // Room left after a body whose length was declared, so a reader that looks a few bytes past the end
+    // (the JSON parser does) takes the body as it is instead of copying it.
+    static constexpr qint64 kSpareBytesAfterBody = 64;
 
     // A redirect to another origin ends the request, as a session does when its delegate cancels it.
     static constexpr qint64 kRedirectRefused = UrlErrors::kCancelled;

@@ -415,3 +415,51 @@ TEST_F(BRSSignatureServiceTest, TheOnePassRewriteGivesTheBytesOfTheImageByImageR
 }
 
 }  // namespace
+
+// The signatures answer is read by its own parser, the service's other answers by Qt's: both must take
+// the same documents and read the same texts from them, escapes and all.
+TEST(SignaturesAnswerTest, TakesWhatQtsReaderTakesAndReadsTheSameTexts) {
+    const QByteArray deep = QByteArray(1100, '[') + QByteArray(1100, ']');
+    const QList<QByteArray> documents = {
+        R"({"signatures": [{"N\u0061me": "A\"\\\/\b\f\n\r\t\u00e6\ud83d\ude00", "HTML": "<p class=\"x\">", "Text": ""}]})",
+        R"({"signatures": [{"Name": "lone \ud800 high \udc00 low \ud800\u0041 then", "HTML": "\ud800\ud800\udc00"}]})",
+        R"( {"signatures": [{"Name": "A", "Name": "B", "HTML": 1, "HTML": "h"}], "signatures": [{"Name": "C"}]} )",
+        R"({"clean": 2, "images": [{"Name": "i", "Url": "/u"}], "big": 123456789012345678901234567890, "x": [null, true, false, -0.5e3, {}]})",
+        R"({"signatures": "none", "clean": true, "clean": "yes"})",
+        "{\"signatures\": [{\"Name\": \"\\u0000nul\"}]}", "{\"a\": \"" + deep + "\"}",
+        "{\"a\": " + deep.left(1000) + deep.right(1000) + "}",
+        "{\"a\": " + deep.left(1022) + deep.right(1022) + "}",
+        "{\"a\": " + deep.left(1023) + deep.right(1023) + "}",
+        "{\"a\": " + deep.left(1024) + deep.right(1024) + "}",
+        "{\"a\": " + deep.left(1025) + deep.right(1025) + "}",
+        // Not JSON, or no object at its top:
+        "{\"a\": " + deep + "}", R"({"a": "\q"})", R"({"a": "\u12G4"})", R"({"a": "\u12"})", "{", "{}x",
+        "{} {}", "[1]", "\"s\"", "", R"({"a": tru})", R"({"a": nul})", R"({"a": 01})", R"({"a": 1,})",
+        R"({"a" 1})", R"({"a": [1 2]})", R"({"a": "x" "y"})", "{\"a\": \"\x01\"}", "{\"a\": \"\xff\"}",
+        R"({"a": 1e999})", R"({"\q": 1})", R"({"a": [1,]})", R"({,})", R"({"a": -})"};
+    for (const QByteArray& document : documents) {
+        SCOPED_TRACE(document.left(120).constData());
+        QJsonParseError error;
+        const QJsonDocument qt = QJsonDocument::fromJson(document, &error);
+        const std::optional<SignaturesAnswer> ours = SignaturesAnswer::fromJsonData(document);
+        ASSERT_EQ(ours.has_value(), error.error == QJsonParseError::NoError && qt.isObject());
+        if (!ours) {
+            continue;
+        }
+        const QJsonObject object = qt.object();
+        EXPECT_EQ(ours->clean(), object.value("clean").toBool() || object.value("clean").toDouble() != 0);
+        EXPECT_EQ(ours->images().size(), object.value("images").toArray().size());
+        const QJsonArray signatures = object.value("signatures").toArray();
+        ASSERT_EQ(ours->signatures().size(), size_t(signatures.size()));
+        for (qsizetype i = 0; i < signatures.size(); ++i) {
+            const SignaturesAnswer::Signature& signature = ours->signatures()[size_t(i)];
+            const QJsonObject expected = signatures.at(i).toObject();
+            EXPECT_EQ(SignaturesAnswer::text(signature.name), expected.value("Name").toString().toUtf8());
+            EXPECT_EQ(SignaturesAnswer::text(signature.html), expected.value("HTML").toString().toUtf8());
+            EXPECT_EQ(SignaturesAnswer::text(signature.text), expected.value("Text").toString().toUtf8());
+        }
+        for (const QString& key : object.keys()) {
+            EXPECT_TRUE(ours->contains(key));
+        }
+    }
+}
