@@ -13,7 +13,6 @@
 #include "AppInfo.h"
 #include "BRSAppDelegate.h"
 #include "BRSAppleScript.h"
-#include "BRSKeychainController.h"
 #include "BRSLog.h"
 #include "BRSSettingsStorage.h"
 #include "ConsoleFrontEnd.h"
@@ -159,10 +158,8 @@ int enterToken(int argc, char** argv, QString token) {
         return 1;
     }
     // Stored exactly as typed, with an empty user name, as the token window does.
-    BRSSettingsStorage().setToken(token, QString());
-    // Read back from the store itself: the keychain's in-process buffer keeps a value the store refused.
-    if (BRSKeychainController::sharedKeychainController().stringForKey(QStringLiteral("refreshToken")) !=
-        token) {
+    // The keychain's in-process buffer keeps a value the store refused; only the store's answer counts.
+    if (!BRSSettingsStorage().setToken(token, QString())) {
         printTo(stderr,
                 QStringLiteral("orlin-agent: the access code could not be stored on this computer.\n"));
         return 1;

@@ -8,6 +8,7 @@
 #include "FrontEnd.h"
 #include "MenuItem.h"
 #include "PreferencesStorage.h"
+#include "ProfileEditingSession.h"
 #include "RepeatingTimer.h"
 #include "StatusMenu.h"
 #include "StatusView.h"
@@ -283,38 +284,11 @@ void BRSAppDelegate::showProfile() {
     editor->centerWindow();
     dependencies_.frontEnd->activateIgnoringOtherApps();
 
-    const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
-    dependencies_.backend.getProfile(credentials, [self = QPointer<BRSAppDelegate>(this), credentials](
-                                                      std::optional<ProfileGetModel> profile, Text token,
-                                                      Text userName, std::optional<Error> error) {
-        if (!self) {
-            return;
-        }
-        if (error || !profile) {
-            self->showAlert(error.value_or(
-                Error::serviceError(QStringLiteral("There was an error getting your profile from Orlin."))));
-            return;
-        }
-        self->storeToken(token, userName);
-        self->profileWindowController_->setFields(
-            *profile, [self, credentials](const ProfileUpdateModel& model) {
-                if (!self) {
-                    return;
-                }
-                self->dependencies_.backend.saveProfile(
-                    credentials, model,
-                    [self](Text savedToken, Text savedUserName, std::optional<Error> saveError) {
-                        if (!self) {
-                            return;
-                        }
-                        if (saveError) {
-                            self->showAlert(*saveError);
-                        } else {
-                            self->storeToken(savedToken, savedUserName);
-                        }
-                    });
-            });
-    });
+    ProfileEditingSession::start(
+        {this, &dependencies_.backend, editor,
+         [this](const Text& token, const Text& userName) { storeToken(token, userName); },
+         [this](const Error& error) { showAlert(error); }},
+        dependencies_.backend.getCredentials());
     editor->showWindow();
 }
 

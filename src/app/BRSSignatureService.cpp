@@ -17,8 +17,6 @@
 #include "BRSSystemLog.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
-#include "OrlinSyncService.h"
-#include "ServiceConfiguration.h"
 
 namespace {
 
@@ -159,8 +157,12 @@ void eachSignature(const SignaturesAnswer& answer, const QUrl& imageHost, Visit 
 
 }  // namespace
 
-BRSSignatureService::BRSSignatureService()
-    : BRSSignatureService(&OrlinSyncService::getSignatures, QUrl(ServiceConfiguration::imageHostUrl())) {}
+BRSSignatureService::BRSSignatureService(OrlinSyncService service, QUrl imageHost)
+    : BRSSignatureService(
+          [service = std::move(service)](const BRSLoginCredentials& credentials, FetchCompletion completion) {
+              service.getSignatures(credentials, std::move(completion));
+          },
+          std::move(imageHost)) {}
 
 BRSSignatureService::BRSSignatureService(Fetch fetch, QUrl imageHost)
     : fetch_(std::move(fetch)), imageHost_(std::move(imageHost)) {}
@@ -173,17 +175,14 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
                                                     bool getOnlyChangedSignatures,
                                                     RetrievalCompletion completionHandler) {
     fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_, isUpdating,
-                         getOnlyChangedSignatures](std::optional<SignaturesAnswer> answer, Text token,
-                                                   Text userName, std::optional<Error> error) {
-        if (error) {
-            completionHandler(std::nullopt, false, std::move(token), std::move(userName), std::move(error));
+                         getOnlyChangedSignatures](OrlinSyncService::SignaturesReply reply) {
+        auto& [token, userName] = reply.signIn;
+        if (!reply.result.ok()) {
+            completionHandler(std::nullopt, false, std::move(token), std::move(userName),
+                              reply.result.error());
             return;
         }
-        if (!answer) {
-            // Neither answer nor error: still end the call, or an update would wait for ever.
-            completionHandler(std::nullopt, false, std::move(token), std::move(userName), signaturesError());
-            return;
-        }
+        std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
         const bool clean = answer->clean();
         QList<BRSSignature> signatures =
             signaturesFromAnswer(*answer, imageHost, isUpdating, getOnlyChangedSignatures);
@@ -195,14 +194,14 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
 
 void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                                                CheckCompletion completionHandler) {
-    fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_](
-                            std::optional<SignaturesAnswer> answer, Text token, Text userName,
-                            std::optional<Error> error) {
-        if (error || !answer) {
-            completionHandler(false, std::move(token), std::move(userName),
-                              error ? std::move(error) : signaturesError());
+    fetch_(credentials, [completionHandler = std::move(completionHandler),
+                         imageHost = imageHost_](OrlinSyncService::SignaturesReply reply) {
+        auto& [token, userName] = reply.signIn;
+        if (!reply.result.ok()) {
+            completionHandler(false, std::move(token), std::move(userName), reply.result.error());
             return;
         }
+        std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
         const bool changed = anySignatureChanged(*answer, imageHost);
         answer.reset();
         returnFreedMemory();

@@ -10,6 +10,7 @@
 #include "BRSLoginCredentials.h"
 #include "BRSSignature.h"
 #include "Error.h"
+#include "OrlinSyncService.h"
 #include "SignaturesAnswer.h"
 
 // Turns the service's signatures answer into the signatures to install: image references made absolute,
@@ -22,13 +23,13 @@ public:
                                                    Text token, Text userName, std::optional<Error> error)>;
     using CheckCompletion =
         std::function<void(bool updatesAvailable, Text token, Text userName, std::optional<Error> error)>;
-    using FetchCompletion = std::function<void(std::optional<SignaturesAnswer> signatures, Text token,
-                                               Text userName, std::optional<Error>)>;
-    // How the signatures answer is fetched; the service client's download unless a test says otherwise.
+    using FetchCompletion = OrlinSyncService::SignaturesCompletion;
+    // How the signatures answer is fetched: the service client's download, or a test's stand-in.
     using Fetch = std::function<void(const BRSLoginCredentials&, FetchCompletion)>;
 
-    BRSSignatureService();
     BRSSignatureService(Fetch fetch, QUrl imageHost);
+    // Downloads through the service client.
+    BRSSignatureService(OrlinSyncService service, QUrl imageHost);
 
     void getSignaturesAsynchronous(const BRSLoginCredentials& credentials, bool isUpdating,
                                    bool getOnlyChangedSignatures, RetrievalCompletion completionHandler);

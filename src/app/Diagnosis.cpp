@@ -251,10 +251,11 @@ QList<Diagnosis::Finding> Diagnosis::gather(bool online) {
                          .arg(AppInfo::shortVersionString(), QString::fromLatin1(qVersion()))});
     findings.append({QStringLiteral("System version"), systemVersionText()});
     findings.append(defaultsFindings());
-    findings.append({QStringLiteral("Service"),
-                     QStringLiteral("sign-in %1, app %2, EU app %3, images %4")
-                         .arg(ServiceConfiguration::authBaseUrl(), ServiceConfiguration::appBaseUrl(),
-                              ServiceConfiguration::euAppBaseUrl(), ServiceConfiguration::imageHostUrl())});
+    const ServiceConfiguration service =
+        ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults());
+    findings.append({QStringLiteral("Service"), QStringLiteral("sign-in %1, app %2, EU app %3, images %4")
+                                                    .arg(service.authBaseUrl(), service.appBaseUrl(),
+                                                         service.euAppBaseUrl(), service.imageHostUrl())});
     findings.append(secretFindings());
     findings.append(folderFinding(QStringLiteral("Cache folder"), AppInfo::applicationSupportDirectory()));
     findings.append(folderFinding(QStringLiteral("Log folder"), AppInfo::logsDirectory()));

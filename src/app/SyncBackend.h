@@ -7,7 +7,8 @@
 #include "OrlinSyncService.h"
 
 // The controller's way to the credentials and the service. Each member is one call of the stores or the
-// service client; `live()` wires the real ones, tests swap in their own.
+// service client; `live()` wires the real ones, with the service's addresses as the defaults name them
+// then, and tests swap in their own.
 struct SyncBackend {
     using Text = std::optional<QString>;
 

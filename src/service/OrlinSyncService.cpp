@@ -1,13 +1,14 @@
 #include "OrlinSyncService.h"
 
+#include <QJsonObject>
 #include <QJsonValue>
 
+#include "BRSLog.h"
 #include "BRSUrlBuilder.h"
 #include "JsonReader.h"
 #include "MainQueue.h"
 #include "ProfileGetResponse.h"
 #include "ProfileUpdateResponse.h"
-#include "ServiceConfiguration.h"
 #include "ServiceTransport.h"
 #include "UrlErrors.h"
 
@@ -32,7 +33,28 @@ const QString kSignaturesMessage = QStringLiteral("There was an error getting th
 const QString kProfileReadMessage = QStringLiteral("Reading profile from JSON failed.");
 const QString kProfileSaveMessage = QStringLiteral("Reading response failed.");
 
+// Where a flow can fail, as the log names it.
+const QString kRefreshExchange = QStringLiteral("Orlin sign-in with the refresh token");
+const QString kDomainExchange = QStringLiteral("Orlin sign-in with the domain token");
+const QString kInvitationCode = QStringLiteral("Orlin sign-in asking for the invitation code");
+const QString kInvitation = QStringLiteral("Orlin sign-in accepting the invitation");
+const QString kSignaturesDownload = QStringLiteral("Orlin signatures download");
+const QString kProfileRead = QStringLiteral("Orlin profile read");
+const QString kProfileSave = QStringLiteral("Orlin profile save");
+
 using Text = std::optional<QString>;
+using SignIn = OrlinSyncService::SignIn;
+
+// A failure this client decides on, logged here once. The transport's own failures pass through the flows
+// unchanged and unlogged: the transport logged them where they happened.
+Error failure(const QString& where, Error error) {
+    BRSLogWarn(u"%@ failed: %@", where, error.localizedDescription);
+    return error;
+}
+
+Error failure(const QString& where, const QString& message) {
+    return failure(where, Error::serviceError(message));
+}
 
 // A text member of an answer; any other type counts as missing.
 Text textMember(const QJsonObject& object, const QString& key) {
@@ -63,221 +85,193 @@ QString endpoint(const QString& base, const QString& path,
 }
 }  // namespace
 
+OrlinSyncService::OrlinSyncService(ServiceConfiguration configuration)
+    : configuration_(std::move(configuration)) {}
+
 void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials,
-                                     SignaturesCompletion completion) {
-    getAccessCodeAndStuffFromOrlin(
-        credentials, [completion = std::move(completion)](Text refreshToken, Text accessToken, Text syncRoot,
-                                                          Text userName, std::optional<Error> error) {
-            getAccessCodeCompletion(std::move(refreshToken), std::move(accessToken), std::move(syncRoot),
-                                    std::move(userName), std::move(error), completion);
-        });
+                                     SignaturesCompletion completion) const {
+    getAccessCodeAndStuffFromOrlin(credentials, [completion = std::move(completion)](Result<Access> access) {
+        if (!access.ok()) {
+            completion({access.error(), {}});
+            return;
+        }
+        Access granted = std::move(access).value();
+        ServiceTransport::getJSON(
+            granted.syncRoot + QStringLiteral("/sync3"), granted.accessToken,
+            [signIn = std::move(granted.signIn), completion](QByteArray body, std::optional<Error> error) {
+                if (error) {
+                    completion({std::move(*error), {}});
+                    return;
+                }
+                // A top-level array parses, but holds no signature list; it is reported like a page that is
+                // not JSON at all.
+                std::optional<SignaturesAnswer> signatures = SignaturesAnswer::fromJsonData(std::move(body));
+                if (!signatures) {
+                    completion({failure(kSignaturesDownload, kSignaturesMessage), signIn});
+                    return;
+                }
+                completion({std::move(*signatures), signIn});
+            });
+    });
 }
 
-void OrlinSyncService::getAccessCodeCompletion(Text refreshToken, Text accessToken, Text syncRoot,
-                                               Text userName, std::optional<Error> error,
-                                               SignaturesCompletion completion) {
-    if (error || !accessToken || !syncRoot || !userName) {
-        completion(std::nullopt, std::nullopt, std::nullopt, std::move(error));
-        return;
-    }
-    getSignaturesWithAccessToken(std::move(refreshToken), *accessToken, *syncRoot, *userName,
-                                 std::move(completion));
-}
-
-void OrlinSyncService::getSignaturesWithAccessToken(Text refreshToken, const QString& accessToken,
-                                                    const QString& syncRoot, const QString& userName,
-                                                    SignaturesCompletion completion) {
-    ServiceTransport::getJSON(
-        syncRoot + QStringLiteral("/sync3"), accessToken,
-        [refreshToken = std::move(refreshToken), userName, completion = std::move(completion)](
-            QByteArray body, std::optional<Error> error) {
-            if (error) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::move(error));
-                return;
-            }
-            // A top-level array parses, but holds no signature list; it is reported like a page that is
-            // not JSON at all.
-            std::optional<SignaturesAnswer> signatures = SignaturesAnswer::fromJsonData(std::move(body));
-            if (!signatures) {
-                completion(std::nullopt, refreshToken, userName, Error::serviceError(kSignaturesMessage));
-                return;
-            }
-            completion(std::move(signatures), refreshToken, userName, std::nullopt);
-        });
-}
-
-void OrlinSyncService::getProfile(const BRSLoginCredentials& credentials, ProfileCompletion completion) {
-    getAccessCodeAndStuffFromOrlin(
-        credentials, [completion = std::move(completion)](Text refreshToken, Text accessToken, Text syncRoot,
-                                                          Text userName, std::optional<Error> error) {
-            if (error || !accessToken || !syncRoot || !userName) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::move(error));
-                return;
-            }
-            ServiceTransport::getJSON(
-                *syncRoot + QStringLiteral("/api/5.0/profile"), accessToken,
-                [refreshToken, userName, completion](QByteArray body, std::optional<Error> error) {
-                    if (error) {
-                        completion(std::nullopt, std::nullopt, std::nullopt, std::move(error));
-                        return;
-                    }
-                    std::optional<ProfileGetResponse> response = ProfileGetResponse::fromJsonData(body);
-                    if (!response) {
-                        completion(std::nullopt, std::nullopt, std::nullopt,
-                                   Error::serviceError(kProfileReadMessage));
-                        return;
-                    }
-                    // The service's "result" has been seen to disagree with its "error"; the error text is
-                    // what the user needs to read, so it decides.
-                    if (response->error) {
-                        completion(std::nullopt, std::nullopt, std::nullopt,
-                                   Error::serviceError(*response->error));
-                        return;
-                    }
-                    completion(std::move(response->data), refreshToken, userName, std::nullopt);
-                });
-        });
+void OrlinSyncService::getProfile(const BRSLoginCredentials& credentials,
+                                  ProfileCompletion completion) const {
+    getAccessCodeAndStuffFromOrlin(credentials, [completion = std::move(completion)](Result<Access> access) {
+        if (!access.ok()) {
+            completion({access.error(), {}});
+            return;
+        }
+        Access granted = std::move(access).value();
+        ServiceTransport::getJSON(
+            granted.syncRoot + QStringLiteral("/api/5.0/profile"), granted.accessToken,
+            [signIn = std::move(granted.signIn), completion](QByteArray body, std::optional<Error> error) {
+                if (error) {
+                    completion({std::move(*error), {}});
+                    return;
+                }
+                std::optional<ProfileGetResponse> response = ProfileGetResponse::fromJsonData(body);
+                if (!response) {
+                    completion({failure(kProfileRead, kProfileReadMessage), {}});
+                    return;
+                }
+                // The service's "result" has been seen to disagree with its "error"; the error text is what
+                // the user needs to read, so it decides.
+                if (response->error) {
+                    completion({failure(kProfileRead, *response->error), {}});
+                    return;
+                }
+                completion({std::move(response->data), signIn});
+            });
+    });
 }
 
 void OrlinSyncService::saveProfile(const BRSLoginCredentials& credentials,
-                                   const ProfileUpdateModel& profileModel, SaveCompletion completion) {
+                                   const ProfileUpdateModel& profileModel, SaveCompletion completion) const {
     getAccessCodeAndStuffFromOrlin(credentials, [body = profileModel.toJsonData(),
-                                                 completion = std::move(completion)](
-                                                    Text refreshToken, Text accessToken, Text syncRoot,
-                                                    Text userName, std::optional<Error> error) {
-        if (error || !accessToken || !syncRoot || !userName) {
-            completion(std::nullopt, std::nullopt, std::move(error));
+                                                 completion = std::move(completion)](Result<Access> access) {
+        if (!access.ok()) {
+            completion({access.error(), {}});
             return;
         }
+        Access granted = std::move(access).value();
         Error addressError;
         const std::optional<QNetworkRequest> request = ServiceTransport::requestFor(
-            *syncRoot + QStringLiteral("/api/5.0/profile"), accessToken, &addressError);
+            granted.syncRoot + QStringLiteral("/api/5.0/profile"), granted.accessToken, &addressError);
         if (!request) {
-            MainQueue::post(
-                [completion, addressError] { completion(std::nullopt, std::nullopt, addressError); });
+            MainQueue::post([completion, error = failure(kProfileSave, addressError)] {
+                completion({error, {}});
+            });
             return;
         }
         ServiceTransport::postJSON(
             *request, body,
-            [refreshToken, userName, completion](QByteArray answer, std::optional<Error> error) {
+            [signIn = std::move(granted.signIn), completion](QByteArray answer, std::optional<Error> error) {
                 if (error) {
-                    completion(std::nullopt, std::nullopt, Error::serviceError(error->localizedDescription));
+                    completion({Error::serviceError(error->localizedDescription), {}});
                     return;
                 }
                 const std::optional<ProfileUpdateResponse> response =
                     ProfileUpdateResponse::fromJsonData(answer);
                 if (!response) {
-                    completion(std::nullopt, std::nullopt, Error::serviceError(kProfileSaveMessage));
+                    completion({failure(kProfileSave, kProfileSaveMessage), {}});
                     return;
                 }
                 if (!response->result) {
-                    completion(std::nullopt, std::nullopt,
-                               Error::serviceError(response->error.value_or(kProfileSaveMessage)));
+                    completion({failure(kProfileSave, response->error.value_or(kProfileSaveMessage)), {}});
                     return;
                 }
-                completion(refreshToken, userName, std::nullopt);
+                completion({Saved{}, signIn});
             });
     });
 }
 
 void OrlinSyncService::getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials& credentials,
-                                                      TokenCompletion completion) {
+                                                      AccessCompletion completion) const {
     if (credentials.harDomainToken()) {
-        getAccessTokenFromDomainToken(*credentials.domainToken(), credentials.userName(),
-                                      std::move(completion));
+        getAccessTokenFromDomainToken(configuration_.authBaseUrl(), *credentials.domainToken(),
+                                      credentials.userName(), std::move(completion));
     } else if (!credentials.harToken()) {
         getAccessTokenFromCompatCredentials(credentials, std::move(completion));
     } else {
-        getAccessTokenFromRefreshToken(*credentials.token(), std::move(completion));
+        getAccessTokenFromRefreshToken(configuration_.authBaseUrl(), *credentials.token(),
+                                       std::move(completion));
     }
 }
 
-void OrlinSyncService::getAccessTokenFromRefreshToken(const QString& refreshToken,
-                                                      TokenCompletion completion) {
-    const QString address =
-        endpoint(ServiceConfiguration::authBaseUrl(), QStringLiteral("OAuth/AuthorizeEmployee"),
-                 {{QStringLiteral("refreshToken"), refreshToken}});
+void OrlinSyncService::getAccessTokenFromRefreshToken(const QString& authBaseUrl, const QString& refreshToken,
+                                                      AccessCompletion completion) {
+    const QString address = endpoint(authBaseUrl, QStringLiteral("OAuth/AuthorizeEmployee"),
+                                     {{QStringLiteral("refreshToken"), refreshToken}});
     ServiceTransport::getJSON(
         address, std::nullopt,
         [completion = std::move(completion)](QByteArray body, std::optional<Error> error) {
             if (error) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::move(error));
+                completion(std::move(*error));
                 return;
             }
-            const auto fail = [&completion](const QString& message) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                           Error::serviceError(message));
-            };
             const std::optional<QJsonObject> answer = JsonReader::membersFromData(body);
             if (!answer) {
-                fail(kAccessTokenMessage);
+                completion(failure(kRefreshExchange, kAccessTokenMessage));
                 return;
             }
             if (!answer->contains(QStringLiteral("data")) || !isTrue(*answer)) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                           answerError(*answer, kDataEmptyMessage));
+                completion(failure(kRefreshExchange, answerError(*answer, kDataEmptyMessage)));
                 return;
             }
             // A "data" that is not an object holds no token, like an empty one.
             const QJsonObject data = answer->value(QStringLiteral("data")).toObject();
             const Text newRefreshToken = textMember(data, QStringLiteral("RefreshToken"));
             if (!newRefreshToken) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                           answerError(*answer, kRefreshTokenEmptyMessage));
+                completion(failure(kRefreshExchange, answerError(*answer, kRefreshTokenEmptyMessage)));
                 return;
             }
             const Text accessToken = textMember(data, QStringLiteral("AccessToken"));
             const Text syncRoot = textMember(data, QStringLiteral("SyncRoot"));
             const Text userName = textMember(data, QStringLiteral("UserName"));
             if (!accessToken || !syncRoot || !userName) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                           answerError(*answer, kIncompleteAnswerMessage));
+                completion(failure(kRefreshExchange, answerError(*answer, kIncompleteAnswerMessage)));
                 return;
             }
-            completion(newRefreshToken, accessToken, syncRoot, userName, std::nullopt);
+            completion(Access{*accessToken, *syncRoot, SignIn{newRefreshToken, userName}});
         });
 }
 
-void OrlinSyncService::getAccessTokenFromDomainToken(const QString& domainToken, const Text& userName,
-                                                     TokenCompletion completion) {
+void OrlinSyncService::getAccessTokenFromDomainToken(const QString& authBaseUrl, const QString& domainToken,
+                                                     const Text& userName, AccessCompletion completion) {
     // Asking the service with an empty name could only fail, and with a less helpful message.
     if (!userName || userName->isEmpty()) {
-        MainQueue::post([completion = std::move(completion)] {
-            completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                       Error::serviceError(kMissingUserNameMessage));
-        });
+        MainQueue::post([completion = std::move(completion),
+                         error = failure(kDomainExchange, kMissingUserNameMessage)] { completion(error); });
         return;
     }
     const QString address =
-        endpoint(ServiceConfiguration::authBaseUrl(), QStringLiteral("OAuth/AuthorizeADEmployee"),
+        endpoint(authBaseUrl, QStringLiteral("OAuth/AuthorizeADEmployee"),
                  {{QStringLiteral("authToken"), domainToken}, {QStringLiteral("userName"), userName}});
     ServiceTransport::getJSON(
         address, std::nullopt,
         [userName, completion = std::move(completion)](QByteArray body, std::optional<Error> error) {
             if (error) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::move(error));
+                completion(std::move(*error));
                 return;
             }
             const std::optional<QJsonObject> answer = JsonReader::membersFromData(body);
             if (!answer) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                           Error::serviceError(kAccessTokenMessage));
+                completion(failure(kDomainExchange, kAccessTokenMessage));
                 return;
             }
             if (!answer->contains(QStringLiteral("data")) || !isTrue(*answer)) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                           answerError(*answer, QString()));
+                completion(failure(kDomainExchange, answerError(*answer, QString())));
                 return;
             }
             const QJsonObject data = answer->value(QStringLiteral("data")).toObject();
             const Text accessToken = textMember(data, QStringLiteral("AccessToken"));
             const Text syncRoot = textMember(data, QStringLiteral("SyncRoot"));
             if (!accessToken || !syncRoot) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                           answerError(*answer, kIncompleteAnswerMessage));
+                completion(failure(kDomainExchange, answerError(*answer, kIncompleteAnswerMessage)));
                 return;
             }
-            completion(std::nullopt, accessToken, syncRoot, userName, std::nullopt);
+            completion(Access{*accessToken, *syncRoot, SignIn{std::nullopt, userName}});
         });
 }
 
@@ -289,81 +283,80 @@ QString OrlinSyncService::getCompatInvitationCodeUrl(const QString& baseUrl,
 }
 
 void OrlinSyncService::getAccessTokenFromCompatCredentials(const BRSLoginCredentials& credentials,
-                                                           TokenCompletion completion) {
-    const QString fallbackAddress =
-        getCompatInvitationCodeUrl(ServiceConfiguration::appBaseUrl(), credentials);
+                                                           AccessCompletion completion) const {
+    const QString fallbackAddress = getCompatInvitationCodeUrl(configuration_.appBaseUrl(), credentials);
     ServiceTransport::getJSON(
-        getCompatInvitationCodeUrl(ServiceConfiguration::euAppBaseUrl(), credentials), std::nullopt,
-        [fallbackAddress, completion = std::move(completion)](QByteArray body, std::optional<Error> error) {
+        getCompatInvitationCodeUrl(configuration_.euAppBaseUrl(), credentials), std::nullopt,
+        [authBaseUrl = configuration_.authBaseUrl(), fallbackAddress, completion = std::move(completion)](
+            QByteArray body, std::optional<Error> error) {
             if (!error) {
-                getAccessTokenFromCombatInvitationCodeJson(body, completion);
+                getAccessTokenFromCombatInvitationCodeJson(authBaseUrl, body, completion);
                 return;
             }
             // Only an unreachable EU host sends the user to the other one; whatever the EU host answered
             // is its verdict on the credentials.
             if (!isTransportFailure(*error)) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::move(error));
+                completion(std::move(*error));
                 return;
             }
-            ServiceTransport::getJSON(fallbackAddress, std::nullopt,
-                                      [completion](QByteArray secondBody, std::optional<Error> secondError) {
-                                          if (secondError) {
-                                              completion(std::nullopt, std::nullopt, std::nullopt,
-                                                         std::nullopt, std::move(secondError));
-                                              return;
-                                          }
-                                          getAccessTokenFromCombatInvitationCodeJson(secondBody, completion);
-                                      });
+            ServiceTransport::getJSON(
+                fallbackAddress, std::nullopt,
+                [authBaseUrl, completion](QByteArray secondBody, std::optional<Error> secondError) {
+                    if (secondError) {
+                        completion(std::move(*secondError));
+                        return;
+                    }
+                    getAccessTokenFromCombatInvitationCodeJson(authBaseUrl, secondBody, completion);
+                });
         });
 }
 
-void OrlinSyncService::getAccessTokenFromCombatInvitationCodeJson(const QByteArray& body,
-                                                                  TokenCompletion completion) {
-    const auto fail = [&completion](const QString& message) {
-        completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt, Error::serviceError(message));
-    };
+void OrlinSyncService::getAccessTokenFromCombatInvitationCodeJson(const QString& authBaseUrl,
+                                                                  const QByteArray& body,
+                                                                  AccessCompletion completion) {
     const std::optional<QJsonObject> answer = JsonReader::membersFromData(body);
     if (!answer) {
-        fail(kInvitationCodeMessage);
+        completion(failure(kInvitationCode, kInvitationCodeMessage));
         return;
     }
     const Text invitationCode = textMember(*answer, QStringLiteral("data"));
     if (!invitationCode) {
-        fail(kNoInvitationCodeMessage);
+        completion(failure(kInvitationCode, kNoInvitationCodeMessage));
         return;
     }
     getRefreshTokenFromInvitationCode(
-        *invitationCode, [completion = std::move(completion)](Text refreshToken, std::optional<Error> error) {
-            if (error || !refreshToken) {
-                completion(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                           error ? std::move(error) : Error::serviceError(kNoRefreshCodeMessage));
+        authBaseUrl, *invitationCode,
+        [authBaseUrl, completion = std::move(completion)](Result<QString> refreshToken) {
+            if (!refreshToken.ok()) {
+                completion(refreshToken.error());
                 return;
             }
-            getAccessTokenFromRefreshToken(*refreshToken, completion);
+            getAccessTokenFromRefreshToken(authBaseUrl, refreshToken.value(), completion);
         });
 }
 
-void OrlinSyncService::getRefreshTokenFromInvitationCode(const QString& invitationCode,
+void OrlinSyncService::getRefreshTokenFromInvitationCode(const QString& authBaseUrl,
+                                                         const QString& invitationCode,
                                                          RefreshTokenCompletion completion) {
-    const QString address = endpoint(ServiceConfiguration::authBaseUrl(), QStringLiteral("Invite/AutoInvite"),
+    const QString address = endpoint(authBaseUrl, QStringLiteral("Invite/AutoInvite"),
                                      {{QStringLiteral("code"), invitationCode}});
     ServiceTransport::getJSON(
         address, std::nullopt,
         [completion = std::move(completion)](QByteArray body, std::optional<Error> error) {
             if (error) {
-                completion(std::nullopt, std::move(error));
+                completion(std::move(*error));
                 return;
             }
             const std::optional<QJsonObject> answer = JsonReader::membersFromData(body);
             if (!answer) {
-                completion(std::nullopt, Error::serviceError(kRefreshCodeMessage));
+                completion(failure(kInvitation, kRefreshCodeMessage));
                 return;
             }
             const Text refreshToken = textMember(*answer, QStringLiteral("data"));
             if (!refreshToken) {
-                completion(std::nullopt, Error::serviceError(kNoRefreshCodeMessage));
+                completion(failure(kInvitation, kNoRefreshCodeMessage));
                 return;
             }
-            completion(refreshToken, std::nullopt);
+            completion(*refreshToken);
         });
 }

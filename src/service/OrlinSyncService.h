@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -10,52 +9,77 @@
 #include "Error.h"
 #include "ProfileGetModel.h"
 #include "ProfileUpdateModel.h"
+#include "Result.h"
+#include "ServiceConfiguration.h"
 #include "SignaturesAnswer.h"
 
 // The Orlin service's HTTPS interface. Every operation first turns the credentials into an access token
 // and the user's sync root, then calls the endpoint below that root. Each returns at once and calls its
 // completion exactly once, on the main queue. Nothing is kept between calls: the refresh token and user
-// name that a call hands back are for the caller to store.
+// name that a call hands back are for the caller to store. A call in progress holds nothing of the object,
+// so the object may go before its completions run.
 class OrlinSyncService final {
 public:
     using Text = std::optional<QString>;
-    using SignaturesCompletion = std::function<void(std::optional<SignaturesAnswer> signatures, Text token,
-                                                    Text userName, std::optional<Error>)>;
-    using ProfileCompletion = std::function<void(std::optional<ProfileGetModel> profile, Text token,
-                                                 Text userName, std::optional<Error>)>;
-    using SaveCompletion = std::function<void(Text token, Text userName, std::optional<Error>)>;
 
-    OrlinSyncService() = delete;
+    // What signing in leaves for the caller to store: the rotated refresh token (none for a domain token)
+    // and the user name.
+    struct SignIn {
+        Text refreshToken;
+        Text userName;
+    };
 
-    static void getSignatures(const BRSLoginCredentials& credentials, SignaturesCompletion completion);
-    static void getProfile(const BRSLoginCredentials& credentials, ProfileCompletion completion);
-    static void saveProfile(const BRSLoginCredentials& credentials, const ProfileUpdateModel& profileModel,
-                            SaveCompletion completion);
+    // A flow's outcome with the sign-in beside it. The sign-in is empty after a failure, except when only
+    // the signatures answer could not be read: the rotated token must still be stored then.
+    template <typename T>
+    struct Reply {
+        Result<T> result;
+        SignIn signIn;
+    };
+    // A save hands back nothing but its sign-in.
+    struct Saved {};
+
+    using SignaturesReply = Reply<SignaturesAnswer>;
+    using ProfileReply = Reply<ProfileGetModel>;
+    using SaveReply = Reply<Saved>;
+    using SignaturesCompletion = std::function<void(SignaturesReply)>;
+    using ProfileCompletion = std::function<void(ProfileReply)>;
+    using SaveCompletion = std::function<void(SaveReply)>;
+
+    explicit OrlinSyncService(ServiceConfiguration configuration);
+
+    void getSignatures(const BRSLoginCredentials& credentials, SignaturesCompletion completion) const;
+    void getProfile(const BRSLoginCredentials& credentials, ProfileCompletion completion) const;
+    void saveProfile(const BRSLoginCredentials& credentials, const ProfileUpdateModel& profileModel,
+                     SaveCompletion completion) const;
 
 private:
-    // What every token flow ends with: either the error, or the access token, sync root and user name
-    // (the refresh token only where the flow yields one).
-    using TokenCompletion = std::function<void(Text refreshToken, Text accessToken, Text syncRoot,
-                                               Text userName, std::optional<Error>)>;
-    using RefreshTokenCompletion = std::function<void(Text refreshToken, std::optional<Error>)>;
+    // What signing in ends with: the bearer token, the root every user endpoint sits below, and the
+    // sign-in to hand back.
+    struct Access {
+        QString accessToken;
+        QString syncRoot;
+        SignIn signIn;
+    };
+    using AccessCompletion = std::function<void(Result<Access>)>;
+    using RefreshTokenCompletion = std::function<void(Result<QString>)>;
 
-    static void getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials& credentials,
-                                               TokenCompletion completion);
-    static void getAccessTokenFromRefreshToken(const QString& refreshToken, TokenCompletion completion);
-    static void getAccessTokenFromDomainToken(const QString& domainToken, const Text& userName,
-                                              TokenCompletion completion);
-    static void getAccessTokenFromCompatCredentials(const BRSLoginCredentials& credentials,
-                                                    TokenCompletion completion);
+    // The one way a flow gets its access token, whichever form the credentials take.
+    void getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials& credentials,
+                                        AccessCompletion completion) const;
+
+    static void getAccessTokenFromRefreshToken(const QString& authBaseUrl, const QString& refreshToken,
+                                               AccessCompletion completion);
+    static void getAccessTokenFromDomainToken(const QString& authBaseUrl, const QString& domainToken,
+                                              const Text& userName, AccessCompletion completion);
+    void getAccessTokenFromCompatCredentials(const BRSLoginCredentials& credentials,
+                                             AccessCompletion completion) const;
     [[nodiscard]] static QString getCompatInvitationCodeUrl(const QString& baseUrl,
                                                             const BRSLoginCredentials& credentials);
-    static void getAccessTokenFromCombatInvitationCodeJson(const QByteArray& body,
-                                                           TokenCompletion completion);
-    static void getRefreshTokenFromInvitationCode(const QString& invitationCode,
+    static void getAccessTokenFromCombatInvitationCodeJson(const QString& authBaseUrl, const QByteArray& body,
+                                                           AccessCompletion completion);
+    static void getRefreshTokenFromInvitationCode(const QString& authBaseUrl, const QString& invitationCode,
                                                   RefreshTokenCompletion completion);
 
-    static void getAccessCodeCompletion(Text refreshToken, Text accessToken, Text syncRoot, Text userName,
-                                        std::optional<Error> error, SignaturesCompletion completion);
-    static void getSignaturesWithAccessToken(Text refreshToken, const QString& accessToken,
-                                             const QString& syncRoot, const QString& userName,
-                                             SignaturesCompletion completion);
+    ServiceConfiguration configuration_;
 };

@@ -4,24 +4,10 @@
 
 #include "UserDefaults.h"
 
-QString ServiceConfiguration::authBaseUrl() {
-    return baseUrl(kAuthBaseUrlKey, kDefaultAuthBaseUrl);
-}
+namespace {
 
-QString ServiceConfiguration::euAppBaseUrl() {
-    return baseUrl(kEuAppBaseUrlKey, kDefaultEuAppBaseUrl);
-}
-
-QString ServiceConfiguration::appBaseUrl() {
-    return baseUrl(kAppBaseUrlKey, kDefaultAppBaseUrl);
-}
-
-QString ServiceConfiguration::imageHostUrl() {
-    return configuredText(kImageHostUrlKey, kDefaultImageHostUrl);
-}
-
-QString ServiceConfiguration::configuredText(const QString& key, const QString& fallback) {
-    const QVariant value = UserDefaults::standardUserDefaults().objectForKey(key);
+QString configuredText(const UserDefaults& defaults, const QString& key, const QString& fallback) {
+    const QVariant value = defaults.objectForKey(key);
     // Only a text can be an address; a number or an empty value set by mistake falls back to production.
     if (value.typeId() != QMetaType::QString) {
         return fallback;
@@ -30,11 +16,22 @@ QString ServiceConfiguration::configuredText(const QString& key, const QString& 
     return text.isEmpty() ? fallback : text;
 }
 
-QString ServiceConfiguration::baseUrl(const QString& key, const QString& fallback) {
-    QString base = configuredText(key, fallback);
+QString baseUrl(const UserDefaults& defaults, const QString& key, const QString& fallback) {
+    QString base = configuredText(defaults, key, fallback);
     // An administrator easily leaves the slash off; without it the host would run into the path.
     if (!base.endsWith(QLatin1Char('/'))) {
         base += QLatin1Char('/');
     }
     return base;
+}
+
+}  // namespace
+
+ServiceConfiguration ServiceConfiguration::fromDefaults(const UserDefaults& defaults) {
+    ServiceConfiguration configuration;
+    configuration.authBaseUrl_ = baseUrl(defaults, kAuthBaseUrlKey, kDefaultAuthBaseUrl);
+    configuration.euAppBaseUrl_ = baseUrl(defaults, kEuAppBaseUrlKey, kDefaultEuAppBaseUrl);
+    configuration.appBaseUrl_ = baseUrl(defaults, kAppBaseUrlKey, kDefaultAppBaseUrl);
+    configuration.imageHostUrl_ = configuredText(defaults, kImageHostUrlKey, kDefaultImageHostUrl);
+    return configuration;
 }

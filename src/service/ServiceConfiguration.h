@@ -2,12 +2,13 @@
 
 #include <QString>
 
+class UserDefaults;
+
 // Where the service lives. Each address is a defaults key, so an administrator (or a test) can point the
-// agent at another installation; without one, the production addresses are used.
+// agent at another installation; without one, the production addresses are used. Read once, when the
+// service client is made.
 class ServiceConfiguration final {
 public:
-    ServiceConfiguration() = delete;
-
     static inline const QString kAuthBaseUrlKey = QStringLiteral("authBaseUrl");
     static inline const QString kEuAppBaseUrlKey = QStringLiteral("euAppBaseUrl");
     static inline const QString kAppBaseUrlKey = QStringLiteral("appBaseUrl");
@@ -18,13 +19,19 @@ public:
     static inline const QString kDefaultAppBaseUrl = QStringLiteral("https://app.orlin.example/");
     static inline const QString kDefaultImageHostUrl = QStringLiteral("https://images.orlin.example/");
 
+    [[nodiscard]] static ServiceConfiguration fromDefaults(const UserDefaults& defaults);
+
     // The three bases always end in "/", since endpoint paths are appended to them as text.
-    [[nodiscard]] static QString authBaseUrl();
-    [[nodiscard]] static QString euAppBaseUrl();
-    [[nodiscard]] static QString appBaseUrl();
-    [[nodiscard]] static QString imageHostUrl();
+    [[nodiscard]] const QString& authBaseUrl() const { return authBaseUrl_; }
+    [[nodiscard]] const QString& euAppBaseUrl() const { return euAppBaseUrl_; }
+    [[nodiscard]] const QString& appBaseUrl() const { return appBaseUrl_; }
+    [[nodiscard]] const QString& imageHostUrl() const { return imageHostUrl_; }
 
 private:
-    [[nodiscard]] static QString configuredText(const QString& key, const QString& fallback);
-    [[nodiscard]] static QString baseUrl(const QString& key, const QString& fallback);
+    ServiceConfiguration() = default;
+
+    QString authBaseUrl_;
+    QString euAppBaseUrl_;
+    QString appBaseUrl_;
+    QString imageHostUrl_;
 };

@@ -15,15 +15,15 @@ BRSKeychain::Text BRSKeychain::stringForKey(const QString& key) const {
     return objectForKey(key);
 }
 
-void BRSKeychain::setObject(const Text& value, const QString& key) {
-    BRSKeychainController::sharedKeychainController().setValue(value,
-                                                               BRSKeychainController::kValuesPrefix + key);
+bool BRSKeychain::setObject(const Text& value, const QString& key) {
+    return BRSKeychainController::sharedKeychainController().setValue(
+        value, BRSKeychainController::kValuesPrefix + key);
 }
 
-void BRSKeychain::setString(const Text& value, const QString& key) {
-    setObject(value, key);
+bool BRSKeychain::setString(const Text& value, const QString& key) {
+    return setObject(value, key);
 }
 
-void BRSKeychain::removeObjectForKey(const QString& key) {
-    setObject(std::nullopt, key);
+bool BRSKeychain::removeObjectForKey(const QString& key) {
+    return setObject(std::nullopt, key);
 }

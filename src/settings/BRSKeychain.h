@@ -13,10 +13,11 @@ public:
 
     [[nodiscard]] Text objectForKey(const QString& key) const;
     [[nodiscard]] Text stringForKey(const QString& key) const;
-    // An absent value deletes the item.
-    void setObject(const Text& value, const QString& key);
-    void setString(const Text& value, const QString& key);
-    void removeObjectForKey(const QString& key);
+    // An absent value deletes the item. False when the secret store refused the write; the value is
+    // still kept in this process's buffer then.
+    bool setObject(const Text& value, const QString& key);
+    bool setString(const Text& value, const QString& key);
+    bool removeObjectForKey(const QString& key);
 
 private:
     friend class BRSKeychainController;

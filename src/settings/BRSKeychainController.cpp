@@ -122,9 +122,9 @@ BRSKeychainController::Text BRSKeychainController::valueForKeyPath(const QString
     return *it;
 }
 
-void BRSKeychainController::setValue(const Text& value, const QString& keyPath) {
+bool BRSKeychainController::setValue(const Text& value, const QString& keyPath) {
     if (!keyPath.startsWith(kValuesPrefix)) {
-        return;
+        return false;
     }
     const QString key = keyPath.mid(kValuesPrefix.size());
     QMutexLocker lock(&mutex_);
@@ -133,15 +133,14 @@ void BRSKeychainController::setValue(const Text& value, const QString& keyPath) 
     }
     // Writing what the store holds already would only cost a round trip (and, on some desktops, a prompt).
     const Text current = stringForKeyLocked(key);
-    if (!current || current != value) {
-        storeStringLocked(value, key);
-    }
+    const bool stored = (current && current == value) || storeStringLocked(value, key);
     // The buffer takes the value even when the store refused it, so the rest of this run still has it.
     if (value) {
         valueBuffer_->insert(key, *value);
     } else {
         valueBuffer_->remove(key);
     }
+    return stored;
 }
 
 void BRSKeychainController::resetForTesting(std::shared_ptr<SecretStore> store) {

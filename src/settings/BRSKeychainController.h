@@ -34,9 +34,10 @@ public:
     // Adds, replaces or (for an absent value) deletes the item; true when the store did so.
     bool storeString(const Text& value, const QString& key);
 
-    // Key paths that do not begin with "values." name nothing: reads answer nothing, writes are dropped.
+    // Key paths that do not begin with "values." name nothing: reads answer nothing, writes are dropped
+    // (and fail). A write is true when the store holds the value afterwards, whatever the buffer took.
     [[nodiscard]] Text valueForKeyPath(const QString& keyPath);
-    void setValue(const Text& value, const QString& keyPath);
+    bool setValue(const Text& value, const QString& keyPath);
 
     // For tests: puts `store` in place of the one chosen from the defaults, and empties the buffer.
     void resetForTesting(std::shared_ptr<SecretStore> store);

@@ -21,9 +21,10 @@ BRSLoginCredentials BRSSettingsStorage::getCredentials() {
                                                  keychain.stringForKey(kPasswordStringKey));
 }
 
-void BRSSettingsStorage::setToken(const std::optional<QString>& token,
+bool BRSSettingsStorage::setToken(const std::optional<QString>& token,
                                   const std::optional<QString>& userName) {
     BRSKeychain& keychain = BRSKeychain::sharedKeychain();
-    keychain.setObject(token, kRefreshTokenKey);
+    const bool tokenStored = keychain.setObject(token, kRefreshTokenKey);
     keychain.setObject(userName, kUserNameKey);
+    return tokenStored;
 }

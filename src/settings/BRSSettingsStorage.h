@@ -19,6 +19,7 @@ public:
     // defaults, a domain token in the keychain, the stored token, then user name and password (which may
     // both be absent, leaving a record that is good for nothing).
     [[nodiscard]] BRSLoginCredentials getCredentials();
-    // Stores both in the keychain; an absent value deletes its item. Failures are not reported.
-    void setToken(const std::optional<QString>& token, const std::optional<QString>& userName);
+    // Stores both in the keychain; an absent value deletes its item. True when the secret store kept the
+    // token, which is what signing in depends on.
+    bool setToken(const std::optional<QString>& token, const std::optional<QString>& userName);
 };

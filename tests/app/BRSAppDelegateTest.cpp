@@ -497,7 +497,7 @@ TEST_F(BRSAppDelegateTest, ProfileEditingShowsTheWindowAtOnceAndSavesWithTheSame
     profile.editable = true;
     profile.fields.append(FieldGetModel{QStringLiteral("title"), QStringLiteral("Title"), false, 0, {}, {}});
     ASSERT_EQ(profileRequests.size(), 1u);
-    profileRequests.front()(profile, QStringLiteral("refresh-5"), QStringLiteral("ann"), std::nullopt);
+    profileRequests.front()({profile, {QStringLiteral("refresh-5"), QStringLiteral("ann")}});
     FakeWindow* editor = frontEnd.windows.value(QStringLiteral("Profile2WindowController"));
     ASSERT_TRUE(editor->profile.has_value());
     EXPECT_EQ(editor->profile->fields.size(), 1);
@@ -510,8 +510,7 @@ TEST_F(BRSAppDelegateTest, ProfileEditingShowsTheWindowAtOnceAndSavesWithTheSame
     EXPECT_EQ(saveCredentials->token(), kToken.token());
     EXPECT_EQ(savedModels.front().fields().front().value(), QStringLiteral("CEO"));
 
-    saveRequests.front()(std::nullopt, std::nullopt,
-                         Error{QStringLiteral("any"), 3840, QStringLiteral("bad")});
+    saveRequests.front()({Error{QStringLiteral("any"), 3840, QStringLiteral("bad")}, {}});
     ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
     EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText,
               QStringLiteral("Did you enter an incorrect username or password?"));
@@ -521,8 +520,7 @@ TEST_F(BRSAppDelegateTest, AFailedProfileFetchShowsTheConnectionAlertAndLeavesTh
     credentials = kToken;
     launch();
     controller->showProfile();
-    profileRequests.front()(std::nullopt, std::nullopt, std::nullopt,
-                            Error::serviceError(QStringLiteral("gone")));
+    profileRequests.front()({Error::serviceError(QStringLiteral("gone")), {}});
     ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
     EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText, QStringLiteral("gone"));
     EXPECT_FALSE(frontEnd.windows.value(QStringLiteral("Profile2WindowController"))->profile.has_value());

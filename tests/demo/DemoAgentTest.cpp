@@ -18,6 +18,7 @@
 #include "DemoSandbox.h"
 #include "DemoService.h"
 #include "OrlinSyncService.h"
+#include "ServiceConfiguration.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -156,12 +157,16 @@ TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoB
         std::optional<ProfileGetModel> profile;
         std::optional<Error> readError;
         QEventLoop reading;
-        OrlinSyncService::getProfile(
-            credentials, [&](std::optional<ProfileGetModel> got, auto, auto, std::optional<Error> error) {
-                profile = std::move(got);
-                readError = std::move(error);
-                reading.quit();
-            });
+        const OrlinSyncService client(
+            ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults()));
+        client.getProfile(credentials, [&](OrlinSyncService::ProfileReply reply) {
+            if (reply.result.ok()) {
+                profile = std::move(reply.result).value();
+            } else {
+                readError = reply.result.error();
+            }
+            reading.quit();
+        });
         reading.exec();
         ASSERT_TRUE(profile.has_value()) << (readError ? readError->localizedDescription.toStdString() : "");
         QSet<qint64> types;
@@ -180,13 +185,13 @@ TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoB
 
         std::optional<Error> saveError = Error{};
         QEventLoop saving;
-        OrlinSyncService::saveProfile(
+        client.saveProfile(
             credentials,
             ProfileUpdateModel(
                 {FieldUpdateModel(QStringLiteral("fullName"), QStringLiteral("Ann <Changed> & Co"))},
                 selected),
-            [&](auto, auto, std::optional<Error> error) {
-                saveError = std::move(error);
+            [&](OrlinSyncService::SaveReply reply) {
+                saveError = reply.result.ok() ? std::nullopt : std::optional<Error>(reply.result.error());
                 saving.quit();
             });
         saving.exec();

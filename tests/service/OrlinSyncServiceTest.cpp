@@ -62,18 +62,30 @@ protected:
 
     void answerTokenFlow() { mock.setAnswer("GET", kRefreshPath, Answer::json(refreshAnswer())); }
 
+    // Made for each call, so a test that changes the defaults between calls is heard.
+    static OrlinSyncService service() {
+        return OrlinSyncService(ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults()));
+    }
+
+    // Spreads a reply over the fields the cases check.
+    template <typename T, typename Fields>
+    static void record(OrlinSyncService::Reply<T> reply, Fields& result, std::optional<T>& value) {
+        ++result.calls;
+        result.token = std::move(reply.signIn.refreshToken);
+        result.userName = std::move(reply.signIn.userName);
+        if (reply.result.ok()) {
+            value = std::move(reply.result).value();
+        } else {
+            result.error = reply.result.error();
+        }
+    }
+
     SignaturesResult signatures(const BRSLoginCredentials& credentials) {
         SignaturesResult result;
-        OrlinSyncService::getSignatures(
-            credentials, [&result](std::optional<SignaturesAnswer> signatures, Text token, Text userName,
-                                   std::optional<Error> error) {
-                ++result.calls;
-                result.onMainThread = servicetest::onMainThread();
-                result.signatures = std::move(signatures);
-                result.token = std::move(token);
-                result.userName = std::move(userName);
-                result.error = std::move(error);
-            });
+        service().getSignatures(credentials, [&result](OrlinSyncService::SignaturesReply reply) {
+            result.onMainThread = servicetest::onMainThread();
+            record(std::move(reply), result, result.signatures);
+        });
         EXPECT_EQ(result.calls, 0) << "the completion must not run before the call returns";
         runUntil([&result] { return result.calls > 0; });
         EXPECT_EQ(result.calls, 1);
@@ -82,15 +94,9 @@ protected:
 
     ProfileResult profile(const BRSLoginCredentials& credentials) {
         ProfileResult result;
-        OrlinSyncService::getProfile(
-            credentials, [&result](std::optional<ProfileGetModel> profile, Text token, Text userName,
-                                   std::optional<Error> error) {
-                ++result.calls;
-                result.profile = std::move(profile);
-                result.token = std::move(token);
-                result.userName = std::move(userName);
-                result.error = std::move(error);
-            });
+        service().getProfile(credentials, [&result](OrlinSyncService::ProfileReply reply) {
+            record(std::move(reply), result, result.profile);
+        });
         runUntil([&result] { return result.calls > 0; });
         EXPECT_EQ(result.calls, 1);
         return result;
@@ -98,13 +104,10 @@ protected:
 
     SaveResult save(const BRSLoginCredentials& credentials, const ProfileUpdateModel& model) {
         SaveResult result;
-        OrlinSyncService::saveProfile(credentials, model,
-                                      [&result](Text token, Text userName, std::optional<Error> error) {
-                                          ++result.calls;
-                                          result.token = std::move(token);
-                                          result.userName = std::move(userName);
-                                          result.error = std::move(error);
-                                      });
+        std::optional<OrlinSyncService::Saved> saved;
+        service().saveProfile(credentials, model, [&result, &saved](OrlinSyncService::SaveReply reply) {
+            record(std::move(reply), result, saved);
+        });
         runUntil([&result] { return result.calls > 0; });
         EXPECT_EQ(result.calls, 1);
         return result;

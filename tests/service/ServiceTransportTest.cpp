@@ -255,18 +255,21 @@ TEST_F(ServiceTransportTest, ADeclaredAnswerArrivesInOneBufferOfItsSize) {
 }
 
 TEST_F(ServiceTransportTest, ConfiguredBasesFallBackToProductionAndKeepTheirSlash) {
-    UserDefaults::standardUserDefaults().resetForTesting();
-    EXPECT_EQ(ServiceConfiguration::authBaseUrl(), ServiceConfiguration::kDefaultAuthBaseUrl);
-    EXPECT_EQ(ServiceConfiguration::imageHostUrl(), ServiceConfiguration::kDefaultImageHostUrl);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.resetForTesting();
+    const ServiceConfiguration production = ServiceConfiguration::fromDefaults(defaults);
+    EXPECT_EQ(production.authBaseUrl(), ServiceConfiguration::kDefaultAuthBaseUrl);
+    EXPECT_EQ(production.imageHostUrl(), ServiceConfiguration::kDefaultImageHostUrl);
     for (const QString& base :
          {ServiceConfiguration::kDefaultAuthBaseUrl, ServiceConfiguration::kDefaultEuAppBaseUrl,
           ServiceConfiguration::kDefaultAppBaseUrl}) {
         EXPECT_TRUE(base.startsWith(QStringLiteral("https://")));
         EXPECT_TRUE(base.endsWith(QLatin1Char('/')));
     }
-    UserDefaults::standardUserDefaults().setArgumentDomain(
+    defaults.setArgumentDomain(
         {{ServiceConfiguration::kEuAppBaseUrlKey, QStringLiteral("https://eu.example.test")},
          {ServiceConfiguration::kAppBaseUrlKey, QString()}});
-    EXPECT_EQ(ServiceConfiguration::euAppBaseUrl(), QStringLiteral("https://eu.example.test/"));
-    EXPECT_EQ(ServiceConfiguration::appBaseUrl(), ServiceConfiguration::kDefaultAppBaseUrl);
+    const ServiceConfiguration configured = ServiceConfiguration::fromDefaults(defaults);
+    EXPECT_EQ(configured.euAppBaseUrl(), QStringLiteral("https://eu.example.test/"));
+    EXPECT_EQ(configured.appBaseUrl(), ServiceConfiguration::kDefaultAppBaseUrl);
 }

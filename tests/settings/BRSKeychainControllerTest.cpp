@@ -45,12 +45,13 @@ TEST_F(BRSKeychainControllerTest, AnAbsentValueDeletesTheItemAndEmptyTextStoresA
 }
 
 TEST_F(BRSKeychainControllerTest, TheStoreWinsOverTheBufferWhichOnlyCoversForAStoreThatRefused) {
-    keychain.setObject(QStringLiteral("mine"), QStringLiteral("k"));
+    EXPECT_TRUE(keychain.setObject(QStringLiteral("mine"), QStringLiteral("k")));
     store->put(QStringLiteral("k"), "changed elsewhere");
     EXPECT_EQ(keychain.objectForKey(QStringLiteral("k")), QStringLiteral("changed elsewhere"));
 
     store->failing = true;
-    keychain.setObject(QStringLiteral("kept in memory"), QStringLiteral("k"));
+    EXPECT_FALSE(keychain.setObject(QStringLiteral("kept in memory"), QStringLiteral("k")))
+        << "the caller must learn that the store refused";
     EXPECT_EQ(keychain.objectForKey(QStringLiteral("k")), QStringLiteral("kept in memory"));
     EXPECT_EQ(controller.stringForKey(QStringLiteral("k")), std::nullopt);
     EXPECT_FALSE(controller.storeString(std::nullopt, QStringLiteral("k")))

@@ -88,14 +88,16 @@ TEST_F(ProfileSaveAgainstServiceTest, TheServiceReceivesExactlyTheChangedFieldsA
     mock.setAnswer("GET", kProfilePath, MockOrlinService::Answer::json(profileJson));
     mock.setAnswer("POST", kProfilePath, MockOrlinService::Answer::json(R"({"result": true})"));
 
+    const OrlinSyncService service(ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults()));
     std::optional<ProfileGetModel> profile;
     bool fetched = false;
-    OrlinSyncService::getProfile(credentials,
-                                 [&](std::optional<ProfileGetModel> model, auto, auto, auto error) {
-                                     EXPECT_FALSE(error);
-                                     profile = std::move(model);
-                                     fetched = true;
-                                 });
+    service.getProfile(credentials, [&](OrlinSyncService::ProfileReply reply) {
+        EXPECT_TRUE(reply.result.ok());
+        if (reply.result.ok()) {
+            profile = std::move(reply.result).value();
+        }
+        fetched = true;
+    });
     runUntil([&] { return fetched; });
     ASSERT_TRUE(profile);
 
@@ -103,8 +105,8 @@ TEST_F(ProfileSaveAgainstServiceTest, TheServiceReceivesExactlyTheChangedFieldsA
     bool savedOnService = false;
     editor.showWindow();
     editor.setFields(*profile, [&](const ProfileUpdateModel& model) {
-        OrlinSyncService::saveProfile(credentials, model, [&](auto, auto, std::optional<Error> error) {
-            EXPECT_FALSE(error);
+        service.saveProfile(credentials, model, [&](OrlinSyncService::SaveReply reply) {
+            EXPECT_TRUE(reply.result.ok());
             savedOnService = true;
         });
     });

@@ -1,0 +1,52 @@
+#include "ProfileEditingSession.h"
+
+#include "WindowController.h"
+
+ProfileEditingSession::ProfileEditingSession(Context context, BRSLoginCredentials credentials)
+    : context_(std::move(context)), credentials_(std::move(credentials)) {}
+
+void ProfileEditingSession::start(Context context, BRSLoginCredentials credentials) {
+    std::shared_ptr<ProfileEditingSession> session(
+        new ProfileEditingSession(std::move(context), std::move(credentials)));
+    session->fetch();
+}
+
+void ProfileEditingSession::fetch() {
+    context_.backend->getProfile(credentials_,
+                                 [self = shared_from_this()](OrlinSyncService::ProfileReply reply) {
+                                     if (self->context_.owner) {
+                                         self->profileFetched(std::move(reply));
+                                     }
+                                 });
+}
+
+void ProfileEditingSession::profileFetched(OrlinSyncService::ProfileReply reply) {
+    if (!reply.result.ok()) {
+        context_.showAlert(reply.result.error());
+        return;
+    }
+    context_.storeToken(reply.signIn.refreshToken, reply.signIn.userName);
+    context_.editor->setFields(reply.result.value(),
+                               [self = shared_from_this()](const ProfileUpdateModel& model) {
+                                   if (self->context_.owner) {
+                                       self->save(model);
+                                   }
+                               });
+}
+
+void ProfileEditingSession::save(const ProfileUpdateModel& model) {
+    context_.backend->saveProfile(credentials_, model,
+                                  [self = shared_from_this()](OrlinSyncService::SaveReply reply) {
+                                      if (self->context_.owner) {
+                                          self->saved(std::move(reply));
+                                      }
+                                  });
+}
+
+void ProfileEditingSession::saved(OrlinSyncService::SaveReply reply) {
+    if (!reply.result.ok()) {
+        context_.showAlert(reply.result.error());
+        return;
+    }
+    context_.storeToken(reply.signIn.refreshToken, reply.signIn.userName);
+}
