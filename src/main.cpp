@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
+#include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "AgentLoggers.h"
@@ -177,9 +179,11 @@ int diagnose(int argc, char** argv, const AgentOptions& options) {
     return Diagnosis::hasProblems(findings) ? 1 : 0;
 }
 
-int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
-    QCoreApplication app(argc, argv);
-    configureApplication();
+// Everything a run shares. The caller makes the application object and the front end, which are all that
+// differ between a desktop and a console; `connectMenus` hands the controller the front end's menus, which
+// outlive the controller.
+int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& connectMenus,
+             const AgentOptions& options, const DemoSession* demo) {
     std::unique_ptr<InstanceLock> instance;
     if (!claimInstance(instance)) {
         return kAlreadyRunningExitCode;
@@ -188,10 +192,8 @@ int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSe
     if (demo) {
         demo->prepareStores();
     }
-    ConsoleFrontEnd frontEnd(options.answer);
-    ConsoleStatusMenu menu;
     BRSAppDelegate controller(dependenciesFor(frontEnd));
-    controller.connectMenu(menu);
+    connectMenus(controller);
 
     const OnceRun once = startOnce(controller, options, demo);
     controller.applicationDidFinishLaunching();
@@ -201,42 +203,40 @@ int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSe
     return runEventLoop();
 }
 
+int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
+    QCoreApplication app(argc, argv);
+    configureApplication();
+    ConsoleFrontEnd frontEnd(options.answer);
+    ConsoleStatusMenu menu;
+    return runAgent(
+        frontEnd, [&menu](BRSAppDelegate& controller) { controller.connectMenu(menu); }, options, demo);
+}
+
 int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QApplication app(argc, argv);
     configureApplication();
     // An agent: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    std::unique_ptr<InstanceLock> instance;
-    if (!claimInstance(instance)) {
-        return kAlreadyRunningExitCode;
-    }
-    configureScriptTimeout();
-    if (demo) {
-        demo->prepareStores();
-    }
-
     QtFrontEnd frontEnd;
-    BRSAppDelegate controller(dependenciesFor(frontEnd));
-    const QtStatusMenu::Actions actions{
-        .updateAllSignatures = [&controller] { controller.updateAllSignatures(); },
-        .showProfile = [&controller] { controller.showProfile(); },
-        .showPreferences = [&controller] { controller.showPreferences(); },
-        .showEnterToken = [&controller] { controller.showEnterToken(); },
-        .showAbout = [&controller] { controller.showAbout(); },
-        .quit = [] { QCoreApplication::quit(); },
-    };
-    QtStatusMenu menu(actions);
+    // Their actions call the controller, so they are made once it exists.
+    std::optional<QtStatusMenu> menu;
     // The Mac menu bar's copy: its About, Preferences… and Quit land in the application menu and must work.
-    QtStatusMenu dummyMenu(actions);
-    controller.connectMenu(menu);
-    controller.setDummyMenu(&dummyMenu);
-
-    const OnceRun once = startOnce(controller, options, demo);
-    controller.applicationDidFinishLaunching();
-    if (options.update && !once.startsUpdateItself()) {
-        controller.updateSignatures(false);
-    }
-    return runEventLoop();
+    std::optional<QtStatusMenu> dummyMenu;
+    const auto connectMenus = [&menu, &dummyMenu](BRSAppDelegate& controller) {
+        const QtStatusMenu::Actions actions{
+            .updateAllSignatures = [&controller] { controller.updateAllSignatures(); },
+            .showProfile = [&controller] { controller.showProfile(); },
+            .showPreferences = [&controller] { controller.showPreferences(); },
+            .showEnterToken = [&controller] { controller.showEnterToken(); },
+            .showAbout = [&controller] { controller.showAbout(); },
+            .quit = [] { QCoreApplication::quit(); },
+        };
+        menu.emplace(actions);
+        dummyMenu.emplace(actions);
+        controller.connectMenu(*menu);
+        controller.setDummyMenu(&*dummyMenu);
+    };
+    return runAgent(frontEnd, connectMenus, options, demo);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
 
 class MenuItem;
-class QMenu;
 
 // The status menu as the front end built it, with the three items the controller switches.
 class StatusMenu {
@@ -11,6 +10,4 @@ public:
     [[nodiscard]] virtual MenuItem& updateAllSignaturesItem() = 0;
     [[nodiscard]] virtual MenuItem& preferencesItem() = 0;
     [[nodiscard]] virtual MenuItem& enterTokenItem() = 0;
-    // The widget menu a tray icon pops up; none for front ends without one.
-    [[nodiscard]] virtual QMenu* nativeMenu() { return nullptr; }
 };

@@ -1,23 +1,22 @@
 #include "BRSAboutWindowController.h"
 
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "AppInfo.h"
+#include "DialogButtons.h"
 #include "WindowPlacement.h"
 
-BRSAboutWindowController::BRSAboutWindowController() = default;
+BRSAboutWindowController::BRSAboutWindowController() : window_([this](QDialog& window) { build(window); }) {}
 
 BRSAboutWindowController::~BRSAboutWindowController() = default;
 
 QDialog& BRSAboutWindowController::window() {
-    if (window_) {
-        return *window_;
-    }
-    window_ = std::make_unique<QDialog>();
-    QDialog& window = *window_;
+    return window_.get();
+}
+
+void BRSAboutWindowController::build(QDialog& window) {
     window.setWindowTitle(QStringLiteral("About Orlin"));
     auto* layout = new QVBoxLayout(&window);
 
@@ -43,13 +42,10 @@ QDialog& BRSAboutWindowController::window() {
     layout->addLayout(version);
     layout->addSpacing(8);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::close);
-    layout->addWidget(buttons);
+    DialogButtons::addClose(window, *layout);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     windowDidLoad();
-    return window;
 }
 
 void BRSAboutWindowController::windowDidLoad() {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDialog>
-#include <memory>
 
+#include "LazyWindow.h"
 #include "WindowController.h"
 
 class QLabel;
@@ -21,8 +21,9 @@ public:
     [[nodiscard]] QLabel* labelVersion() const { return labelVersion_; }
 
 private:
+    void build(QDialog& window);
     void windowDidLoad();
 
-    std::unique_ptr<QDialog> window_;
+    LazyWindow<QDialog> window_;
     QLabel* labelVersion_ = nullptr;
 };

@@ -1,26 +1,25 @@
 #include "BRSCredentialsWindowController.h"
 
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "Alert.h"
 #include "BRSSettingsStorage.h"
 #include "BRSViewState.h"
+#include "DialogButtons.h"
 #include "WindowPlacement.h"
 
-BRSCredentialsWindowController::BRSCredentialsWindowController(AlertPresenter& alerts) : alerts_(alerts) {}
+BRSCredentialsWindowController::BRSCredentialsWindowController(AlertPresenter& alerts)
+    : alerts_(alerts), window_([this](QDialog& window) { build(window); }) {}
 
 BRSCredentialsWindowController::~BRSCredentialsWindowController() = default;
 
 QDialog& BRSCredentialsWindowController::window() {
-    if (window_) {
-        return *window_;
-    }
-    window_ = std::make_unique<QDialog>();
-    QDialog& window = *window_;
+    return window_.get();
+}
+
+void BRSCredentialsWindowController::build(QDialog& window) {
     window.setWindowTitle(QStringLiteral("Enter Access Code"));
 
     auto* layout = new QVBoxLayout(&window);
@@ -37,18 +36,11 @@ QDialog& BRSCredentialsWindowController::window() {
     layout->addWidget(caption);
     layout->addWidget(textToken_);
 
-    auto* buttons = new QDialogButtonBox(&window);
-    QPushButton* saveButton = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::RejectRole);
-    saveButton->setDefault(true);
-    layout->addWidget(buttons);
-    // Save decides itself whether the window closes, so it is not wired to the dialog's accept.
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, [this] { save(); });
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, [this] { close(); });
+    DialogButtons::addSaveAndClose(
+        window, *layout, [this] { save(); }, [this] { close(); });
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     windowDidLoad();
-    return window;
 }
 
 QLineEdit* BRSCredentialsWindowController::textToken() {

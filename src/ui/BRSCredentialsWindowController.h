@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDialog>
-#include <memory>
 
+#include "LazyWindow.h"
 #include "WindowController.h"
 
 class AlertPresenter;
@@ -28,10 +28,11 @@ public:
     void close();
 
 private:
+    void build(QDialog& window);
     void windowDidLoad();
 
     AlertPresenter& alerts_;
     BRSViewState* viewState_ = nullptr;
-    std::unique_ptr<QDialog> window_;
+    LazyWindow<QDialog> window_;
     QLineEdit* textToken_ = nullptr;
 };

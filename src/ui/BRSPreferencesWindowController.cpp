@@ -2,8 +2,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -13,12 +11,16 @@
 #include "BRSCredentialsWindowController.h"
 #include "BRSLoginItemsService.h"
 #include "BRSViewState.h"
+#include "DialogButtons.h"
 #include "ModalSession.h"
 #include "PreferencesStorage.h"
 #include "WindowPlacement.h"
 
 BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& alerts, Seams seams)
-    : alerts_(alerts), seams_(std::move(seams)) {
+    : alerts_(alerts),
+      seams_(std::move(seams)),
+      window_([this](QDialog& window) { build(window); }),
+      helpPopover_([this](QFrame& popover) { buildHelpPopover(popover); }) {
     if (!seams_.runModal) {
         seams_.runModal = [](BRSCredentialsWindowController& controller) {
             const ModalSession modal;
@@ -30,11 +32,10 @@ BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& a
 BRSPreferencesWindowController::~BRSPreferencesWindowController() = default;
 
 QDialog& BRSPreferencesWindowController::window() {
-    if (window_) {
-        return *window_;
-    }
-    window_ = std::make_unique<QDialog>();
-    QDialog& window = *window_;
+    return window_.get();
+}
+
+void BRSPreferencesWindowController::build(QDialog& window) {
     window.setWindowTitle(QStringLiteral("Orlin Preferences"));
     auto* layout = new QVBoxLayout(&window);
 
@@ -87,8 +88,7 @@ QDialog& BRSPreferencesWindowController::window() {
     sessionLayout->addWidget(enterToken_, 0, Qt::AlignLeft);
     layout->addWidget(session);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
-    layout->addWidget(buttons);
+    DialogButtons::addClose(window, *layout);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // `clicked` and `idClicked` come from the user only, so loading the window and following the view
@@ -106,11 +106,9 @@ QDialog& BRSPreferencesWindowController::window() {
     QObject::connect(startAtLogin_, &QCheckBox::clicked, &window, [this] { changeStartAtLogin(); });
     QObject::connect(whatIsThis_, &QPushButton::clicked, &window, [this] { whatIsThisClicked(); });
     QObject::connect(enterToken_, &QPushButton::clicked, &window, [this] { showCredentials(); });
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::close);
     QObject::connect(&window, &QDialog::finished, &window, [this] { windowWillClose(); });
 
     windowDidLoad();
-    return window;
 }
 
 void BRSPreferencesWindowController::windowDidLoad() {
@@ -181,23 +179,25 @@ void BRSPreferencesWindowController::changeStartAtLogin() {
     startAtLogin_->setChecked(service.isLaunchAtStartup());
 }
 
+void BRSPreferencesWindowController::buildHelpPopover(QFrame& popover) {
+    helpViewController_ = std::make_unique<BrsHelpMeICloudDriveViewController>(seams_.runAppleScript);
+    // A popup closes by itself when the user clicks anywhere outside it.
+    popover.setParent(&window(), Qt::Popup);
+    popover.setFrameShape(QFrame::StyledPanel);
+    auto* layout = new QVBoxLayout(&popover);
+    layout->addWidget(helpViewController_->view());
+}
+
 void BRSPreferencesWindowController::whatIsThisClicked() {
-    if (!helpPopover_) {
-        helpViewController_ = std::make_unique<BrsHelpMeICloudDriveViewController>(seams_.runAppleScript);
-        // A popup closes by itself when the user clicks anywhere outside it.
-        helpPopover_ = new QFrame(&window(), Qt::Popup);
-        helpPopover_->setFrameShape(QFrame::StyledPanel);
-        auto* layout = new QVBoxLayout(helpPopover_);
-        layout->addWidget(helpViewController_->view());
-    }
-    if (helpPopover_->isVisible()) {
+    QFrame& popover = helpPopover_.get();
+    if (popover.isVisible()) {
         return;
     }
     // Hangs under the check box, centred on it, so it points at the setting it explains.
-    helpPopover_->adjustSize();
+    popover.adjustSize();
     const QRect anchor(imUsingICloudDrive_->mapToGlobal(QPoint(0, 0)), imUsingICloudDrive_->size());
-    helpPopover_->move(anchor.center().x() - helpPopover_->width() / 2, anchor.bottom() + 1);
-    helpPopover_->show();
+    popover.move(anchor.center().x() - popover.width() / 2, anchor.bottom() + 1);
+    popover.show();
 }
 
 void BRSPreferencesWindowController::showCredentials() {
@@ -215,7 +215,7 @@ void BRSPreferencesWindowController::windowWillClose() {
 
 void BRSPreferencesWindowController::observeValueForKeyPath(const QString& keyPath, BRSViewState* context) {
     // Before the window has been shown there is nothing to keep current; loading reads the settings.
-    if (!context || !window_) {
+    if (!context || !window_.ifBuilt()) {
         return;
     }
     if (keyPath == BRSViewState::kNotifyAfterUpdate) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QFrame>
 #include <functional>
 #include <memory>
 
 #include "BrsHelpMeICloudDriveViewController.h"
+#include "LazyWindow.h"
 #include "WindowController.h"
 
 class AlertPresenter;
@@ -12,7 +14,6 @@ class BRSCredentialsWindowController;
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
-class QFrame;
 class QPushButton;
 
 // The user's settings. Every control writes its setting the moment it changes; there is nothing to
@@ -62,15 +63,17 @@ public:
     [[nodiscard]] QCheckBox* startAtLogin() const { return startAtLogin_; }
     [[nodiscard]] QPushButton* enterTokenButton() const { return enterToken_; }
     // The help popover; none before the first click on the help button.
-    [[nodiscard]] QFrame* helpPopover() const { return helpPopover_; }
+    [[nodiscard]] QFrame* helpPopover() const { return helpPopover_.ifBuilt(); }
 
 private:
+    void build(QDialog& window);
+    void buildHelpPopover(QFrame& popover);
     void windowDidLoad();
     void enableMailControls(bool mail);
 
     AlertPresenter& alerts_;
     Seams seams_;
-    std::unique_ptr<QDialog> window_;
+    LazyWindow<QDialog> window_;
     QButtonGroup* updateSignaturesForRadio_ = nullptr;
     QCheckBox* updateSignaturesAutomatically_ = nullptr;
     QCheckBox* notifyMeAfterUpdate_ = nullptr;
@@ -80,5 +83,5 @@ private:
     QCheckBox* startAtLogin_ = nullptr;
     QPushButton* enterToken_ = nullptr;
     std::unique_ptr<BrsHelpMeICloudDriveViewController> helpViewController_;
-    QFrame* helpPopover_ = nullptr;
+    LazyWindow<QFrame> helpPopover_;
 };

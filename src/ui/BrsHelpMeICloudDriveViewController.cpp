@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QWidget>
 
 #include "BRSAppleScript.h"
 
@@ -14,7 +13,7 @@ const QString BrsHelpMeICloudDriveViewController::kShowICloudPaneScript = QStrin
     "end tell\n");
 
 BrsHelpMeICloudDriveViewController::BrsHelpMeICloudDriveViewController(ScriptRunner runScript)
-    : runScript_(std::move(runScript)) {
+    : runScript_(std::move(runScript)), view_([this](QWidget& view) { build(view); }) {
     if (!runScript_) {
         runScript_ = [](const QString& source) {
             // Nothing to tell the user when the pane does not open: the help text stands on its own.
@@ -24,26 +23,25 @@ BrsHelpMeICloudDriveViewController::BrsHelpMeICloudDriveViewController(ScriptRun
 }
 
 QWidget* BrsHelpMeICloudDriveViewController::view() {
-    if (view_) {
-        return view_;
-    }
-    view_ = new QWidget;
-    auto* layout = new QVBoxLayout(view_);
-    auto* title = new QLabel(QStringLiteral("<b>Do I use iCloud Drive for Mail?</b>"), view_);
+    return &view_.get();
+}
+
+void BrsHelpMeICloudDriveViewController::build(QWidget& view) {
+    auto* layout = new QVBoxLayout(&view);
+    auto* title = new QLabel(QStringLiteral("<b>Do I use iCloud Drive for Mail?</b>"), &view);
     auto* text = new QLabel(
         QStringLiteral("When “iCloud Drive” is switched on in your iCloud settings, Apple Mail keeps its "
                        "signatures in iCloud Drive, and Orlin must install them there. Open the iCloud "
                        "settings and look whether iCloud Drive is switched on; if it is, tick this box."),
-        view_);
+        &view);
     text->setWordWrap(true);
     text->setFixedWidth(300);
-    auto* showMe = new QPushButton(QStringLiteral("Show Me iCloud Settings"), view_);
+    auto* showMe = new QPushButton(QStringLiteral("Show Me iCloud Settings"), &view);
     showMe->setAutoDefault(false);
     layout->addWidget(title);
     layout->addWidget(text);
     layout->addWidget(showMe, 0, Qt::AlignRight);
-    QObject::connect(showMe, &QPushButton::clicked, view_, [this] { showMeClick(); });
-    return view_;
+    QObject::connect(showMe, &QPushButton::clicked, &view, [this] { showMeClick(); });
 }
 
 void BrsHelpMeICloudDriveViewController::showMeClick() {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 
-class QWidget;
+#include "LazyWindow.h"
 
 // The help shown beside the iCloud Drive check box: what the setting means, and a button that opens the
 // system's iCloud settings so the user can look it up there.
@@ -22,6 +22,8 @@ public:
     void showMeClick();
 
 private:
+    void build(QWidget& view);
+
     ScriptRunner runScript_;
-    QPointer<QWidget> view_;
+    LazyWindow<QWidget> view_;
 };

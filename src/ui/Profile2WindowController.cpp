@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "DialogButtons.h"
 #include "ProfileGetModel.h"
 #include "ProfileImageCodec.h"
 #include "ProfileImageView.h"
@@ -54,9 +54,11 @@ bool isBuilt(qint64 fieldType) {
 }  // namespace
 
 Profile2WindowController::Profile2WindowController(OpenPanel::Runner chooseFile)
-    : chooseFile_(std::move(chooseFile)) {
+    : chooseFile_(std::move(chooseFile)), window_([this](QDialog& window) { build(window); }) {
     if (!chooseFile_) {
-        chooseFile_ = [this](const OpenPanel& panel) { return OpenPanel::runModal(panel, window_.get()); };
+        chooseFile_ = [this](const OpenPanel& panel) {
+            return OpenPanel::runModal(panel, window_.ifBuilt());
+        };
     }
 }
 
@@ -75,11 +77,10 @@ OpenPanel Profile2WindowController::imagePanel() {
 }
 
 QDialog& Profile2WindowController::window() {
-    if (window_) {
-        return *window_;
-    }
-    window_ = std::make_unique<QDialog>();
-    QDialog& window = *window_;
+    return window_.get();
+}
+
+void Profile2WindowController::build(QDialog& window) {
     window.setWindowTitle(QStringLiteral("Orlin Profile"));
     auto* layout = new QVBoxLayout(&window);
 
@@ -118,17 +119,11 @@ QDialog& Profile2WindowController::window() {
     sharedLayout->addWidget(tableView_);
     layout->addWidget(shared, kTableStretch);
 
-    auto* buttons = new QDialogButtonBox(&window);
-    QPushButton* saveButton = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::RejectRole);
-    saveButton->setDefault(true);
-    layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, [this] { save(); });
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, [this] { Close(); });
+    DialogButtons::addSaveAndClose(
+        window, *layout, [this] { save(); }, [this] { Close(); });
     QObject::connect(&window, &QDialog::finished, &window, [this] { windowWillClose(); });
 
     windowDidLoad();
-    return window;
 }
 
 void Profile2WindowController::windowDidLoad() {
@@ -136,7 +131,7 @@ void Profile2WindowController::windowDidLoad() {
 }
 
 bool Profile2WindowController::isSpinning() const {
-    return spinner_ && spinner_->isVisibleTo(window_.get()) && spinner_->maximum() == 0;
+    return spinner_ && spinner_->isVisibleTo(window_.ifBuilt()) && spinner_->maximum() == 0;
 }
 
 void Profile2WindowController::setSpinning(bool spinning) {

@@ -2,9 +2,9 @@
 
 #include <QDialog>
 #include <QList>
-#include <memory>
 
 #include "EditorField.h"
+#include "LazyWindow.h"
 #include "OpenPanel.h"
 #include "SharedEmployeeGetModel.h"
 #include "WindowController.h"
@@ -59,6 +59,7 @@ public:
     [[nodiscard]] bool isSpinning() const;
 
 private:
+    void build(QDialog& window);
     void windowDidLoad();
     void setSpinning(bool spinning);
     void emptyForm();
@@ -67,7 +68,7 @@ private:
     [[nodiscard]] std::optional<QString> newValue(const EditorField& row) const;
 
     OpenPanel::Runner chooseFile_;
-    std::unique_ptr<QDialog> window_;
+    LazyWindow<QDialog> window_;
     QScrollArea* scrollView_ = nullptr;
     QWidget* documentView_ = nullptr;
     QProgressBar* spinner_ = nullptr;

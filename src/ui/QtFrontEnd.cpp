@@ -12,7 +12,7 @@
 #include "BRSPreferencesWindowController.h"
 #include "BRSStatusView.h"
 #include "Profile2WindowController.h"
-#include "StatusMenu.h"
+#include "QtStatusMenu.h"
 
 #ifdef Q_OS_MACOS
 #include "MacActivation.h"
@@ -71,12 +71,12 @@ void QtFrontEnd::installMainMenu(StatusMenu* menu) {
     // A parentless menu bar is the application's menu bar on macOS; an agent only needs it so the usual
     // shortcuts (copy, paste, close) reach its windows.
     mainMenuBar_ = std::make_unique<QMenuBar>();
-    if (menu && menu->nativeMenu()) {
+    if (QMenu* native = QtStatusMenu::nativeMenuOf(menu)) {
         // About, Preferences… and Quit move into the application menu by their roles; the rest stays here.
-        if (menu->nativeMenu()->title().isEmpty()) {
-            menu->nativeMenu()->setTitle(QStringLiteral("Signatures"));
+        if (native->title().isEmpty()) {
+            native->setTitle(QStringLiteral("Signatures"));
         }
-        mainMenuBar_->addMenu(menu->nativeMenu());
+        mainMenuBar_->addMenu(native);
     }
     addEditMenu(*mainMenuBar_);
 #else

@@ -29,3 +29,8 @@ QtStatusMenu::QtStatusMenu(const Actions& actions) {
     quit->setMenuRole(QAction::QuitRole);
     quit->setShortcut(QKeySequence::Quit);
 }
+
+QMenu* QtStatusMenu::nativeMenuOf(StatusMenu* menu) {
+    auto* ours = dynamic_cast<QtStatusMenu*>(menu);
+    return ours ? ours->nativeMenu() : nullptr;
+}

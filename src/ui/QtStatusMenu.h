@@ -24,7 +24,9 @@ public:
     [[nodiscard]] MenuItem& updateAllSignaturesItem() override { return update_; }
     [[nodiscard]] MenuItem& preferencesItem() override { return preferences_; }
     [[nodiscard]] MenuItem& enterTokenItem() override { return enterToken_; }
-    [[nodiscard]] QMenu* nativeMenu() override { return &menu_; }
+    [[nodiscard]] QMenu* nativeMenu() { return &menu_; }
+    // The widget menu behind a status menu; none for a menu another front end made.
+    [[nodiscard]] static QMenu* nativeMenuOf(StatusMenu* menu);
 
 private:
     class Item final : public MenuItem {

@@ -1,32 +1,9 @@
-// One application object for every test, on the offscreen platform, with all of the agent's folders moved
-// into a temporary home so that no test reads or writes the user's own files.
+// Tests of everything below the windows run without a display connection, as the headless agent does.
 
-#include <gtest/gtest.h>
+#include <QCoreApplication>
 
-#include <QApplication>
-#include <QDir>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-
-#include "TestHome.h"
-#include "UserDefaults.h"
+#include "TestMain.h"
 
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-
-    QTemporaryDir home;
-    if (!home.isValid()) {
-        return 1;
-    }
-    moveHomeTo(home.path());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-
-    QApplication app(argc, argv);
-#ifdef Q_OS_MACOS
-    // The system's preferences ignore HOME: the tests keep to a suite of their own.
-    UserDefaults::standardUserDefaults().useSuite(QStringLiteral("com.halvex.Orlin.tests"));
-#endif
-    return RUN_ALL_TESTS();
+    return runAllTests<QCoreApplication>(argc, argv);
 }

@@ -7,7 +7,7 @@
 #include <QScreen>
 
 #include "BRSPopoverViewController.h"
-#include "StatusMenu.h"
+#include "QtStatusMenu.h"
 
 namespace {
 // At login the agent may start before the panel that hosts tray icons; keep looking for a minute.
@@ -42,7 +42,7 @@ void BRSStatusView::showWhenTrayAppears() {
 }
 
 void BRSStatusView::setStatusMenu(StatusMenu* menu) {
-    statusItemMenu_ = menu ? menu->nativeMenu() : nullptr;
+    statusItemMenu_ = QtStatusMenu::nativeMenuOf(menu);
     // On macOS the menu bar pops this menu up on a click; elsewhere it serves the right button, and
     // mouseDown() shows the same menu for the left one.
     statusItem_.setContextMenu(statusItemMenu_);

@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "BRSPopoverViewController.h"
-#include "FakeFrontEnd.h"
+#include "QtStatusMenu.h"
 
 namespace {
 
@@ -55,24 +55,6 @@ QList<BRSPopoverViewController*> visiblePopovers() {
     }
     return visible;
 }
-
-class QMenuStatusMenu final : public StatusMenu {
-public:
-    QMenuStatusMenu()
-        : update(QStringLiteral("update"), log),
-          preferences(QStringLiteral("p"), log),
-          enterToken(QStringLiteral("e"), log) {}
-    MenuItem& updateAllSignaturesItem() override { return update; }
-    MenuItem& preferencesItem() override { return preferences; }
-    MenuItem& enterTokenItem() override { return enterToken; }
-    QMenu* nativeMenu() override { return &menu; }
-
-    QStringList log;
-    FakeMenuItem update;
-    FakeMenuItem preferences;
-    FakeMenuItem enterToken;
-    QMenu menu;
-};
 
 TEST(BRSStatusViewTest, TwoMessagesInQuickSuccessionLeaveOnlyTheSecondOnScreen) {
     BRSStatusView view;
@@ -147,9 +129,9 @@ TEST(BRSStatusViewTest, ImageTooltipAndMenuCanBeSetAndRemoved) {
     view.setStatusTooltip(std::nullopt);
     EXPECT_TRUE(view.statusItem().toolTip().isEmpty());
 
-    QMenuStatusMenu menu;
+    QtStatusMenu menu({});
     view.setStatusMenu(&menu);
-    EXPECT_EQ(view.statusItem().contextMenu(), &menu.menu);
+    EXPECT_EQ(view.statusItem().contextMenu(), menu.nativeMenu());
     view.setStatusMenu(nullptr);
     EXPECT_EQ(view.statusItem().contextMenu(), nullptr);
 }
@@ -166,13 +148,12 @@ TEST(BRSStatusViewTest, AClickPopsUpTheMenuAndStaysPressedUntilItCloses) {
     GTEST_SKIP() << "the menu bar pops the menu up itself";
 #endif
     BRSStatusView view;
-    QMenuStatusMenu menu;
-    menu.menu.addAction(QStringLiteral("Item"));
+    QtStatusMenu menu({});
     view.setStatusMenu(&menu);
     view.mouseDown();
     EXPECT_TRUE(view.isActive());
-    EXPECT_TRUE(menu.menu.isVisible());
-    menu.menu.hide();
+    EXPECT_TRUE(menu.nativeMenu()->isVisible());
+    menu.nativeMenu()->hide();
     EXPECT_FALSE(view.isActive());
 }
 
