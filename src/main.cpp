@@ -138,10 +138,7 @@ OnceRun startOnce(BRSAppDelegate& controller, const AgentOptions& options, const
 // crashed the process on its way out.
 int runEventLoop() {
     const int code = QCoreApplication::exec();
-    BRSLog& log = BRSLog::sharedInstance();
-    log.flushLog();
-    // Nothing can reach a logger after this, not even a roll its file watch or age timer would start.
-    log.removeAllLoggers();
+    AgentLoggers::detach();
     return code;
 }
 

@@ -68,6 +68,8 @@ QString cacheFileName(const QString& name) {
 std::optional<QString> cacheFolder() {
     const QString folder = AppInfo::applicationSupportDirectory();
     if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        BRSLogWarn(u"The signature cache folder \"%@\" cannot be made; every signature counts as changed.",
+                   folder);
         return std::nullopt;
     }
     return folder;
@@ -102,11 +104,14 @@ bool writeCacheFile(const QString& path, const QByteArray& content, Error* error
     if (AtomicFile::write(path, content, &failure)) {
         return true;
     }
-    // The system log, not the agent's own log files, as for every failure of the cache.
+    // The system log keeps the line it has always had; the agent's own log gets the whole path below.
     BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure.localizedDescription));
     if (error) {
         *error = std::move(failure);
+        return false;
     }
+    // Nobody above hears of it: a digest not kept only makes the next check report the signature again.
+    BRSLogWarn(u"The cached digest \"%@\" was not written: %@", path, failure.localizedDescription);
     return false;
 }
 

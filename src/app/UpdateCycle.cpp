@@ -84,8 +84,10 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
                 continue;
             }
             failed = true;
+            BRSLogError(u"The signature '%@' could not be installed in %@: %@ (%@ %@)", signature.name(),
+                        installer->appName(), error.localizedDescription, error.domain, error.code);
             if (lacksFullDiskAccess(error)) {
-                showFullDiskAccess(installer->appName(), error);
+                showFullDiskAccess();
                 break;
             }
             Alert alert = Alert::fromError(error);
@@ -101,7 +103,10 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
     }
     if (!installers.empty()) {
         if (restartMail) {
-            clients_.runAppleScript(kRunMailScript, nullptr);
+            Error error;
+            if (!clients_.runAppleScript(kRunMailScript, &error)) {
+                BRSLogWarn(u"Apple Mail could not be started again: %@", error.localizedDescription);
+            }
         }
         // The alert that left a client out has told the user the update is not complete.
         if (!clientLeftOut) {
@@ -121,8 +126,7 @@ void UpdateCycle::showNewOutlook() {
     alerts_.runModal(alert);
 }
 
-void UpdateCycle::showFullDiskAccess(const QString& appName, const Error& error) {
-    BRSLogError(u"%@ refused for want of Full Disk Access: %@", appName, error.localizedDescription);
+void UpdateCycle::showFullDiskAccess() {
     Alert alert;
     alert.messageText = QStringLiteral("Orlin needs Full Disk Access to install signatures into Apple Mail.");
     alert.informativeText = QStringLiteral(
@@ -140,7 +144,13 @@ bool UpdateCycle::mayQuitAppleMail(const Preferences& preferences, bool* restart
         return true;
     }
     // A failed probe counts as Mail not running.
-    if (clients_.runAppleScript(kMailIsRunningScript, nullptr) != QStringLiteral("true")) {
+    Error probeError;
+    const std::optional<QString> running = clients_.runAppleScript(kMailIsRunningScript, &probeError);
+    if (!running) {
+        BRSLogWarn(u"Whether Apple Mail is running could not be asked; taken as not running: %@",
+                   probeError.localizedDescription);
+    }
+    if (running != QStringLiteral("true")) {
         return true;
     }
     Alert question;

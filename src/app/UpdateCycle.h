@@ -46,7 +46,7 @@ private:
     void showSuccess(const Preferences& preferences, bool mailRestarted);
     void showNewOutlook();
     // Once per cycle: the refusal ends that client's part.
-    void showFullDiskAccess(const QString& appName, const Error& error);
+    void showFullDiskAccess();
 
     BRSViewState& viewState_;
     AlertPresenter& alerts_;

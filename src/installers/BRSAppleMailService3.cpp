@@ -272,8 +272,16 @@ std::optional<QString> BRSAppleMailService3::getFolderUrlForSignatures(Error* er
 
 bool BRSAppleMailService3::setSignatureWithName(const QString& name, const QString& htmlContent,
                                                 const QString& /*textContent*/, Error* error) {
-    (void)BRSAppleScript::runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n"),
-                                                  error);
+    // Mail that keeps running may write its list over ours, yet the write is still worth trying.
+    Error quitError;
+    if (!BRSAppleScript::runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n"),
+                                                 &quitError)) {
+        BRSLogWarn(u"Apple Mail could not be told to quit before the signature '%@' was written: %@", name,
+                   quitError.localizedDescription);
+        if (error) {
+            *error = std::move(quitError);
+        }
+    }
     const std::optional<QString> folder = getFolderUrlForSignatures(error);
     if (!folder) {
         return false;
@@ -388,7 +396,8 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
             report(error, listError);
             return false;
         }
-        BRSLogWarn(u"Apple Mail's signature list was not rewritten: %@", listError.localizedDescription);
+        BRSLogWarn(u"Apple Mail's signature list %@ was not rewritten: %@", listPath,
+                   listError.localizedDescription);
     }
 
     const QString signaturePath =

@@ -3,16 +3,22 @@
 #include <QRegularExpression>
 #include <atomic>
 
+#include "BRSLog.h"
 #include "ScriptProcess.h"
 
 namespace {
 
 std::atomic<std::chrono::milliseconds> scriptTimeout{ScriptProcess::kDefaultTimeout};
 
+// A caller that asks for no error has decided to go on without the script; the failure is logged here
+// for it, since nobody further up will see it.
 void report(Error* error, Error value) {
     if (error) {
         *error = std::move(value);
+        return;
     }
+    BRSLogWarn(u"A script failed and was passed over: %@ (%@ %@)", value.localizedDescription, value.domain,
+               value.code);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ public:
     BRSAppleScript() = delete;
 
     // The script's result as text ("" when it produced none); nothing on failure, with the error set.
+    // Without an error to set, the failure is logged instead: the caller has chosen to pass it over.
     [[nodiscard]] static std::optional<QString> runAppleScriptForSource(const QString& source,
                                                                         Error* error = nullptr);
     // The text made safe to stand between the double quotes of an AppleScript string literal; the caller

@@ -70,5 +70,9 @@ void BRSOutlookService::deleteAllSignaturesNotIn(const QStringList& names) {
     if (names.isEmpty()) {
         return;
     }
-    (void)BRSAppleScript::runAppleScriptForSource(deleteSignaturesScript(names));
+    Error error;
+    if (!BRSAppleScript::runAppleScriptForSource(deleteSignaturesScript(names), &error)) {
+        BRSLogWarn(u"Outlook's signatures that are not from Orlin were not deleted: %@",
+                   error.localizedDescription);
+    }
 }

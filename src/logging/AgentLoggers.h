@@ -6,6 +6,14 @@ class AgentLoggers final {
 public:
     AgentLoggers() = delete;
 
-    // Attaches both to the process's logging facade.
+    // Attaches both to the process's logging facade, and sends Qt's own messages the same way.
     static void attach();
+    // Delivers what is queued and lets the loggers go; Qt's messages reach standard error again, so a
+    // warning raised while the process tears down is still seen.
+    static void detach();
+
+    // Sends Qt's messages (qWarning and the like, from Qt itself or from us) to the logging facade, so
+    // that a user's log holds them beside the agent's own lines. Idempotent.
+    static void forwardQtMessages();
+    static void stopForwardingQtMessages();
 };

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <memory>
 
+#include "BRSLog.h"
 #include "MainQueue.h"
 #include "UrlErrors.h"
 
@@ -141,6 +142,40 @@ bool sameOrigin(const QUrl& a, const QUrl& b) {
            a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && portOf(a) == portOf(b);
 }
 
+// Token calls carry their secrets in the query, and a user name may sit in the authority: neither belongs
+// in a log.
+QString addressForLog(const QUrl& url) {
+    return url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+        .toString(QUrl::FullyEncoded);
+}
+
+// Qt's error texts quote the address they failed on, query and all.
+QString withoutAddressSecrets(QString text, const QUrl& url) {
+    const QString safe = addressForLog(url);
+    for (const QString& form : {url.toString(), url.toString(QUrl::FullyEncoded), url.toDisplayString()}) {
+        text.replace(form, safe);
+    }
+    for (const QString& query : {url.query(QUrl::FullyEncoded), url.query(QUrl::FullyDecoded)}) {
+        if (!query.isEmpty()) {
+            text.replace(query, QStringLiteral("…"));
+        }
+    }
+    return text;
+}
+
+// The transport's part of "why did my signature not update": which request failed, and how. What the
+// flow made of it is logged by the flow.
+void logOutcome(const QByteArray& verb, const QUrl& url, int status, const std::optional<Error>& error) {
+    const QString address = addressForLog(url);
+    if (error) {
+        const QString statusText = status > 0 ? QStringLiteral(", HTTP status %1").arg(status) : QString();
+        BRSLogWarn(u"%@ %@ failed (%@ %@%@): %@", QString::fromLatin1(verb), address, error->domain,
+                   error->code, statusText, withoutAddressSecrets(error->localizedDescription, url));
+    } else if (status >= 400) {
+        BRSLogWarn(u"%@ %@ answered with HTTP status %@", QString::fromLatin1(verb), address, status);
+    }
+}
+
 void deliver(const ServiceTransport::Completion& completion, QByteArray body, std::optional<Error> error) {
     MainQueue::post([completion, body = std::move(body), error = std::move(error)]() mutable {
         completion(std::move(body), std::move(error));
@@ -183,6 +218,9 @@ struct Exchange {
     QByteArray body;
     std::optional<Error> ownError;
     bool finished = false;
+    // For the log line of a failure.
+    QByteArray verb;
+    QUrl origin;
 };
 
 void start(QNetworkRequest request, QByteArray verb, QByteArray body,
@@ -198,6 +236,8 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     const qint64 limit = ServiceTransport::maximumAnswerSize();
     const QUrl origin = request.url();
+    exchange->verb = verb;
+    exchange->origin = origin;
     QNetworkReply* reply =
         verb == "GET" ? manager->get(request) : manager->sendCustomRequest(request, verb, body);
 
@@ -267,6 +307,8 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
         if (!error) {
             error = errorFromReply(*reply, !exchange->body.isEmpty());
         }
+        logOutcome(exchange->verb, exchange->origin,
+                   reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), error);
         deliver(exchange->completion, error ? QByteArray() : std::move(exchange->body), std::move(error));
         manager->deleteLater();
     });

@@ -5,6 +5,7 @@
 
 #include "AppInfo.h"
 #include "BRSKeychain.h"
+#include "BRSLog.h"
 #include "SecretStore.h"
 
 namespace {
@@ -69,10 +70,19 @@ BRSKeychainController::Text BRSKeychainController::stringForKey(const QString& k
 
 BRSKeychainController::Text BRSKeychainController::stringForKeyLocked(const QString& key) {
     const SecretStore::FindResult found = secretStoreLocked().find(serviceName(), key);
+    if (found.status == SecretStore::Status::Failure) {
+        BRSLogWarn(u"The secret store could not be read for the item \"%@\" of %@; it counts as absent.", key,
+                   serviceName());
+    }
     if (found.status != SecretStore::Status::Success) {
         return std::nullopt;
     }
-    return textFromUtf8(found.secret);
+    std::optional<QString> text = textFromUtf8(found.secret);
+    if (!text) {
+        BRSLogWarn(u"The item \"%@\" of %@ in the secret store is not UTF-8 text; it counts as absent.", key,
+                   serviceName());
+    }
+    return text;
 }
 
 bool BRSKeychainController::storeString(const Text& value, const QString& key) {
@@ -81,24 +91,31 @@ bool BRSKeychainController::storeString(const Text& value, const QString& key) {
 }
 
 bool BRSKeychainController::storeStringLocked(const Text& value, const QString& key) {
+    // Whoever asked for the write learns only whether it worked; which item and which step failed are
+    // known here alone, so the log line is written here.
+    const auto fail = [this, &key](const char* step) {
+        BRSLogWarn(u"The secret store did not %@ the item \"%@\" of %@.", QString::fromLatin1(step), key,
+                   serviceName());
+        return false;
+    };
     SecretStore& store = secretStoreLocked();
     const QString service = serviceName();
     const SecretStore::Status existing = store.find(service, key).status;
     if (value) {
         const QByteArray secret = value->toUtf8();
-        const SecretStore::Status stored = existing == SecretStore::Status::Success
-                                               ? store.replace(service, key, secret)
-                                               : store.add(service, key, secret);
-        return stored == SecretStore::Status::Success;
+        const bool replacing = existing == SecretStore::Status::Success;
+        const SecretStore::Status stored =
+            replacing ? store.replace(service, key, secret) : store.add(service, key, secret);
+        return stored == SecretStore::Status::Success || fail(replacing ? "replace" : "add");
     }
     switch (existing) {
         case SecretStore::Status::Success:
-            return store.remove(service, key) != SecretStore::Status::Failure;
+            return store.remove(service, key) != SecretStore::Status::Failure || fail("delete");
         case SecretStore::Status::NotFound:
             return true;
         case SecretStore::Status::Failure:
             // The item may well still be there: a store that could not be asked has deleted nothing.
-            return false;
+            return fail("delete");
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "BRSLoginItemsService.h"
 
 #include "AppInfo.h"
+#include "BRSLog.h"
 
 BRSLoginItemsService::BRSLoginItemsService()
     : BRSLoginItemsService(AutostartList::forCurrentUser(), AppInfo::applicationPath()) {}
@@ -23,8 +24,11 @@ bool BRSLoginItemsService::isLaunchAtStartup() const {
 }
 
 void BRSLoginItemsService::toggleLaunchAtStartup() {
+    // The preferences window shows no failure here; the log says which file could not be changed.
     if (const std::optional<AutostartList::Entry> entry = itemRefInLoginItems()) {
-        list_.remove(*entry);
+        if (!list_.remove(*entry)) {
+            BRSLogWarn(u"The login item \"%@\" could not be removed.", entry->filePath);
+        }
         return;
     }
     // An entry of the agent that the user switched off in the desktop's settings is switched back on: a
@@ -32,9 +36,13 @@ void BRSLoginItemsService::toggleLaunchAtStartup() {
     const QString application = AutostartList::resolvedApplicationPath(applicationPath_);
     for (const AutostartList::Entry& entry : list_.entries()) {
         if (entry.switchedOffTarget == application) {
-            (void)list_.switchOn(entry);
+            if (!list_.switchOn(entry)) {
+                BRSLogWarn(u"The login item \"%@\" could not be switched on.", entry.filePath);
+            }
             return;
         }
     }
-    (void)list_.append(applicationPath_);
+    if (!list_.append(applicationPath_)) {
+        BRSLogWarn(u"No login item for \"%@\" could be written.", applicationPath_);
+    }
 }

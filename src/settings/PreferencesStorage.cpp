@@ -2,6 +2,7 @@
 
 #include <QVariantMap>
 
+#include "BRSLog.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -33,16 +34,23 @@ std::optional<QString> textValue(const QVariantMap& merged, const QString& key) 
     return it->toString();
 }
 
+// Callers go on with the values in memory either way; only the log learns that they did not reach disk.
+void synchronizeOrLog(UserDefaults& defaults) {
+    if (!defaults.synchronize()) {
+        BRSLogWarn(u"The preferences could not be written to \"%@\".", UserDefaults::userDomainPath());
+    }
+}
+
 }  // namespace
 
 PreferencesStorage::PreferencesStorage() : userDefaults_(UserDefaults::standardUserDefaults()) {}
 
 void PreferencesStorage::synchronize() {
-    userDefaults_.synchronize();
+    synchronizeOrLog(userDefaults_);
 }
 
 Preferences PreferencesStorage::getPreferences() {
-    userDefaults_.synchronize();
+    synchronizeOrLog(userDefaults_);
     const QVariantMap merged = userDefaults_.dictionaryRepresentation();
     Preferences preferences;
     preferences.hideInfobox_ = boolOrDefault(merged, kHideInfobox, false);
@@ -55,7 +63,7 @@ Preferences PreferencesStorage::getPreferences() {
 }
 
 std::optional<DomainTokenSettings> PreferencesStorage::getDomainTokenSetting() {
-    userDefaults_.synchronize();
+    synchronizeOrLog(userDefaults_);
     const QVariantMap merged = userDefaults_.dictionaryRepresentation();
     std::optional<QString> userName = textValue(merged, kUserName);
     if (!userName) {

@@ -203,6 +203,31 @@ TEST_F(SyncEndToEndTest, ARefusalWithABodyIsTheServicesAnswer) {
         << alerts.front().toStdString();
 }
 
+TEST_F(SyncEndToEndTest, AFailedOutlookScriptLeavesTheSignatureAndTheScriptsErrorInTheLogFile) {
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+    QFile state(statePath());
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.write(R"({"failures": {"Microsoft Outlook": "notInstalled"}})");
+    state.close();
+
+    const AgentRun update =
+        run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});
+    ASSERT_EQ(update.lines.filter(QStringLiteral("alert ")).size(), 1) << update.output.toStdString();
+
+    const QDir logs(home.path() + QStringLiteral("/.local/state/orlin-agent/logs"));
+    QString written;
+    for (const QString& name : logs.entryList({QStringLiteral("*.log")}, QDir::Files)) {
+        QFile file(logs.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            written += QString::fromUtf8(file.readAll());
+        }
+    }
+    const QStringList failures = written.split(QLatin1Char('\n'))
+                                     .filter(QStringLiteral("Can’t get application \"Microsoft Outlook\"."));
+    ASSERT_EQ(failures.size(), 1) << written.toStdString();
+    EXPECT_TRUE(failures.front().contains(QStringLiteral("'Main'"))) << failures.front().toStdString();
+}
+
 TEST_F(SyncEndToEndTest, TheNewOutlookGetsOneAlertAndNoScript) {
 #ifdef Q_OS_MACOS
     GTEST_SKIP() << "macOS reads Outlook's own preferences, which a test must not write";

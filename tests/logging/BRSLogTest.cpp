@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <atomic>
 #include <optional>
 #include <thread>
 
+#include "AgentLoggers.h"
 #include "BRSFileLogger.h"
 #include "LoggingTestSupport.h"
 
@@ -191,6 +193,39 @@ TEST(BRSLogTest, DestroyingTheFacadeDeliversWhatIsQueued) {
 
 // The child process logs to a file logger through the process's facade and leaves with exit(); the exit
 // handler must have drained the queue by the time the process is gone.
+// Raises a Qt warning while it writes: unguarded, every delivery would log a message that is delivered again.
+class WarningLogger final : public BRSLogger {
+public:
+    WarningLogger() : BRSLogger("warning") {}
+    ~WarningLogger() override { stopQueue(); }
+    void logMessage(const BRSLogMessage& /*message*/) override { qWarning("raised while logging"); }
+};
+
+TEST(BRSLogTest, QtMessagesReachTheLogAtTheirLevelWithoutComingBackFromALogger) {
+    auto logger = std::make_shared<RecordingLogger>();
+    auto warning = std::make_shared<WarningLogger>();
+    BRSLog& log = BRSLog::sharedInstance();
+    log.addLogger(logger);
+    log.addLogger(warning);
+    AgentLoggers::forwardQtMessages();
+    qWarning("disk %d full", 3);
+    qCritical("critical");
+    const QLoggingCategory category("orlin.test");
+    qCInfo(category, "with a category");
+    AgentLoggers::stopForwardingQtMessages();
+    qWarning("after");
+    log.flushLog();
+    log.removeLogger(warning);
+    log.removeLogger(logger);
+
+    const std::vector<BRSLogMessage> messages = logger->messages();
+    ASSERT_EQ(logger->texts(), (QStringList{QStringLiteral("disk 3 full"), QStringLiteral("critical"),
+                                            QStringLiteral("orlin.test: with a category")}));
+    EXPECT_EQ(messages[0].flag, BRSLogFlag::Warning);
+    EXPECT_EQ(messages[1].flag, BRSLogFlag::Error);
+    EXPECT_EQ(messages[2].flag, BRSLogFlag::Info);
+}
+
 TEST(BRSLogExitTest, NothingQueuedBeforeExitIsLost) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     static const char* const kFolderVariable = "ORLIN_LOG_EXIT_TEST_FOLDER";

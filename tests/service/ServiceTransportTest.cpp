@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "LogCapture.h"
 #include "ServiceTestSupport.h"
 #include "UrlErrors.h"
 
@@ -90,6 +91,31 @@ TEST_F(ServiceTransportTest, ConnectionFailuresHaveStableCodes) {
     EXPECT_EQ(lost.error->domain, UrlErrors::kDomain);
     EXPECT_EQ(lost.error->code, UrlErrors::kNetworkConnectionLost);
     EXPECT_FALSE(lost.error->localizedDescription.isEmpty());
+}
+
+TEST_F(ServiceTransportTest, FailuresAreLoggedWithTheAddressButNeverItsQueryOrTheToken) {
+    LogCapture log;
+    const QString query = QStringLiteral("?refreshToken=s3cret&password=pa55");
+    mock.setAnswer("GET", "/empty", Answer::json("", 401));
+    mock.setAnswer("GET", "/gone", Answer::json(R"({"error": "no"})", 404));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/x").arg(servicetest::closedPort());
+    ASSERT_TRUE(get(refused + query).error);
+    ASSERT_TRUE(get(address("empty") + query).error);
+    ASSERT_FALSE(get(address("gone") + query).error);
+
+    const QStringList lines = log.lines();
+    ASSERT_EQ(lines.size(), 3) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("warning GET ") + refused + QStringLiteral(" failed")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("warning GET ") + address("empty")))
+        << lines[1].toStdString();
+    EXPECT_EQ(lines[2], QStringLiteral("warning GET ") + address("gone") +
+                            QStringLiteral(" answered with HTTP status 404"));
+    for (const QString& line : lines) {
+        EXPECT_FALSE(line.contains(QStringLiteral("s3cret")) || line.contains(QStringLiteral("pa55")) ||
+                     line.contains(QStringLiteral("t0ken")))
+            << line.toStdString();
+    }
 }
 
 TEST_F(ServiceTransportTest, RefusedAuthenticationIsAnAnswerWhenItCarriesABody) {
