@@ -424,6 +424,7 @@ TEST(SignaturesAnswerTest, TakesWhatQtsReaderTakesAndReadsTheSameTexts) {
         R"( {"signatures": [{"Name": "A", "Name": "B", "HTML": 1, "HTML": "h"}], "signatures": [{"Name": "C"}]} )",
         R"({"clean": 2, "images": [{"Name": "i", "Url": "/u"}], "big": 123456789012345678901234567890, "x": [null, true, false, -0.5e3, {}]})",
         R"({"signatures": "none", "clean": true, "clean": "yes"})",
+        R"({"signatures": [{"Name": "x\\u12 \\\u0041 \\", "HTML": "\\\"u"}]})",
         "{\"signatures\": [{\"Name\": \"\\u0000nul\"}]}", "{\"a\": \"" + deep + "\"}",
         "{\"a\": " + deep.left(1000) + deep.right(1000) + "}",
         "{\"a\": " + deep.left(1022) + deep.right(1022) + "}",
