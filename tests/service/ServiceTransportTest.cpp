@@ -262,6 +262,27 @@ TEST_F(ServiceTransportTest, OversizedAnswersAreRefusedWithoutReadingThemWhole) 
     EXPECT_EQ(atLimit.body.size(), cap);
 }
 
+TEST_F(ServiceTransportTest, ACompressedAnswerIsHeldToTheCapOnlyNotToItsCompressionRatio) {
+    // Signatures made from one template compress far beyond the 40:1 that Qt refuses by default.
+    const auto compressedAnswer = [](std::size_t size) {
+        Answer answer = Answer::json(
+            qCompress(QByteArray(qsizetype(size), 'a'), 9).mid(4).toStdString());  // zlib, as "deflate"
+        answer.headers["Content-Encoding"] = "deflate";
+        return answer;
+    };
+    mock.setAnswer("GET", "/template", compressedAnswer(std::size_t(12) << 20));
+    const Outcome outcome = get(address("template"));
+    ASSERT_FALSE(outcome.error) << outcome.error->localizedDescription.toStdString();
+    EXPECT_EQ(outcome.body.size(), qsizetype(12) << 20);
+
+    ServiceTransport::setMaximumAnswerSizeForTesting(qint64(8) << 20);
+    mock.setAnswer("GET", "/bomb", compressedAnswer(std::size_t(40) << 20));
+    const Outcome bomb = get(address("bomb"));
+    ASSERT_TRUE(bomb.error);
+    EXPECT_EQ(bomb.error->localizedDescription,
+              QStringLiteral("The answer from Orlin is too large to be read."));
+}
+
 TEST_F(ServiceTransportTest, ADeclaredAnswerArrivesInOneBufferOfItsSize) {
     // Growing the body piece by piece copies it over and over and leaves up to half of it unused.
     std::string piece;
