@@ -255,9 +255,14 @@ private:
         return true;
     }
 
-    // A string value's contents, escapes checked but not resolved.
+    // A string value's contents, escapes checked but not resolved. The value is consumed like any other:
+    // a value left unread is skipped by the parser without looking at what follows it.
     static error_code rawString(ondemand::value& value, QByteArrayView* raw) {
         std::string_view token = value.raw_json_token();
+        ondemand::raw_json_string consumed;
+        if (const error_code error = value.get_raw_json_string().get(consumed)) {
+            return error;
+        }
         while (!token.empty() && isJsonSpace(token.back())) {
             token.remove_suffix(1);
         }
