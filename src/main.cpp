@@ -19,8 +19,6 @@
 #include "BRSSettingsStorage.h"
 #include "ConsoleFrontEnd.h"
 #include "ConsoleStatusMenu.h"
-#include "DemoOnceRunner.h"
-#include "DemoSession.h"
 #include "Diagnosis.h"
 #include "InstanceLock.h"
 #include "MainQueue.h"
@@ -31,7 +29,19 @@
 #include "ScriptProcess.h"
 #include "UserDefaults.h"
 
+#if ORLIN_WITH_DEMO
+#include "DemoOnceRunner.h"
+#include "DemoSession.h"
+#else
+// Built without the demo: no session is ever started, and what would carry one stays null.
+class DemoSession {};
+class DemoOnceRunner {};
+#endif
+
 namespace {
+
+constexpr AgentOptions::Demo kDemo =
+    ORLIN_WITH_DEMO ? AgentOptions::Demo::Offered : AgentOptions::Demo::NotBuilt;
 
 void printTo(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
@@ -117,15 +127,18 @@ struct OnceRun {
     [[nodiscard]] bool startsUpdateItself() const { return demo != nullptr; }
 };
 
-OnceRun startOnce(BRSAppDelegate& controller, const AgentOptions& options, const DemoSession* demo) {
+OnceRun startOnce(BRSAppDelegate& controller, const AgentOptions& options,
+                  [[maybe_unused]] const DemoSession* demo) {
     OnceRun run;
     if (!options.once) {
         return run;
     }
+#if ORLIN_WITH_DEMO
     if (demo) {
         run.demo = demo->startOnce(controller, exitSoon);
         return run;
     }
+#endif
     run.agent = std::make_unique<OnceRunner>(controller, exitSoon);
     if (options.update) {
         run.agent->expectUpdate();
@@ -186,9 +199,11 @@ int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& con
         return kAlreadyRunningExitCode;
     }
     configureScriptTimeout();
+#if ORLIN_WITH_DEMO
     if (demo) {
         demo->prepareStores();
     }
+#endif
     BRSAppDelegate controller(dependenciesFor(frontEnd));
     connectMenus(controller);
 
@@ -243,13 +258,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
-    AgentOptions options = AgentOptions::parse(arguments);
+    AgentOptions options = AgentOptions::parse(arguments, kDemo);
     if (!options.error.isEmpty()) {
-        printTo(stderr, QStringLiteral("orlin-agent: %1\n\n%2").arg(options.error, AgentOptions::usage()));
+        printTo(stderr,
+                QStringLiteral("orlin-agent: %1\n\n%2").arg(options.error, AgentOptions::usage(kDemo)));
         return 2;
     }
     if (options.action == AgentOptions::Action::Help) {
-        printTo(stdout, AgentOptions::usage());
+        printTo(stdout, AgentOptions::usage(kDemo));
         return 0;
     }
     if (!options.demo) {
@@ -267,6 +283,7 @@ int main(int argc, char** argv) {
     configureScriptProgram();
     // Before anything reads the defaults or a store: the sandbox moves the folders they live in.
     std::unique_ptr<DemoSession> demo;
+#if ORLIN_WITH_DEMO
     if (options.demo) {
         QString error;
         demo = DemoSession::start(DemoSandbox::defaultRoot(), argc > 0 ? argv[0] : nullptr, &error);
@@ -279,6 +296,7 @@ int main(int argc, char** argv) {
             options.answer = ConsoleAlertPresenter::Answer::Continue;
         }
     }
+#endif
     if (options.action == AgentOptions::Action::Diagnose) {
         return diagnose(argc, argv, options);
     }

@@ -26,7 +26,7 @@ bool isOption(const QString& argument, const QString& name) {
 
 }  // namespace
 
-AgentOptions AgentOptions::parse(const QStringList& arguments) {
+AgentOptions AgentOptions::parse(const QStringList& arguments, Demo demo) {
     AgentOptions options;
     QStringList rest;
     options.argumentDomain = UserDefaults::argumentDomainFromArguments(arguments, &rest);
@@ -50,7 +50,12 @@ AgentOptions AgentOptions::parse(const QStringList& arguments) {
         } else if (argument == QLatin1String("--update")) {
             options.update = true;
         } else if (argument == QLatin1String("--demo")) {
-            options.demo = true;
+            if (demo == Demo::Offered) {
+                options.demo = true;
+            } else {
+                options.error =
+                    QStringLiteral("--demo is not available: this agent was built without the demo");
+            }
         } else if (argument == QLatin1String("--diagnose")) {
             setAction(Action::Diagnose);
         } else if (argument == QLatin1String("--online")) {
@@ -81,15 +86,18 @@ AgentOptions AgentOptions::parse(const QStringList& arguments) {
         if (options.online && !diagnose) {
             options.error = QStringLiteral("--online goes with --diagnose");
         } else if (diagnose && (options.once || options.update)) {
-            options.error = QStringLiteral("--diagnose runs alone (with --demo or --online)");
+            options.error = demo == Demo::Offered
+                                ? QStringLiteral("--diagnose runs alone (with --demo or --online)")
+                                : QStringLiteral("--diagnose runs alone (with --online)");
         }
     }
     // Help wins over everything but a malformed command line.
     return options;
 }
 
-QString AgentOptions::usage() {
-    return QStringLiteral(
+QString AgentOptions::usage(Demo demo) {
+    const bool withDemo = demo == Demo::Offered;
+    QString text = QStringLiteral(
         "Usage: orlin-agent [options] [-key value ...]\n"
         "\n"
         "Keeps your e-mail signatures from the Orlin service installed in Outlook and Apple Mail.\n"
@@ -101,20 +109,32 @@ QString AgentOptions::usage() {
         "  --once                     Run one check (and the update it starts), then exit:\n"
         "                             0 when the check succeeded and nothing failed, 1 otherwise.\n"
         "  --update                   Install every signature once, right after the start, as the menu's\n"
-        "                             update item does (with --once: exit when it has ended).\n"
-        "  --demo                     Run against a demo Orlin service built into the agent, in a folder of\n"
-        "                             its own ($XDG_DATA_HOME/com.halvex.Orlin/demo), with Outlook and\n"
-        "                             Apple Mail simulated. With --once: one check and one update, then\n"
-        "                             where each signature was installed.\n"
-        "  --answer continue|cancel   How headless runs answer questions (default: cancel; continue with\n"
-        "                             --demo).\n"
+        "                             update item does (with --once: exit when it has ended).\n");
+    if (withDemo) {
+        text += QStringLiteral(
+            "  --demo                     Run against a demo Orlin service built into the agent, in a folder "
+            "of\n"
+            "                             its own ($XDG_DATA_HOME/com.halvex.Orlin/demo), with Outlook and\n"
+            "                             Apple Mail simulated. With --once: one check and one update, then\n"
+            "                             where each signature was installed.\n"
+            "  --answer continue|cancel   How headless runs answer questions (default: cancel; continue "
+            "with\n"
+            "                             --demo).\n");
+    } else {
+        text += QStringLiteral(
+            "  --answer continue|cancel   How headless runs answer questions (default: cancel).\n");
+    }
+    text += QStringLiteral(
         "  --enter-token TOKEN        Store an access code, as the token window does, and exit.\n"
         "                             Use - to read it from standard input.\n"
         "  --diagnose                 Print one line per finding about this installation (folders, stores,\n"
         "                             services, Outlook and Apple Mail), then exit: 0 when nothing is "
         "wrong,\n"
-        "                             1 otherwise. Sends nothing to the service unless --online is given.\n"
-        "                             With --demo it describes the demo's sandbox.\n"
+        "                             1 otherwise. Sends nothing to the service unless --online is given.\n");
+    if (withDemo) {
+        text += QStringLiteral("                             With --demo it describes the demo's sandbox.\n");
+    }
+    text += QStringLiteral(
         "  --online                   With --diagnose: also run one check against the service.\n"
         "  --help                     Show this text.\n"
         "\n"
@@ -122,4 +142,5 @@ QString AgentOptions::usage() {
         "  -updateSignaturesAutomatically YES\n"
         "\n"
         "Only one agent runs on the same data: a second one exits with status 3.\n");
+    return text;
 }

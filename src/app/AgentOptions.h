@@ -10,6 +10,8 @@
 // exactly as on macOS, and are collected apart.
 struct AgentOptions {
     enum class Action { Run, Help, EnterToken, Diagnose };
+    // Whether this agent was built with the demo (a build option): without it, --demo is refused.
+    enum class Demo { Offered, NotBuilt };
 
     Action action = Action::Run;
     bool headless = false;
@@ -29,6 +31,6 @@ struct AgentOptions {
     // Set when the command line could not be read; the message says why.
     QString error;
 
-    [[nodiscard]] static AgentOptions parse(const QStringList& arguments);
-    [[nodiscard]] static QString usage();
+    [[nodiscard]] static AgentOptions parse(const QStringList& arguments, Demo demo = Demo::Offered);
+    [[nodiscard]] static QString usage(Demo demo = Demo::Offered);
 };

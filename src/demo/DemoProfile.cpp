@@ -71,6 +71,7 @@ QString uuidText(const QUuid& id) {
 }  // namespace
 
 DemoProfile DemoProfile::initial(const QByteArray& logoPng) {
+    using enum ProfileFieldType;
     DemoProfile profile;
     profile.fields_ = {
         {kFullName, QStringLiteral("Full name"), Text, QStringLiteral("Ann Example"), {}},
@@ -103,14 +104,16 @@ std::optional<DemoProfile> DemoProfile::fromStoredJson(const QJsonObject& json) 
         Field field;
         field.code = object.value(QStringLiteral("code")).toString();
         field.displayName = object.value(QStringLiteral("displayName")).toString();
-        field.type = static_cast<FieldType>(object.value(QStringLiteral("fieldType")).toInteger());
+        const std::optional<ProfileFieldType> type =
+            ProfileFieldTypes::fromWire(object.value(QStringLiteral("fieldType")).toInteger());
         field.value = object.value(QStringLiteral("value")).toString();
         for (const QJsonValue& choice : object.value(QStringLiteral("listItems")).toArray()) {
             field.listItems.append(choice.toString());
         }
-        if (field.code.isEmpty() || field.type < Text || field.type > Boolean) {
+        if (field.code.isEmpty() || !type) {
             return std::nullopt;
         }
+        field.type = *type;
         profile.fields_.append(field);
     }
     for (const QJsonValue& item : json.value(QStringLiteral("colleagues")).toArray()) {
@@ -138,7 +141,7 @@ QJsonObject DemoProfile::toStoredJson() const {
         fields.append(
             QJsonObject{{QStringLiteral("code"), field.code},
                         {QStringLiteral("displayName"), field.displayName},
-                        {QStringLiteral("fieldType"), static_cast<qint64>(field.type)},
+                        {QStringLiteral("fieldType"), ProfileFieldTypes::toWire(field.type)},
                         {QStringLiteral("value"), field.value},
                         {QStringLiteral("listItems"), QJsonArray::fromStringList(field.listItems)}});
     }
@@ -159,8 +162,8 @@ QJsonObject DemoProfile::toServiceJson() const {
         fields.append(
             QJsonObject{{QStringLiteral("code"), field.code},
                         {QStringLiteral("displayName"), field.displayName},
-                        {QStringLiteral("isImageType"), field.type == Image},
-                        {QStringLiteral("fieldType"), static_cast<qint64>(field.type)},
+                        {QStringLiteral("isImageType"), field.type == ProfileFieldType::Image},
+                        {QStringLiteral("fieldType"), ProfileFieldTypes::toWire(field.type)},
                         {QStringLiteral("value"), field.value},
                         {QStringLiteral("listItems"), QJsonArray::fromStringList(field.listItems)}});
     }
@@ -195,7 +198,7 @@ bool DemoProfile::applyUpdate(const QJsonObject& body, QString* error) {
         }
         const QString text = value.toString();
         switch (target->type) {
-            case Text:
+            case ProfileFieldType::Text:
                 if (text.size() > kMaximumTextLength || text.contains(QLatin1Char('\n'))) {
                     *error = QStringLiteral("%1 must be one line of at most %2 characters.")
                                  .arg(target->displayName)
@@ -203,20 +206,20 @@ bool DemoProfile::applyUpdate(const QJsonObject& body, QString* error) {
                     return false;
                 }
                 break;
-            case List:
+            case ProfileFieldType::List:
                 if (!target->listItems.contains(text)) {
                     *error = QStringLiteral("\"%1\" is not one of the choices for %2.")
                                  .arg(text, target->displayName);
                     return false;
                 }
                 break;
-            case Boolean:
+            case ProfileFieldType::Boolean:
                 if (text != QLatin1String("true") && text != QLatin1String("false")) {
                     *error = QStringLiteral("%1 must be true or false.").arg(target->displayName);
                     return false;
                 }
                 break;
-            case Image: {
+            case ProfileFieldType::Image: {
                 const auto decoded =
                     QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
                 if (!text.isEmpty() &&

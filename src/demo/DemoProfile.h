@@ -8,18 +8,17 @@
 #include <QUuid>
 #include <optional>
 
+#include "ProfileFieldType.h"
+
 // The demo user's profile as the demo service keeps it: typed fields and colleagues, and the signatures
 // rendered from them. Rendering is a pure function of the profile, so a saved change shows up in the next
 // signatures answer, and an unchanged profile gives byte-identical HTML (the agent compares digests).
 class DemoProfile final {
 public:
-    // The editor's field types.
-    enum FieldType : qint64 { Text = 1, Image = 2, List = 3, Boolean = 4 };
-
     struct Field {
         QString code;
         QString displayName;
-        FieldType type = Text;
+        ProfileFieldType type = ProfileFieldType::Text;
         QString value;
         QStringList listItems;
     };

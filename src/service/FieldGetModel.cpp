@@ -18,5 +18,8 @@ std::optional<FieldGetModel> FieldGetModel::fromJson(const QJsonValue& json) {
     if (!code || !displayName || !isImageType || !fieldType || !value || !listItems) {
         return std::nullopt;
     }
-    return FieldGetModel{*code, *displayName, *isImageType, *fieldType, *value, *listItems};
+    FieldGetModel field{*code, *displayName, *isImageType, std::nullopt, *value, *listItems};
+    // A type the agent has no control for is no reason to refuse the rest of the profile.
+    field.fieldType = ProfileFieldTypes::fromWire(*fieldType);
+    return field;
 }

@@ -5,12 +5,15 @@
 #include <QStringList>
 #include <optional>
 
+#include "ProfileFieldType.h"
+
 // One profile field as the service sends it.
 struct FieldGetModel {
     QString code;
     QString displayName;
     bool isImageType = false;
-    qint64 fieldType = 0;
+    // Nothing for a number the agent has no control for.
+    std::optional<ProfileFieldType> fieldType;
     std::optional<QString> value;
     QStringList listItems;
 

@@ -36,19 +36,17 @@ constexpr int kPreferredWindowHeight = 600;
 // The window manager's title bar is not known before the first showing.
 constexpr int kTitleBarAllowance = 40;
 
-int rowHeight(qint64 fieldType) {
+int rowHeight(ProfileFieldType fieldType) {
     switch (fieldType) {
-        case Profile2WindowController::Image:
+        case ProfileFieldType::Image:
             return kImageViewTop + kImageViewHeight;
-        case Profile2WindowController::List:
+        case ProfileFieldType::List:
             return 26;
-        default:
-            return 22;
+        case ProfileFieldType::Text:
+        case ProfileFieldType::Boolean:
+            break;
     }
-}
-
-bool isBuilt(qint64 fieldType) {
-    return fieldType >= Profile2WindowController::Text && fieldType <= Profile2WindowController::Boolean;
+    return 22;
 }
 
 }  // namespace
@@ -178,10 +176,10 @@ void Profile2WindowController::setFields(const ProfileGetModel& profile, SaveAct
     int y = kFirstRowY;
     int tag = 0;
     for (const FieldGetModel& field : profile.fields) {
-        if (!isBuilt(field.fieldType)) {
+        if (!field.fieldType) {
             continue;
         }
-        const int height = rowHeight(field.fieldType);
+        const int height = rowHeight(*field.fieldType);
         auto* label = new QLabel(documentView_);
         label->setGeometry(kLabelX, y - 3, kLabelWidth, height);
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -189,7 +187,7 @@ void Profile2WindowController::setFields(const ProfileGetModel& profile, SaveAct
         label->setContentsMargins(0, 6, 0, 0);
         label->setText(label->fontMetrics().elidedText(field.displayName, Qt::ElideRight, kLabelWidth));
         label->setToolTip(field.displayName);
-        QWidget* control = buildControl(field, y, tag);
+        QWidget* control = buildControl(field, *field.fieldType, y, tag);
         label->setBuddy(control);
         label->show();
         control->show();
@@ -205,15 +203,16 @@ void Profile2WindowController::setFields(const ProfileGetModel& profile, SaveAct
     reloadTable();
 }
 
-QWidget* Profile2WindowController::buildControl(const FieldGetModel& field, int y, int tag) {
+QWidget* Profile2WindowController::buildControl(const FieldGetModel& field, ProfileFieldType type, int y,
+                                                int tag) {
     const QString value = field.value.value_or(QString());
-    switch (field.fieldType) {
-        case Text: {
+    switch (type) {
+        case ProfileFieldType::Text: {
             auto* text = new QLineEdit(value, documentView_);
-            text->setGeometry(kControlX, y, kControlWidth, rowHeight(Text));
+            text->setGeometry(kControlX, y, kControlWidth, rowHeight(ProfileFieldType::Text));
             return text;
         }
-        case Image: {
+        case ProfileFieldType::Image: {
             auto* change = new QPushButton(QStringLiteral("Change…"), documentView_);
             change->setGeometry(kControlX, y, kImageButtonWidth, kImageButtonHeight);
             change->setAccessibleName(QStringLiteral("Change ") + field.displayName);
@@ -239,23 +238,23 @@ QWidget* Profile2WindowController::buildControl(const FieldGetModel& field, int 
             image->setAccessibleName(field.displayName);
             return image;
         }
-        case List: {
+        case ProfileFieldType::List: {
             auto* list = new QComboBox(documentView_);
             list->setEditable(false);
             list->addItems(field.listItems);
             // Only the stored value is selected; a value that is not a choice selects none.
             list->setCurrentIndex(field.value ? static_cast<int>(field.listItems.indexOf(*field.value)) : -1);
-            list->setGeometry(kControlX, y, kControlWidth, rowHeight(List));
+            list->setGeometry(kControlX, y, kControlWidth, rowHeight(ProfileFieldType::List));
             return list;
         }
-        default: {
-            auto* box = new QCheckBox(documentView_);
-            box->setChecked(value == QLatin1String("true"));
-            box->setAccessibleName(field.displayName);
-            box->setGeometry(kControlX, y, kControlWidth, rowHeight(Boolean));
-            return box;
-        }
+        case ProfileFieldType::Boolean:
+            break;
     }
+    auto* box = new QCheckBox(documentView_);
+    box->setChecked(value == QLatin1String("true"));
+    box->setAccessibleName(field.displayName);
+    box->setGeometry(kControlX, y, kControlWidth, rowHeight(ProfileFieldType::Boolean));
+    return box;
 }
 
 void Profile2WindowController::buttonChangeImage(int tag) {
@@ -294,13 +293,14 @@ void Profile2WindowController::buttonClearImage(int tag) {
 
 std::optional<QString> Profile2WindowController::newValue(const EditorField& row) const {
     QWidget* editor = row.editor();
-    if (!editor) {
+    // Only rows with a control of their type are built.
+    if (!editor || !row.field().fieldType) {
         return std::nullopt;
     }
-    switch (row.field().fieldType) {
-        case Text:
+    switch (*row.field().fieldType) {
+        case ProfileFieldType::Text:
             return static_cast<QLineEdit*>(editor)->text();
-        case Image: {
+        case ProfileFieldType::Image: {
             if (!row.isImageChanged()) {
                 return std::nullopt;
             }
@@ -311,19 +311,18 @@ std::optional<QString> Profile2WindowController::newValue(const EditorField& row
             // A picture that cannot be read or encoded is left as the service has it.
             return ProfileImageCodec::encode(image->loadImage());
         }
-        case List: {
+        case ProfileFieldType::List: {
             const auto* list = static_cast<QComboBox*>(editor);
             if (list->currentIndex() < 0) {
                 return std::nullopt;
             }
             return list->currentText();
         }
-        case Boolean:
+        case ProfileFieldType::Boolean:
             return static_cast<QCheckBox*>(editor)->isChecked() ? QStringLiteral("true")
                                                                 : QStringLiteral("false");
-        default:
-            return std::nullopt;
     }
+    return std::nullopt;
 }
 
 void Profile2WindowController::save() {

@@ -27,8 +27,6 @@ public:
     static constexpr int kBottomMargin = 20;
     static constexpr int kDocumentWidth = 456;
 
-    enum FieldType : qint64 { Text = 1, Image = 2, List = 3, Boolean = 4 };
-
     // Pictures are chosen through `chooseFile`; by default the desktop's file dialog.
     explicit Profile2WindowController(OpenPanel::Runner chooseFile = {});
     ~Profile2WindowController() override;
@@ -64,7 +62,7 @@ private:
     void setSpinning(bool spinning);
     void emptyForm();
     void reloadTable();
-    QWidget* buildControl(const FieldGetModel& field, int y, int tag);
+    QWidget* buildControl(const FieldGetModel& field, ProfileFieldType type, int y, int tag);
     [[nodiscard]] std::optional<QString> newValue(const EditorField& row) const;
 
     OpenPanel::Runner chooseFile_;

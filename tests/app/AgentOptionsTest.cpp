@@ -33,6 +33,17 @@ TEST(AgentOptionsTest, TheDemoKnowsWhetherAnAnswerWasChosen) {
     EXPECT_TRUE(parse({"--demo", "--answer=cancel"}).answerGiven);
 }
 
+TEST(AgentOptionsTest, AnAgentBuiltWithoutTheDemoRefusesAndDoesNotOfferIt) {
+    const AgentOptions options = AgentOptions::parse({QStringLiteral("--demo"), QStringLiteral("--headless")},
+                                                     AgentOptions::Demo::NotBuilt);
+    EXPECT_FALSE(options.demo);
+    EXPECT_TRUE(options.error.contains(QStringLiteral("--demo"))) << options.error.toStdString();
+    EXPECT_TRUE(
+        AgentOptions::parse({QStringLiteral("--headless")}, AgentOptions::Demo::NotBuilt).error.isEmpty());
+    EXPECT_FALSE(AgentOptions::usage(AgentOptions::Demo::NotBuilt).contains(QStringLiteral("demo")));
+    EXPECT_TRUE(AgentOptions::usage().contains(QStringLiteral("--demo")));
+}
+
 TEST(AgentOptionsTest, KeyValuePairsFormTheArgumentDomainWhereverTheyStand) {
     const AgentOptions options =
         parse({"-appBaseUrl", "http://127.0.0.1:9/", "--headless", "-updateSignaturesForMail", "YES"});

@@ -495,7 +495,8 @@ TEST_F(BRSAppDelegateTest, ProfileEditingShowsTheWindowAtOnceAndSavesWithTheSame
     credentials = kNoCredentials;  // what the save uses is what the fetch read
     ProfileGetModel profile;
     profile.editable = true;
-    profile.fields.append(FieldGetModel{QStringLiteral("title"), QStringLiteral("Title"), false, 0, {}, {}});
+    profile.fields.append(
+        FieldGetModel{QStringLiteral("title"), QStringLiteral("Title"), false, std::nullopt, {}, {}});
     ASSERT_EQ(profileRequests.size(), 1u);
     profileRequests.front()({profile, {QStringLiteral("refresh-5"), QStringLiteral("ann")}});
     FakeWindow* editor = frontEnd.windows.value(QStringLiteral("Profile2WindowController"));

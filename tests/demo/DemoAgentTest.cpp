@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <set>
 
 #include "AgentProcess.h"
 #include "BRSLoginCredentials.h"
@@ -169,7 +170,7 @@ TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoB
         });
         reading.exec();
         ASSERT_TRUE(profile.has_value()) << (readError ? readError->localizedDescription.toStdString() : "");
-        QSet<qint64> types;
+        std::set<std::optional<ProfileFieldType>> types;
         QList<QUuid> selected;
         for (const FieldGetModel& field : profile->fields) {
             types.insert(field.fieldType);
@@ -179,8 +180,9 @@ TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoB
                 selected.append(colleague.id);
             }
         }
-        EXPECT_EQ(types, (QSet<qint64>{DemoProfile::Text, DemoProfile::Image, DemoProfile::List,
-                                       DemoProfile::Boolean}));
+        EXPECT_EQ(types, (std::set<std::optional<ProfileFieldType>>{
+                             ProfileFieldType::Text, ProfileFieldType::Image, ProfileFieldType::List,
+                             ProfileFieldType::Boolean}));
         EXPECT_GE(profile->sharedEmployees.size(), 2);
 
         std::optional<Error> saveError = Error{};

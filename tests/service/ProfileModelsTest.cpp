@@ -60,7 +60,7 @@ TEST(ProfileModelsTest, DecodesAFullProfile) {
     ASSERT_EQ(response->data.fields.size(), 1);
     const FieldGetModel& title = response->data.fields.first();
     EXPECT_EQ(title.code, QStringLiteral("title"));
-    EXPECT_EQ(title.fieldType, 3);
+    EXPECT_EQ(title.fieldType, ProfileFieldType::List);
     EXPECT_EQ(title.value, QStringLiteral("CEO"));
     EXPECT_EQ(title.listItems, (QStringList{"CEO", "CTO"}));
     ASSERT_EQ(response->data.sharedEmployees.size(), 1);
@@ -88,6 +88,24 @@ TEST(ProfileModelsTest, RequiredOrMistypedFieldMembersFailTheWholeAnswer) {
     EXPECT_FALSE(decodeWithField("fieldType", "3"));
     EXPECT_FALSE(decodeWithField("value", 7));
     EXPECT_TRUE(decodeWithField("listItems", QJsonArray{}));
+}
+
+TEST(ProfileModelsTest, FieldTypesAreTheServiceNumbersAndANewNumberLeavesOnlyThatFieldUntyped) {
+    const QList<std::pair<qint64, ProfileFieldType>> known{{1, ProfileFieldType::Text},
+                                                           {2, ProfileFieldType::Image},
+                                                           {3, ProfileFieldType::List},
+                                                           {4, ProfileFieldType::Boolean}};
+    for (const auto& [number, type] : known) {
+        const auto response = decodeWithField("fieldType", number);
+        ASSERT_TRUE(response);
+        EXPECT_EQ(response->data.fields.first().fieldType, type) << number;
+        EXPECT_EQ(ProfileFieldTypes::toWire(type), number);
+    }
+    for (const qint64 number : {0, 5, 7, -1}) {
+        const auto response = decodeWithField("fieldType", number);
+        ASSERT_TRUE(response) << number;
+        EXPECT_FALSE(response->data.fields.first().fieldType.has_value()) << number;
+    }
 }
 
 TEST(ProfileModelsTest, ColleagueIdMustBeAHyphenatedUuidInEitherCase) {

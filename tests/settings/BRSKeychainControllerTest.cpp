@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "BRSKeychain.h"
-#include "RecordingSecretStore.h"
+#include "MemorySecretStore.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ protected:
     void SetUp() override { controller.resetForTesting(store); }
     void TearDown() override { controller.resetForTesting(nullptr); }
 
-    std::shared_ptr<RecordingSecretStore> store = std::make_shared<RecordingSecretStore>();
+    std::shared_ptr<MemorySecretStore> store = std::make_shared<MemorySecretStore>();
     BRSKeychainController& controller = BRSKeychainController::sharedKeychainController();
     BRSKeychain& keychain = BRSKeychain::sharedKeychain();
 };

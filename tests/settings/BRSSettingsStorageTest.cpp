@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "BRSKeychainController.h"
-#include "RecordingSecretStore.h"
+#include "MemorySecretStore.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -20,7 +20,7 @@ protected:
     }
 
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    std::shared_ptr<RecordingSecretStore> store = std::make_shared<RecordingSecretStore>();
+    std::shared_ptr<MemorySecretStore> store = std::make_shared<MemorySecretStore>();
 };
 
 TEST_F(BRSSettingsStorageTest, ADeployedDomainTokenWinsEvenWhenEmptyAndTheKeychainIsNotRead) {

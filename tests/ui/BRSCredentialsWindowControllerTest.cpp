@@ -47,7 +47,7 @@ TEST_F(BRSCredentialsWindowControllerTest, AnEmptyFieldAsksForTheTokenAndStoresN
         QStringLiteral("Enter the token from the invitation email sent to you from Orlin.  Contact your "
                        "Orlin administrator if you don't have a token."));
     EXPECT_EQ(alert.effectiveButtonTitles().size(), 1);
-    EXPECT_EQ(store->writes, 0);
+    EXPECT_TRUE(store->writes.isEmpty());
     EXPECT_TRUE(store->items.isEmpty());
     EXPECT_EQ(tokenNotifications, 0);
     EXPECT_TRUE(controller.window().isVisible()) << "the user is left to type the token";
@@ -63,9 +63,9 @@ TEST_F(BRSCredentialsWindowControllerTest,
     controller.save();
 
     EXPECT_TRUE(alerts.shownAlerts().isEmpty());
-    EXPECT_EQ(store->items.value(BRSSettingsStorage::kRefreshTokenKey), QByteArray("   "))
+    EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("   "))
         << "blanks are not trimmed away";
-    EXPECT_EQ(store->items.value(BRSSettingsStorage::kUserNameKey), QByteArray());
+    EXPECT_EQ(store->secretOf(BRSSettingsStorage::kUserNameKey), QByteArray());
     EXPECT_TRUE(BRSSettingsStorage().getCredentials().harToken());
     EXPECT_TRUE(controller.textToken()->text().isEmpty());
     EXPECT_FALSE(controller.window().isVisible());
@@ -76,7 +76,7 @@ TEST_F(BRSCredentialsWindowControllerTest,
     controller.showWindow();
     controller.textToken()->setText(QStringLiteral("second\n"));
     controller.save();
-    EXPECT_EQ(store->items.value(BRSSettingsStorage::kRefreshTokenKey), QByteArray("second\n"));
+    EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("second\n"));
     EXPECT_EQ(tokenNotifications, 2);
 }
 
@@ -84,12 +84,12 @@ TEST_F(BRSCredentialsWindowControllerTest, WithoutAViewStateTheTokenIsStillStore
     BRSCredentialsWindowController controller(alerts);
     controller.textToken()->setText(QStringLiteral("abc"));
     controller.save();
-    EXPECT_EQ(store->items.value(BRSSettingsStorage::kRefreshTokenKey), QByteArray("abc"));
+    EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("abc"));
     EXPECT_EQ(tokenNotifications, 0);
 }
 
 TEST_F(BRSCredentialsWindowControllerTest, TheFieldNeverShowsAStoredTokenAndCloseStoresNothing) {
-    store->items.insert(BRSSettingsStorage::kRefreshTokenKey, "secret-token");
+    store->put(BRSSettingsStorage::kRefreshTokenKey, "secret-token");
     BRSCredentialsWindowController controller(alerts);
     controller.showWindow();
     EXPECT_TRUE(controller.textToken()->text().isEmpty());
@@ -97,7 +97,7 @@ TEST_F(BRSCredentialsWindowControllerTest, TheFieldNeverShowsAStoredTokenAndClos
     controller.textToken()->setText(QStringLiteral("typed but not saved"));
     controller.close();
     EXPECT_FALSE(controller.window().isVisible());
-    EXPECT_EQ(store->items.value(BRSSettingsStorage::kRefreshTokenKey), QByteArray("secret-token"));
+    EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("secret-token"));
 }
 
 }  // namespace

@@ -234,7 +234,7 @@ TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButR
 
     preferences.enterTokenButton()->click();
     EXPECT_EQ(runs, 1);
-    EXPECT_EQ(store->items.value(BRSSettingsStorage::kRefreshTokenKey), QByteArray("from-preferences"));
+    EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("from-preferences"));
     EXPECT_EQ(flags, 0);
     EXPECT_FALSE(viewState.harIndtastetToken());
 }

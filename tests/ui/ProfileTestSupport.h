@@ -13,7 +13,7 @@ inline FieldGetModel field(const QString& code, qint64 type, std::optional<QStri
     FieldGetModel model;
     model.code = code;
     model.displayName = code + QStringLiteral(" label");
-    model.fieldType = type;
+    model.fieldType = ProfileFieldTypes::fromWire(type);
     model.isImageType = type == 2;
     model.value = std::move(value);
     model.listItems = std::move(listItems);

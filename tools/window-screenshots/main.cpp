@@ -72,7 +72,7 @@ FieldGetModel field(const QString& code, const QString& label, qint64 type, std:
     FieldGetModel model;
     model.code = code;
     model.displayName = label;
-    model.fieldType = type;
+    model.fieldType = ProfileFieldTypes::fromWire(type);
     model.isImageType = type == 2;
     model.value = std::move(value);
     model.listItems = std::move(choices);
