@@ -20,8 +20,9 @@ namespace {
 
 // The one place the answer's bytes meet the product, so a new reader of the answer replaces just this.
 QList<BRSSignature> signaturesFromAnswerData(const QByteArray& data, bool* clean) {
-    return BRSSignatureService::signaturesFromAnswer(data, QUrl(QStringLiteral("https://img.example.com/")),
-                                                     true, true, clean);
+    const QUrl imageHost(QStringLiteral("https://img.example.com/"));
+    return BRSSignatureService({}, imageHost, AppInfo::applicationSupportDirectory())
+        .signaturesFromAnswer(data, imageHost, true, true, clean);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 #include <functional>
@@ -14,19 +13,21 @@
 #include "AgentOptions.h"
 #include "AppInfo.h"
 #include "BRSAppDelegate.h"
-#include "BRSAppleScript.h"
+#include "BRSKeychainController.h"
 #include "BRSLog.h"
 #include "BRSSettingsStorage.h"
 #include "ConsoleFrontEnd.h"
 #include "ConsoleStatusMenu.h"
 #include "Diagnosis.h"
+#include "Environment.h"
 #include "InstanceLock.h"
 #include "MainQueue.h"
 #include "OnceRunner.h"
 #include "QtFrontEnd.h"
 #include "QtRepeatingTimer.h"
 #include "QtStatusMenu.h"
-#include "ScriptProcess.h"
+#include "SyncBackend.h"
+#include "UpdateCycle.h"
 #include "UserDefaults.h"
 
 #if ORLIN_WITH_DEMO
@@ -62,12 +63,33 @@ void configureApplication() {
     QCoreApplication::setApplicationVersion(AppInfo::shortVersionString());
 }
 
-BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd) {
+// Built once the application object exists and the command line has reached the defaults; the demo's
+// scripts go to its simulator. The keychain controller is the one part that cannot take it through a
+// constructor, so it gets the secret store here.
+Environment environmentFor(const DemoSession* demo) {
+    QStringList problems;
+    Environment environment = Environment::fromProcess(&problems);
+    for (const QString& problem : std::as_const(problems)) {
+        printTo(stderr, QStringLiteral("orlin-agent: %1\n").arg(problem));
+    }
+    if (demo) {
+        environment.script.program = demo->scriptProgram();
+    }
+    BRSKeychainController::sharedKeychainController().useSecretStore(environment.secretStore);
+    return environment;
+}
+
+BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd, const Environment& environment) {
     BRSAppDelegate::Dependencies dependencies;
     dependencies.frontEnd = &frontEnd;
+    dependencies.defaults = &environment.defaults();
+    dependencies.backend = SyncBackend::live(environment);
+    dependencies.mailClients = UpdateCycle::MailClients::live(environment);
     dependencies.makeTimer = [] { return std::make_unique<QtRepeatingTimer>(); };
     // The process's facade drains its queue when the event loop returns, so the last lines reach the file.
-    dependencies.configureLogging = [] { AgentLoggers::attach(); };
+    dependencies.configureLogging = [logs = environment.folders.logs, clock = environment.clock] {
+        AgentLoggers::attach(logs, clock);
+    };
     return dependencies;
 }
 
@@ -75,42 +97,13 @@ constexpr int kAlreadyRunningExitCode = 3;
 
 // One agent per set of user data: a second would interleave the Mail list's read-modify-write and race
 // the first over the refresh token. Held until the process ends.
-bool claimInstance(std::unique_ptr<InstanceLock>& lock) {
-    lock =
-        std::make_unique<InstanceLock>(AppInfo::runtimeDirectory(), AppInfo::applicationSupportDirectory());
+bool claimInstance(std::unique_ptr<InstanceLock>& lock, const Environment::Folders& folders) {
+    lock = std::make_unique<InstanceLock>(folders.runtime, folders.applicationSupport);
     if (lock->tryLock()) {
         return true;
     }
     printTo(stderr, QStringLiteral("orlin-agent: the agent is already running.\n"));
     return false;
-}
-
-// A script runs until the defaults say it has not answered; any positive number of seconds counts.
-void configureScriptTimeout() {
-    bool ok = false;
-    const double seconds = UserDefaults::standardUserDefaults()
-                               .objectForKey(QStringLiteral("scriptTimeoutSeconds"))
-                               .toDouble(&ok);
-    if (ok && seconds > 0) {
-        BRSAppleScript::setTimeout(std::chrono::milliseconds(qint64(seconds * 1000)));
-    }
-}
-
-// Scripts go to the system's `osascript`. The agent's own tests name the simulator in ORLIN_OSASCRIPT, so a
-// test run drives no real Outlook or Mail; only whoever starts the process can set it, and it must name a
-// program by its absolute path, so a relative name cannot pick up something from the working folder.
-void configureScriptProgram() {
-    QString program = ScriptProcess::systemProgram();
-    if (const QString standIn = qEnvironmentVariable("ORLIN_OSASCRIPT"); !standIn.isEmpty()) {
-        const QFileInfo file(standIn);
-        if (file.isAbsolute() && file.isFile() && file.isExecutable()) {
-            program = standIn;
-        } else {
-            printTo(stderr, QStringLiteral("orlin-agent: ORLIN_OSASCRIPT is not the absolute path of a "
-                                           "program and is ignored.\n"));
-        }
-    }
-    ScriptProcess::setProgram(program);
 }
 
 // Posted: the first tick can end inside the launch, before the event loop runs.
@@ -158,6 +151,7 @@ int runEventLoop() {
 int enterToken(int argc, char** argv, QString token) {
     QCoreApplication app(argc, argv);
     configureApplication();
+    const Environment environment = environmentFor(nullptr);
     if (token == QLatin1String("-")) {
         std::string line;
         std::getline(std::cin, line);
@@ -171,7 +165,7 @@ int enterToken(int argc, char** argv, QString token) {
     }
     // Stored exactly as typed, with an empty user name, as the token window does.
     // The keychain's in-process buffer keeps a value the store refused; only the store's answer counts.
-    if (!BRSSettingsStorage().setToken(token, QString())) {
+    if (!BRSSettingsStorage(environment.defaults()).setToken(token, QString())) {
         printTo(stderr,
                 QStringLiteral("orlin-agent: the access code could not be stored on this computer.\n"));
         return 1;
@@ -180,12 +174,13 @@ int enterToken(int argc, char** argv, QString token) {
 }
 
 // Needs no display and takes no instance lock: it reads what a running agent uses, beside it.
-int diagnose(int argc, char** argv, const AgentOptions& options) {
+int diagnose(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QCoreApplication app(argc, argv);
     configureApplication();
-    const QList<Diagnosis::Finding> findings = Diagnosis::gather(options.online);
+    const Environment environment = environmentFor(demo);
+    const QList<Diagnosis::Finding> findings = Diagnosis::gather(environment, options.online);
     printTo(stdout, Diagnosis::format(findings));
-    UserDefaults::standardUserDefaults().synchronize();
+    environment.defaults().synchronize();
     return Diagnosis::hasProblems(findings) ? 1 : 0;
 }
 
@@ -193,18 +188,17 @@ int diagnose(int argc, char** argv, const AgentOptions& options) {
 // differ between a desktop and a console; `connectMenus` hands the controller the front end's menus, which
 // outlive the controller.
 int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& connectMenus,
-             const AgentOptions& options, const DemoSession* demo) {
+             const AgentOptions& options, const DemoSession* demo, const Environment& environment) {
     std::unique_ptr<InstanceLock> instance;
-    if (!claimInstance(instance)) {
+    if (!claimInstance(instance, environment.folders)) {
         return kAlreadyRunningExitCode;
     }
-    configureScriptTimeout();
 #if ORLIN_WITH_DEMO
     if (demo) {
-        demo->prepareStores();
+        demo->prepareStores(environment.defaults());
     }
 #endif
-    BRSAppDelegate controller(dependenciesFor(frontEnd));
+    BRSAppDelegate controller(dependenciesFor(frontEnd, environment));
     connectMenus(controller);
 
     const OnceRun once = startOnce(controller, options, demo);
@@ -218,10 +212,12 @@ int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& con
 int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QCoreApplication app(argc, argv);
     configureApplication();
+    const Environment environment = environmentFor(demo);
     ConsoleFrontEnd frontEnd(options.answer);
     ConsoleStatusMenu menu;
     return runAgent(
-        frontEnd, [&menu](BRSAppDelegate& controller) { controller.connectMenu(menu); }, options, demo);
+        frontEnd, [&menu](BRSAppDelegate& controller) { controller.connectMenu(menu); }, options, demo,
+        environment);
 }
 
 int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
@@ -229,7 +225,8 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
     configureApplication();
     // An agent: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    QtFrontEnd frontEnd;
+    const Environment environment = environmentFor(demo);
+    QtFrontEnd frontEnd(environment);
     // Their actions call the controller, so they are made once it exists.
     std::optional<QtStatusMenu> menu;
     // The Mac menu bar's copy: its About, Preferences… and Quit land in the application menu and must work.
@@ -248,7 +245,7 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
         controller.connectMenu(*menu);
         controller.setDummyMenu(&*dummyMenu);
     };
-    return runAgent(frontEnd, connectMenus, options, demo);
+    return runAgent(frontEnd, connectMenus, options, demo, environment);
 }
 
 }  // namespace
@@ -279,8 +276,6 @@ int main(int argc, char** argv) {
         return enterToken(argc, argv, options.token);
     }
 
-    // The demo replaces it with its simulator.
-    configureScriptProgram();
     // Before anything reads the defaults or a store: the sandbox moves the folders they live in.
     std::unique_ptr<DemoSession> demo;
 #if ORLIN_WITH_DEMO
@@ -298,7 +293,7 @@ int main(int argc, char** argv) {
     }
 #endif
     if (options.action == AgentOptions::Action::Diagnose) {
-        return diagnose(argc, argv, options);
+        return diagnose(argc, argv, options, demo.get());
     }
     if (options.headless || !hasDisplay()) {
         return runHeadless(argc, argv, options, demo.get());

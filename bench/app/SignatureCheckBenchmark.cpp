@@ -79,8 +79,9 @@ QByteArray answerBytes() {
 void BM_CheckAfterAnswer(benchmark::State& state) {
     static const QByteArray bytes = answerBytes();
     // Fill the cache once, as an update would, so the check reads a digest for every name.
-    static const bool filled =
-        !BRSSignatureService::signaturesFromAnswer(bytes, kImageHost, true, false).isEmpty();
+    static const bool filled = !BRSSignatureService({}, kImageHost, AppInfo::applicationSupportDirectory())
+                                    .signaturesFromAnswer(bytes, kImageHost, true, false)
+                                    .isEmpty();
     if (!filled) {
         state.SkipWithError("the answer should hold signatures");
     }
@@ -92,7 +93,8 @@ void BM_CheckAfterAnswer(benchmark::State& state) {
         downloaded.append(bytes);
         state.ResumeTiming();
         const QList<BRSSignature> changed =
-            BRSSignatureService::signaturesFromAnswer(std::move(downloaded), kImageHost, false, true);
+            BRSSignatureService({}, kImageHost, AppInfo::applicationSupportDirectory())
+                .signaturesFromAnswer(std::move(downloaded), kImageHost, false, true);
         benchmark::DoNotOptimize(changed.size());
         if (!changed.isEmpty()) {
             state.SkipWithError("the cache should make every signature unchanged");
@@ -139,7 +141,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
     qputenv("XDG_STATE_HOME", QFile::encodeName(home.path()));
     // The agent's own loggers, as it attaches them: whatever the check logs costs what it costs there.
-    AgentLoggers::attach();
+    AgentLoggers::attach(AppInfo::logsDirectory(), [] { return QDateTime::currentDateTime(); });
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

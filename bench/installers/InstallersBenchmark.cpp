@@ -65,11 +65,17 @@ void perSignature(benchmark::State& state, int signaturesPerIteration) {
 }
 
 // The whole operation, as the update cycle runs it: Mail is told to quit before every signature.
+// The simulator, which main puts first on PATH.
+BRSAppleScript simulator() {
+    return BRSAppleScript(ScriptProcess({.program = ScriptProcess::systemProgram(), .environment = {}}));
+}
+
 void BM_AppleMailInstall200(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         resetMailFolder();
-        BRSAppleMailService3 mail(false);
+        BRSAppleMailService3 mail(false, QDir::homePath() + QStringLiteral("/Library"),
+                                  UserDefaults::standardUserDefaults(), simulator());
         state.ResumeTiming();
         for (int i = 0; i < kSignatures; ++i) {
             if (!mail.setSignatureWithName(QStringLiteral("Signature %1").arg(i), html(i), QString())) {
@@ -86,7 +92,7 @@ void BM_OutlookInstall200(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         resetOutlook();
-        BRSOutlookService outlook;
+        BRSOutlookService outlook(simulator());
         state.ResumeTiming();
         for (int i = 0; i < kSignatures; ++i) {
             if (!outlook.setSignatureWithName(QStringLiteral("Signature %1").arg(i), html(i), QString())) {
@@ -105,7 +111,7 @@ void BM_ScriptProcessRoundTrip(benchmark::State& state) {
     resetOutlook();
     for (auto _ : state) {
         benchmark::DoNotOptimize(
-            BRSAppleScript::runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n")));
+            simulator().runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n")));
     }
 }
 BENCHMARK(BM_ScriptProcessRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -115,7 +121,8 @@ BENCHMARK(BM_ScriptProcessRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime
 // serialising; the rest of the wall time is mostly the two atomic writes waiting for the disk.
 void BM_AppleMailFilesOnly(benchmark::State& state) {
     resetMailFolder();
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail(false, QDir::homePath() + QStringLiteral("/Library"),
+                              UserDefaults::standardUserDefaults(), simulator());
     const QString folder = signatureFolder();
     for (int i = 0; i < state.range(0); ++i) {
         (void)mail.setSignature(QStringLiteral("Signature %1").arg(i), html(i), folder, QString());

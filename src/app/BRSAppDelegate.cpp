@@ -2,7 +2,6 @@
 
 #include <QPointer>
 
-#include "BRSSettingsStorage.h"
 #include "BRSViewState.h"
 #include "Diagnosis.h"
 #include "FrontEnd.h"
@@ -31,6 +30,7 @@ void setItemEnabled(MenuItem* item, bool enabled) {
 BRSAppDelegate::BRSAppDelegate(Dependencies dependencies, QObject* parent)
     : QObject(parent), dependencies_(std::move(dependencies)) {
     Q_ASSERT(dependencies_.frontEnd);
+    Q_ASSERT(dependencies_.defaults);
 }
 
 BRSAppDelegate::~BRSAppDelegate() = default;
@@ -125,9 +125,10 @@ void BRSAppDelegate::observeValueForKeyPath(const QString& keyPath) {
             setDefaultStatus();
         }
     } else if (keyPath == BRSViewState::kNotifyAfterUpdate) {
-        PreferencesStorage().setHideInfobox(!viewState_->notifyAfterUpdate());
+        PreferencesStorage(*dependencies_.defaults).setHideInfobox(!viewState_->notifyAfterUpdate());
     } else if (keyPath == BRSViewState::kNotifyBeforeShuttingDownMail) {
-        PreferencesStorage().setHideQuitMailInfobox(!viewState_->notifyBeforeShuttingDownMail());
+        PreferencesStorage(*dependencies_.defaults)
+            .setHideQuitMailInfobox(!viewState_->notifyBeforeShuttingDownMail());
     } else if (keyPath == BRSViewState::kHarIndtastetToken) {
         if (viewState_->harIndtastetToken()) {
             // A code was just saved: check with it now rather than at the next poll, so the user sees at
@@ -180,7 +181,7 @@ void BRSAppDelegate::timerCallback() {
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
     if (!enableDisableMenus(credentials)) {
         showPopoverWithText(kGetStartedText);
-        Diagnosis::recordCheck(QStringLiteral("no access code"));
+        Diagnosis::recordCheck(*dependencies_.defaults, QStringLiteral("no access code"));
         if (tickFinished_) {
             tickFinished_(false);
         }
@@ -206,7 +207,7 @@ void BRSAppDelegate::tickCompleted(bool updatesAvailable, const Text& token, con
     }
     viewState_->setHasError(error.has_value());
     viewState_->setAreUpdatesAvailable(!error && updatesAvailable);
-    Diagnosis::recordCheck(error);
+    Diagnosis::recordCheck(*dependencies_.defaults, error);
     if (tickFinished_) {
         tickFinished_(!error);
     }
@@ -303,18 +304,8 @@ void BRSAppDelegate::showAlert(const Error& error) {
     showAlert(error, dependencies_.frontEnd->alertPresenter());
 }
 
-BRSLoginCredentials BRSAppDelegate::getCredentials() {
-    return BRSSettingsStorage().getCredentials();
-}
-
-Preferences BRSAppDelegate::getPreferences() {
-    return PreferencesStorage().getPreferences();
-}
-
-void BRSAppDelegate::setToken(const Text& token, const Text& userName) {
-    if (token && !token->isEmpty()) {
-        BRSSettingsStorage().setToken(token, userName);
-    }
+Preferences BRSAppDelegate::getPreferences() const {
+    return PreferencesStorage(*dependencies_.defaults).getPreferences();
 }
 
 Alert BRSAppDelegate::connectionErrorAlert(const Error& error) {

@@ -20,6 +20,7 @@ class MenuItem;
 class RepeatingTimer;
 class StatusMenu;
 class StatusView;
+class UserDefaults;
 class WindowController;
 
 // The agent's spine. At launch it sets up the view state, the windows and the status item and starts the
@@ -43,8 +44,10 @@ public:
 
     struct Dependencies {
         FrontEnd* frontEnd = nullptr;
-        SyncBackend backend = SyncBackend::live();
-        UpdateCycle::MailClients mailClients = UpdateCycle::MailClients::live();
+        // Where the preferences and the record of the last check live.
+        UserDefaults* defaults = nullptr;
+        SyncBackend backend;
+        UpdateCycle::MailClients mailClients;
         std::function<std::unique_ptr<RepeatingTimer>()> makeTimer;
         // Installs the loggers; the first step of the launch.
         std::function<void()> configureLogging;
@@ -71,10 +74,9 @@ public:
     // Starts an update cycle and returns at once.
     void updateSignatures(bool getOnlyChangedSignatures);
 
+    [[nodiscard]] Preferences getPreferences() const;
+
     // Class operations shared with the rest of the agent.
-    [[nodiscard]] static BRSLoginCredentials getCredentials();
-    [[nodiscard]] static Preferences getPreferences();
-    static void setToken(const Text& token, const Text& userName);
     static void showAlert(const Error& error, AlertPresenter& presenter);
     [[nodiscard]] static Alert connectionErrorAlert(const Error& error);
 

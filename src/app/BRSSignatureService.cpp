@@ -11,7 +11,6 @@
 #include <malloc.h>
 #endif
 
-#include "AppInfo.h"
 #include "AtomicFile.h"
 #include "BRSLog.h"
 #include "BRSSystemLog.h"
@@ -65,8 +64,7 @@ QString cacheFileName(const QString& name) {
 }
 
 // The cache folder, made when missing; nothing when it cannot be.
-std::optional<QString> cacheFolder() {
-    const QString folder = AppInfo::applicationSupportDirectory();
+std::optional<QString> cacheFolder(const QString& folder) {
     if (folder.isEmpty() || !QDir().mkpath(folder)) {
         BRSLogWarn(u"The signature cache folder \"%@\" cannot be made; every signature counts as changed.",
                    folder);
@@ -134,9 +132,10 @@ struct Visited {
 // Every named signature of an answer with its rewritten body, that body's digest and the digest cached
 // for its name, in answer order, until `visit` answers false. The cache folder is found once.
 template <typename Visit>
-void eachSignature(const SignaturesAnswer& answer, const QUrl& imageHost, Visit visit) {
+void eachSignature(const SignaturesAnswer& answer, const QUrl& imageHost, const QString& cacheFolderPath,
+                   Visit visit) {
     const ImageReferences images(answer.images(), imageHost);
-    const std::optional<QString> folder = cacheFolder();
+    const std::optional<QString> folder = cacheFolder(cacheFolderPath);
     QByteArray body;  // one buffer for every body, so a check touches no fresh memory per signature
     for (const SignaturesAnswer::Signature& signature : answer.signatures()) {
         if (signature.name.isEmpty()) {
@@ -162,15 +161,15 @@ void eachSignature(const SignaturesAnswer& answer, const QUrl& imageHost, Visit 
 
 }  // namespace
 
-BRSSignatureService::BRSSignatureService(OrlinSyncService service, QUrl imageHost)
+BRSSignatureService::BRSSignatureService(OrlinSyncService service, QUrl imageHost, QString cacheFolder)
     : BRSSignatureService(
           [service = std::move(service)](const BRSLoginCredentials& credentials, FetchCompletion completion) {
               service.getSignatures(credentials, std::move(completion));
           },
-          std::move(imageHost)) {}
+          std::move(imageHost), std::move(cacheFolder)) {}
 
-BRSSignatureService::BRSSignatureService(Fetch fetch, QUrl imageHost)
-    : fetch_(std::move(fetch)), imageHost_(std::move(imageHost)) {}
+BRSSignatureService::BRSSignatureService(Fetch fetch, QUrl imageHost, QString cacheFolder)
+    : fetch_(std::move(fetch)), imageHost_(std::move(imageHost)), cacheFolder_(std::move(cacheFolder)) {}
 
 Error BRSSignatureService::signaturesError() {
     return Error::serviceError(QStringLiteral("There was an error getting the signatures from Orlin."));
@@ -179,7 +178,8 @@ Error BRSSignatureService::signaturesError() {
 void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& credentials, bool isUpdating,
                                                     bool getOnlyChangedSignatures,
                                                     RetrievalCompletion completionHandler) {
-    fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_, isUpdating,
+    fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_,
+                         cacheFolder = cacheFolder_, isUpdating,
                          getOnlyChangedSignatures](OrlinSyncService::SignaturesReply reply) {
         auto& [token, userName] = reply.signIn;
         if (!reply.result.ok()) {
@@ -190,7 +190,7 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
         std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
         const bool clean = answer->clean();
         QList<BRSSignature> signatures =
-            signaturesFromAnswer(*answer, imageHost, isUpdating, getOnlyChangedSignatures);
+            signaturesFromAnswer(*answer, imageHost, cacheFolder, isUpdating, getOnlyChangedSignatures);
         answer.reset();
         returnFreedMemory();
         completionHandler(std::move(signatures), clean, std::move(token), std::move(userName), std::nullopt);
@@ -199,15 +199,15 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
 
 void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                                                CheckCompletion completionHandler) {
-    fetch_(credentials, [completionHandler = std::move(completionHandler),
-                         imageHost = imageHost_](OrlinSyncService::SignaturesReply reply) {
+    fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_,
+                         cacheFolder = cacheFolder_](OrlinSyncService::SignaturesReply reply) {
         auto& [token, userName] = reply.signIn;
         if (!reply.result.ok()) {
             completionHandler(false, std::move(token), std::move(userName), reply.result.error());
             return;
         }
         std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
-        const bool changed = anySignatureChanged(*answer, imageHost);
+        const bool changed = anySignatureChanged(*answer, imageHost, cacheFolder);
         answer.reset();
         returnFreedMemory();
         completionHandler(changed, std::move(token), std::move(userName), std::nullopt);
@@ -216,21 +216,23 @@ void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCre
 
 QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(QByteArray answerData, const QUrl& imageHost,
                                                               bool isUpdating, bool getOnlyChangedSignatures,
-                                                              bool* cleanOut) {
+                                                              bool* cleanOut) const {
     const std::optional<SignaturesAnswer> answer = SignaturesAnswer::fromJsonData(std::move(answerData));
     if (cleanOut) {
         *cleanOut = answer && answer->clean();
     }
-    return answer ? signaturesFromAnswer(*answer, imageHost, isUpdating, getOnlyChangedSignatures)
-                  : QList<BRSSignature>();
+    return answer
+               ? signaturesFromAnswer(*answer, imageHost, cacheFolder_, isUpdating, getOnlyChangedSignatures)
+               : QList<BRSSignature>();
 }
 
 QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const SignaturesAnswer& answer,
-                                                              const QUrl& imageHost, bool isUpdating,
+                                                              const QUrl& imageHost,
+                                                              const QString& cacheFolder, bool isUpdating,
                                                               bool getOnlyChangedSignatures) {
     const bool clean = answer.clean();
     QList<BRSSignature> taken;
-    eachSignature(answer, imageHost, [&](Visited& visited) {
+    eachSignature(answer, imageHost, cacheFolder, [&](Visited& visited) {
         const bool take = !visited.cached || *visited.cached != visited.digest || !getOnlyChangedSignatures ||
                           (clean && isUpdating);
         if (!take) {
@@ -246,27 +248,29 @@ QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const SignaturesAn
     return taken;
 }
 
-bool BRSSignatureService::anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost) {
+bool BRSSignatureService::anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost,
+                                              const QString& cacheFolder) {
     bool changed = false;
-    eachSignature(answer, imageHost, [&changed](const Visited& visited) {
+    eachSignature(answer, imageHost, cacheFolder, [&changed](const Visited& visited) {
         changed = !visited.cached || *visited.cached != visited.digest;
         return !changed;
     });
     return changed;
 }
 
-std::optional<QString> BRSSignatureService::getPathForFile(const QString& fileName) {
-    const std::optional<QString> folder = cacheFolder();
+std::optional<QString> BRSSignatureService::getPathForFile(const QString& fileName) const {
+    const std::optional<QString> folder = cacheFolder(cacheFolder_);
     return folder ? std::optional<QString>(*folder + QLatin1Char('/') + fileName) : std::nullopt;
 }
 
 bool BRSSignatureService::writeContentsToFileForSignature(const QString& name, const QString& content,
-                                                          Error* error) {
+                                                          Error* error) const {
     const std::optional<QString> path = getPathForFile(cacheFileName(name));
     return path && writeCacheFile(*path, content.toUtf8(), error);
 }
 
-std::optional<QString> BRSSignatureService::readContentsFromSignatureFile(const QString& name, Error* error) {
+std::optional<QString> BRSSignatureService::readContentsFromSignatureFile(const QString& name,
+                                                                          Error* error) const {
     const std::optional<QString> path = getPathForFile(cacheFileName(name));
     if (!path) {
         return std::nullopt;

@@ -14,7 +14,8 @@
 #include "SignaturesAnswer.h"
 
 // Turns the service's signatures answer into the signatures to install: image references made absolute,
-// each HTML body's digest compared with the local cache. Stateless: make one per call. Every call ends
+// each HTML body's digest compared with the local cache in the folder it is given. Stateless: make one
+// per call. Every call ends
 // with exactly one call of its completion, on the main thread.
 class BRSSignatureService final {
 public:
@@ -27,9 +28,9 @@ public:
     // How the signatures answer is fetched: the service client's download, or a test's stand-in.
     using Fetch = std::function<void(const BRSLoginCredentials&, FetchCompletion)>;
 
-    BRSSignatureService(Fetch fetch, QUrl imageHost);
+    BRSSignatureService(Fetch fetch, QUrl imageHost, QString cacheFolder);
     // Downloads through the service client.
-    BRSSignatureService(OrlinSyncService service, QUrl imageHost);
+    BRSSignatureService(OrlinSyncService service, QUrl imageHost, QString cacheFolder);
 
     void getSignaturesAsynchronous(const BRSLoginCredentials& credentials, bool isUpdating,
                                    bool getOnlyChangedSignatures, RetrievalCompletion completionHandler);
@@ -38,28 +39,30 @@ public:
 
     // The signatures an answer's bytes stand for, with the cache consulted and (when updating) written.
     // An answer that is not a JSON object stands for none.
-    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(QByteArray answerData,
-                                                                  const QUrl& imageHost, bool isUpdating,
-                                                                  bool getOnlyChangedSignatures,
-                                                                  bool* clean = nullptr);
+    [[nodiscard]] QList<BRSSignature> signaturesFromAnswer(QByteArray answerData, const QUrl& imageHost,
+                                                           bool isUpdating, bool getOnlyChangedSignatures,
+                                                           bool* clean = nullptr) const;
 
     // The local cache: one file per signature, holding the digest last taken for installation. It is
     // "<name>.brs" whenever that is a file name; any other name gets an escaped file of its own.
-    [[nodiscard]] static std::optional<QString> getPathForFile(const QString& fileName);
-    static bool writeContentsToFileForSignature(const QString& name, const QString& content,
-                                                Error* error = nullptr);
-    [[nodiscard]] static std::optional<QString> readContentsFromSignatureFile(const QString& name,
-                                                                              Error* error = nullptr);
+    [[nodiscard]] std::optional<QString> getPathForFile(const QString& fileName) const;
+    bool writeContentsToFileForSignature(const QString& name, const QString& content,
+                                         Error* error = nullptr) const;
+    [[nodiscard]] std::optional<QString> readContentsFromSignatureFile(const QString& name,
+                                                                       Error* error = nullptr) const;
 
     [[nodiscard]] static Error signaturesError();
 
 private:
     [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const SignaturesAnswer& answer,
-                                                                  const QUrl& imageHost, bool isUpdating,
+                                                                  const QUrl& imageHost,
+                                                                  const QString& cacheFolder, bool isUpdating,
                                                                   bool getOnlyChangedSignatures);
     // What a check needs: whether any signature's digest differs from the cache. It stops at the first.
-    [[nodiscard]] static bool anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost);
+    [[nodiscard]] static bool anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost,
+                                                  const QString& cacheFolder);
 
     Fetch fetch_;
     QUrl imageHost_;
+    QString cacheFolder_;
 };

@@ -17,6 +17,7 @@
 #include "ApplicationPreferences.h"
 #include "BRSAppleMailService3.h"
 #include "BRSSettingsStorage.h"
+#include "Environment.h"
 #include "Error.h"
 #include "FileSecretStore.h"
 #include "InstanceLock.h"
@@ -68,14 +69,14 @@ Finding folderFinding(const QString& label, const QString& path) {
     return {label, path + QStringLiteral(" (writable)")};
 }
 
-QList<Finding> defaultsFindings() {
+QList<Finding> defaultsFindings(const UserDefaults& defaults) {
     QList<Finding> findings;
-    const QString userPath = UserDefaults::userDomainPath();
+    const QString userPath = defaults.userDomainPath();
     findings.append(
         {QStringLiteral("Preferences file"),
          userPath + (QFileInfo::exists(userPath) ? QString() : QStringLiteral(" (not written yet)"))});
     bool anyManaged = false;
-    for (const QString& path : UserDefaults::managedDomainPaths()) {
+    for (const QString& path : defaults.managedDomainPaths()) {
         if (!QFileInfo::exists(path)) {
             continue;
         }
@@ -98,8 +99,8 @@ QList<Finding> defaultsFindings() {
     return findings;
 }
 
-QString systemVersionText() {
-    const SystemVersion version = SystemVersion::operatingSystemVersion();
+QString systemVersionText(const UserDefaults& defaults) {
+    const SystemVersion version = SystemVersion::operatingSystemVersion(defaults);
     if (version.majorVersion == 0) {
 #ifdef Q_OS_MACOS
         return QStringLiteral("unknown");
@@ -113,11 +114,15 @@ QString systemVersionText() {
         .arg(version.patchVersion);
 }
 
-QList<Finding> secretFindings() {
-    const std::unique_ptr<SecretStore> store = SecretStore::makeDefault();
+QList<Finding> secretFindings(const Environment& environment) {
+    SecretStore* store = environment.secretStore.get();
     QString name;
-    if (dynamic_cast<const FileSecretStore*>(store.get()) != nullptr) {
-        name = QStringLiteral("file store at %1").arg(FileSecretStore::defaultPath());
+    if (!store) {
+        return {{QStringLiteral("Secret store"), QStringLiteral("none"), true}};
+    }
+    if (dynamic_cast<const FileSecretStore*>(store) != nullptr) {
+        name = QStringLiteral("file store at %1")
+                   .arg(FileSecretStore::pathIn(environment.folders.applicationSupport));
     } else {
 #ifdef Q_OS_MACOS
         name = QStringLiteral("login keychain");
@@ -134,7 +139,7 @@ QList<Finding> secretFindings() {
                      name + (answers ? QStringLiteral(" (answers)") : QStringLiteral(" (does not answer)")),
                      !answers});
 
-    const BRSLoginCredentials credentials = BRSSettingsStorage().getCredentials();
+    const BRSLoginCredentials credentials = BRSSettingsStorage(environment.defaults()).getCredentials();
     if (credentials.harDomainToken()) {
         findings.append(
             {QStringLiteral("Access code"), QStringLiteral("deployed by the administrator (domain token)")});
@@ -149,20 +154,21 @@ QList<Finding> secretFindings() {
     return findings;
 }
 
-Finding mailFinding(const Preferences& preferences) {
+Finding mailFinding(const Environment& environment, const Preferences& preferences) {
+    const QString& library = environment.folders.library;
     const QString label = QStringLiteral("Apple Mail folder");
     const QString off =
         preferences.updateSignaturesForMail() ? QString() : QStringLiteral(", Apple Mail updates off");
     const bool inUse = preferences.updateSignaturesForMail();
     // Asking the installer for its folder would create the Library folder; a report changes nothing.
-    if (!QFileInfo(AppInfo::libraryDirectory()).isDir()) {
-        return {label,
-                QStringLiteral("none (no Library folder at %1%2)").arg(AppInfo::libraryDirectory(), off),
-                inUse};
+    if (!QFileInfo(library).isDir()) {
+        return {label, QStringLiteral("none (no Library folder at %1%2)").arg(library, off), inUse};
     }
     Error error;
-    const std::optional<QString> folder =
-        BRSAppleMailService3(preferences.isUsingICloudDrive()).getFolderUrlForSignatures(&error);
+    // The folder is all it is asked for: it runs no script.
+    const std::optional<QString> folder = BRSAppleMailService3(preferences.isUsingICloudDrive(), library,
+                                                               environment.defaults(), BRSAppleScript())
+                                              .getFolderUrlForSignatures(&error);
     if (!folder) {
         return {label, QStringLiteral("none (%1%2)").arg(error.localizedDescription, off), inUse};
     }
@@ -179,10 +185,11 @@ Finding mailFinding(const Preferences& preferences) {
     return {label, QStringLiteral("%1 (writable%2)").arg(*folder, off)};
 }
 
-Finding outlookFinding(const Preferences& preferences) {
+Finding outlookFinding(const Environment& environment, const Preferences& preferences) {
     const QString off =
         preferences.updateSignaturesForOutlook() ? QString() : QStringLiteral(" (Outlook updates off)");
-    const std::optional<bool> isNew = ApplicationPreferences(kOutlookDomain).boolForKey(kNewOutlookKey);
+    const std::optional<bool> isNew =
+        ApplicationPreferences(kOutlookDomain, environment.folders.config).boolForKey(kNewOutlookKey);
     if (!isNew) {
         return {QStringLiteral("Outlook mode"), QStringLiteral("unknown") + off};
     }
@@ -194,8 +201,7 @@ Finding outlookFinding(const Preferences& preferences) {
     return {QStringLiteral("Outlook mode"), QStringLiteral("legacy") + off};
 }
 
-Finding lastCheckFinding() {
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+Finding lastCheckFinding(const UserDefaults& defaults) {
     const QString time = defaults.objectForKey(Diagnosis::kLastCheckTimeKey).toString();
     const QString result = defaults.objectForKey(Diagnosis::kLastCheckResultKey).toString();
     if (time.isEmpty() || result.isEmpty()) {
@@ -208,13 +214,13 @@ Finding lastCheckFinding() {
 }
 
 // One tick's worth of asking, without the menu or the windows. The caller has the data to itself.
-Finding onlineFinding() {
+Finding onlineFinding(const Environment& environment) {
     const QString label = QStringLiteral("Online check");
-    InstanceLock lock(AppInfo::runtimeDirectory(), AppInfo::applicationSupportDirectory());
+    InstanceLock lock(environment.folders.runtime, environment.folders.applicationSupport);
     if (!lock.tryLock()) {
         return {label, QStringLiteral("skipped: the agent is running, and its own last check is above")};
     }
-    SyncBackend backend = SyncBackend::live();
+    SyncBackend backend = SyncBackend::live(environment);
     const BRSLoginCredentials credentials = backend.getCredentials();
     if (!credentials.harCredentials() && !credentials.harToken() && !credentials.harDomainToken()) {
         return {label, QStringLiteral("skipped: no access code"), true};
@@ -227,7 +233,7 @@ Finding onlineFinding() {
         if (!error && token && !token->isEmpty()) {
             backend.setToken(token, userName);
         }
-        Diagnosis::recordCheck(error);
+        Diagnosis::recordCheck(environment.defaults(), error);
         finding = error
                       ? Finding{label, QStringLiteral("failed: %1").arg(error->localizedDescription), true}
                       : Finding{label, updatesAvailable ? QStringLiteral("succeeded, updates available")
@@ -244,34 +250,34 @@ Finding onlineFinding() {
 
 }  // namespace
 
-QList<Diagnosis::Finding> Diagnosis::gather(bool online) {
+QList<Diagnosis::Finding> Diagnosis::gather(const Environment& environment, bool online) {
+    UserDefaults& defaults = environment.defaults();
     QList<Finding> findings;
     findings.append({QStringLiteral("Version"),
                      QStringLiteral("Orlin %1 (Qt %2)")
                          .arg(AppInfo::shortVersionString(), QString::fromLatin1(qVersion()))});
-    findings.append({QStringLiteral("System version"), systemVersionText()});
-    findings.append(defaultsFindings());
-    const ServiceConfiguration service =
-        ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults());
+    findings.append({QStringLiteral("System version"), systemVersionText(defaults)});
+    findings.append(defaultsFindings(defaults));
+    const ServiceConfiguration service = ServiceConfiguration::fromDefaults(defaults);
     findings.append({QStringLiteral("Service"), QStringLiteral("sign-in %1, app %2, EU app %3, images %4")
                                                     .arg(service.authBaseUrl(), service.appBaseUrl(),
                                                          service.euAppBaseUrl(), service.imageHostUrl())});
-    findings.append(secretFindings());
-    findings.append(folderFinding(QStringLiteral("Cache folder"), AppInfo::applicationSupportDirectory()));
-    findings.append(folderFinding(QStringLiteral("Log folder"), AppInfo::logsDirectory()));
+    findings.append(secretFindings(environment));
+    findings.append(folderFinding(QStringLiteral("Cache folder"), environment.folders.applicationSupport));
+    findings.append(folderFinding(QStringLiteral("Log folder"), environment.folders.logs));
 
-    const Preferences preferences = PreferencesStorage().getPreferences();
+    const Preferences preferences = PreferencesStorage(defaults).getPreferences();
     findings.append(
         {QStringLiteral("Updates"),
          QStringLiteral("automatic %1, Outlook %2, Apple Mail %3, iCloud Drive %4")
              .arg(yesNo(preferences.updateSignaturesAutomatically()),
                   yesNo(preferences.updateSignaturesForOutlook()),
                   yesNo(preferences.updateSignaturesForMail()), yesNo(preferences.isUsingICloudDrive()))});
-    findings.append(mailFinding(preferences));
-    findings.append(outlookFinding(preferences));
-    findings.append(lastCheckFinding());
+    findings.append(mailFinding(environment, preferences));
+    findings.append(outlookFinding(environment, preferences));
+    findings.append(lastCheckFinding(defaults));
     if (online) {
-        findings.append(onlineFinding());
+        findings.append(onlineFinding(environment));
     }
     return findings;
 }
@@ -294,12 +300,12 @@ bool Diagnosis::hasProblems(const QList<Finding>& findings) {
                        [](const Finding& finding) { return finding.problem; });
 }
 
-void Diagnosis::recordCheck(const std::optional<Error>& error) {
-    recordCheck(error ? QStringLiteral("failed: %1").arg(error->localizedDescription) : kCheckSucceeded);
+void Diagnosis::recordCheck(UserDefaults& defaults, const std::optional<Error>& error) {
+    recordCheck(defaults,
+                error ? QStringLiteral("failed: %1").arg(error->localizedDescription) : kCheckSucceeded);
 }
 
-void Diagnosis::recordCheck(const QString& result) {
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+void Diagnosis::recordCheck(UserDefaults& defaults, const QString& result) {
     defaults.setObject(QDateTime::currentDateTimeUtc().toString(Qt::ISODate), kLastCheckTimeKey);
     defaults.setObject(result, kLastCheckResultKey);
 }

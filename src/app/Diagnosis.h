@@ -4,7 +4,9 @@
 #include <QString>
 #include <optional>
 
+struct Environment;
 struct Error;
+class UserDefaults;
 
 // What `--diagnose` reports about this installation: one finding per line, readable by the person who
 // runs it and pasteable into a support ticket. Gathering reads files and asks the secret store whether
@@ -27,12 +29,12 @@ public:
 
     // With `online`, one check is run against the service (and a renewed access code is kept, as the
     // agent does), unless a running agent holds the data: two users of one refresh token would race.
-    [[nodiscard]] static QList<Finding> gather(bool online);
+    [[nodiscard]] static QList<Finding> gather(const Environment& environment, bool online);
     // One line per finding, problems marked, and a closing line that counts them.
     [[nodiscard]] static QString format(const QList<Finding>& findings);
     [[nodiscard]] static bool hasProblems(const QList<Finding>& findings);
 
     // The outcome of one tick: nothing for a check that succeeded.
-    static void recordCheck(const std::optional<Error>& error);
-    static void recordCheck(const QString& result);
+    static void recordCheck(UserDefaults& defaults, const std::optional<Error>& error);
+    static void recordCheck(UserDefaults& defaults, const QString& result);
 };

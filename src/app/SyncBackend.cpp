@@ -1,29 +1,32 @@
 #include "SyncBackend.h"
 
 #include "BRSSettingsStorage.h"
+#include "Environment.h"
 #include "ServiceConfiguration.h"
 #include "UserDefaults.h"
 
-SyncBackend SyncBackend::live() {
-    const ServiceConfiguration configuration =
-        ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults());
+SyncBackend SyncBackend::live(const Environment& environment) {
+    UserDefaults& defaults = environment.defaults();
+    const ServiceConfiguration configuration = ServiceConfiguration::fromDefaults(defaults);
     const OrlinSyncService service(configuration);
     const QUrl imageHost(configuration.imageHostUrl());
+    const QString cacheFolder = environment.folders.applicationSupport;
     SyncBackend backend;
-    backend.getCredentials = [] { return BRSSettingsStorage().getCredentials(); };
-    backend.setToken = [](const Text& token, const Text& userName) {
-        BRSSettingsStorage().setToken(token, userName);
+    backend.getCredentials = [&defaults] { return BRSSettingsStorage(defaults).getCredentials(); };
+    backend.setToken = [&defaults](const Text& token, const Text& userName) {
+        BRSSettingsStorage(defaults).setToken(token, userName);
     };
-    backend.checkForSignatureUpdates = [service, imageHost](const BRSLoginCredentials& credentials,
-                                                            BRSSignatureService::CheckCompletion completion) {
-        BRSSignatureService(service, imageHost)
+    backend.checkForSignatureUpdates = [service, imageHost, cacheFolder](
+                                           const BRSLoginCredentials& credentials,
+                                           BRSSignatureService::CheckCompletion completion) {
+        BRSSignatureService(service, imageHost, cacheFolder)
             .checkForSignatureUpdatesAsynchronous(credentials, std::move(completion));
     };
-    backend.getSignaturesForUpdate = [service, imageHost](
+    backend.getSignaturesForUpdate = [service, imageHost, cacheFolder](
                                          const BRSLoginCredentials& credentials,
                                          bool getOnlyChangedSignatures,
                                          BRSSignatureService::RetrievalCompletion completion) {
-        BRSSignatureService(service, imageHost)
+        BRSSignatureService(service, imageHost, cacheFolder)
             .getSignaturesAsynchronous(credentials, true, getOnlyChangedSignatures, std::move(completion));
     };
     backend.getProfile = [service](const BRSLoginCredentials& credentials,

@@ -7,8 +7,10 @@
 #include "OrlinSyncService.h"
 
 // The controller's way to the credentials and the service. Each member is one call of the stores or the
-// service client; `live()` wires the real ones, with the service's addresses as the defaults name them
-// then, and tests swap in their own.
+// service client; `live()` wires the real ones, with the service's addresses as the environment's defaults
+// name them then, and tests swap in their own.
+struct Environment;
+
 struct SyncBackend {
     using Text = std::optional<QString>;
 
@@ -24,5 +26,6 @@ struct SyncBackend {
                        OrlinSyncService::SaveCompletion)>
         saveProfile;
 
-    [[nodiscard]] static SyncBackend live();
+    // The environment's defaults must outlive the backend.
+    [[nodiscard]] static SyncBackend live(const Environment& environment);
 };

@@ -11,6 +11,7 @@
 #include "BRSMailAppService.h"
 #include "BRSOutlookService.h"
 #include "BRSViewState.h"
+#include "Environment.h"
 
 namespace {
 const QString kDontShowAgain = QStringLiteral("Don't show again");
@@ -24,17 +25,20 @@ bool lacksFullDiskAccess(const Error& error) {
 }
 }  // namespace
 
-UpdateCycle::MailClients UpdateCycle::MailClients::live() {
+UpdateCycle::MailClients UpdateCycle::MailClients::live(const Environment& environment) {
+    const BRSAppleScript script(environment.scriptProcess());
+    const UserDefaults& defaults = environment.defaults();
     MailClients clients;
-    clients.makeOutlook = [] { return std::make_unique<BRSOutlookService>(); };
-    clients.makeAppleMail = [](bool isUsingICloudDrive) {
-        return std::make_unique<BRSAppleMailService3>(isUsingICloudDrive);
+    clients.makeOutlook = [script] { return std::make_unique<BRSOutlookService>(script); };
+    clients.makeAppleMail = [script, library = environment.folders.library,
+                             &defaults](bool isUsingICloudDrive) {
+        return std::make_unique<BRSAppleMailService3>(isUsingICloudDrive, library, defaults, script);
     };
-    clients.runAppleScript = [](const QString& source, Error* error) {
-        return BRSAppleScript::runAppleScriptForSource(source, error);
+    clients.runAppleScript = [script](const QString& source, Error* error) {
+        return script.runAppleScriptForSource(source, error);
     };
-    clients.isRunningNewOutlook = [] {
-        return ApplicationPreferences(QStringLiteral("com.microsoft.Outlook"))
+    clients.isRunningNewOutlook = [config = environment.folders.config] {
+        return ApplicationPreferences(QStringLiteral("com.microsoft.Outlook"), config)
             .boolForKey(QStringLiteral("IsRunningNewOutlook"))
             .value_or(false);
     };

@@ -11,6 +11,7 @@
 #include "Preferences.h"
 
 class AlertPresenter;
+struct Environment;
 class BRSMailAppService;
 class BRSViewState;
 
@@ -29,7 +30,8 @@ public:
         // Opens a System Settings pane by its address; left empty where there are no System Settings.
         std::function<void(const QString& url)> openSystemSettings;
 
-        [[nodiscard]] static MailClients live();
+        // The environment's defaults must outlive the clients.
+        [[nodiscard]] static MailClients live(const Environment& environment);
     };
 
     static inline const QString kMailIsRunningScript = QStringLiteral("application \"Mail\" is running");

@@ -46,7 +46,7 @@ void DemoOnceRunner::updateFinished(bool succeeded) {
         return;
     }
     finished_ = true;
-    const Preferences preferences = BRSAppDelegate::getPreferences();
+    const Preferences preferences = controller_.getPreferences();
     QList<DemoInstallation::Client> clients;
     if (preferences.updateSignaturesForOutlook()) {
         clients.append(DemoInstallation::Client::Outlook);

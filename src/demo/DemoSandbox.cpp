@@ -7,7 +7,6 @@
 #include <QStandardPaths>
 
 #include "AppInfo.h"
-#include "ScriptProcess.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -98,7 +97,7 @@ QString DemoSandbox::executableDirectory(const char* argv0) {
     return QFileInfo(QStandardPaths::findExecutable(name)).canonicalPath();
 }
 
-bool DemoSandbox::enter(const QString& simulatorDirectory, QString* error) {
+bool DemoSandbox::enter(QString* error) {
     const QString home = homeDirectory();
     for (const QString& folder : {home, root_ + QStringLiteral("/config"), root_ + QStringLiteral("/managed"),
                                   root_ + QStringLiteral("/data"), root_ + QStringLiteral("/state"),
@@ -125,7 +124,6 @@ bool DemoSandbox::enter(const QString& simulatorDirectory, QString* error) {
     qputenv("XDG_DATA_HOME", QFile::encodeName(root_ + QStringLiteral("/data")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(root_ + QStringLiteral("/state")));
     qputenv("ORLIN_FAKE_OSASCRIPT_STATE", QFile::encodeName(simulatorStatePath()));
-    ScriptProcess::setProgram(simulatorDirectory + QStringLiteral("/osascript"));
 #ifdef Q_OS_MACOS
     // The system's preferences ignore HOME: a suite of the demo's own, and no administrator's values.
     UserDefaults::standardUserDefaults().useSuite(QStringLiteral("com.halvex.Orlin.demo"));
@@ -133,7 +131,7 @@ bool DemoSandbox::enter(const QString& simulatorDirectory, QString* error) {
     return true;
 }
 
-void DemoSandbox::seed() const {
+void DemoSandbox::seed(UserDefaults& defaults) const {
     const QString folder = mailSignaturesDirectory();
     // The list and the file go together: a list naming a missing file is what Mail itself never leaves.
     if (!QFileInfo::exists(folder + QStringLiteral("/AllSignatures.plist"))) {
@@ -141,7 +139,6 @@ void DemoSandbox::seed() const {
                        kSeededSignature);
         writeIfMissing(folder + QStringLiteral("/AllSignatures.plist"), kSeededList.arg(kPersonalId));
     }
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
     setDefaultIfMissing(defaults, QStringLiteral("updateSignaturesForOutlook"), true);
     setDefaultIfMissing(defaults, QStringLiteral("updateSignaturesForMail"), true);
     setDefaultIfMissing(defaults, QStringLiteral("isUsingICloudDrive"), false);

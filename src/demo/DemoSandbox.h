@@ -4,13 +4,15 @@
 #include <QVariantMap>
 #include <optional>
 
+class UserDefaults;
+
 // The folder the demo keeps everything in, so that a demo run never touches a real installation: the
 // defaults, the file secret store, the signature cache, the logs, the Library folder with Apple Mail's
 // signature list, the simulated Outlook and the demo service's profile. Kept between runs, so a second run
 // finds the signatures the first one installed.
 //
-// The agent finds its folders through HOME and the XDG variables, so `enter` moves those, before any store
-// is opened, and makes the Outlook/Mail simulator the script runner's program.
+// The agent's environment is read from HOME and the XDG variables, so `enter` moves those before the
+// environment is built; the demo's session hands the Outlook/Mail simulator to the script runner.
 class DemoSandbox final {
 public:
     // Mail's folder for system 10.15 with iCloud Drive off, which is what the demo simulates.
@@ -29,11 +31,11 @@ public:
 
     // Creates the folders and points the process's environment at them. False (with the reason) when the
     // folder cannot be made.
-    [[nodiscard]] bool enter(const QString& simulatorDirectory, QString* error);
+    [[nodiscard]] bool enter(QString* error);
     // The first run's state: Mail's signature list with one signature of the user's own, and the demo's
     // settings in the user's defaults. Leaves anything already there alone, so a user's changes in the
     // demo's preferences survive.
-    void seed() const;
+    void seed(UserDefaults& defaults) const;
 
     // The defaults only the demo may decide for this run: the service addresses, the file secret store and
     // the simulated system.

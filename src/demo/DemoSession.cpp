@@ -6,7 +6,8 @@
 #include "BRSSettingsStorage.h"
 #include "DemoOnceRunner.h"
 
-DemoSession::DemoSession(DemoSandbox sandbox) : sandbox_(std::move(sandbox)) {}
+DemoSession::DemoSession(DemoSandbox sandbox, QString scriptProgram)
+    : sandbox_(std::move(sandbox)), scriptProgram_(std::move(scriptProgram)) {}
 
 std::unique_ptr<DemoSession> DemoSession::start(const QString& root, const char* argv0, QString* error) {
     const std::optional<QString> simulator =
@@ -16,8 +17,9 @@ std::unique_ptr<DemoSession> DemoSession::start(const QString& root, const char*
         *error = QStringLiteral("the Outlook and Mail simulator (osascript) was not found next to the agent");
         return nullptr;
     }
-    std::unique_ptr<DemoSession> session(new DemoSession(DemoSandbox(root)));
-    if (!session->sandbox_.enter(*simulator, error)) {
+    std::unique_ptr<DemoSession> session(
+        new DemoSession(DemoSandbox(root), *simulator + QStringLiteral("/osascript")));
+    if (!session->sandbox_.enter(error)) {
         return nullptr;
     }
     session->service_ =
@@ -39,13 +41,13 @@ QVariantMap DemoSession::argumentDomain(QVariantMap commandLine) const {
     return commandLine;
 }
 
-void DemoSession::prepareStores() const {
-    sandbox_.seed();
+void DemoSession::prepareStores(UserDefaults& defaults) const {
+    sandbox_.seed(defaults);
     // Only when there is none: a token the service renewed, or one the user typed, stays.
     const std::optional<QString> stored =
         BRSKeychainController::sharedKeychainController().stringForKey(QStringLiteral("refreshToken"));
     if (!stored || stored->isEmpty()) {
-        BRSSettingsStorage().setToken(DemoService::kInitialToken, QString());
+        BRSSettingsStorage(defaults).setToken(DemoService::kInitialToken, QString());
     }
 }
 

@@ -9,6 +9,7 @@
 
 class BRSAppDelegate;
 class DemoOnceRunner;
+class UserDefaults;
 
 // `--demo`: the sandbox entered and the demo service running, for as long as the agent runs.
 class DemoSession final {
@@ -24,7 +25,9 @@ public:
     [[nodiscard]] QVariantMap argumentDomain(QVariantMap commandLine) const;
     // Seeds the first run: Mail's list, the demo's settings and the access code of a demo invitation.
     // Needs the application object and the argument domain.
-    void prepareStores() const;
+    void prepareStores(UserDefaults& defaults) const;
+    // The Outlook/Mail simulator, which every script of the demo goes to.
+    [[nodiscard]] const QString& scriptProgram() const { return scriptProgram_; }
     // For --once: one check, one update, the report printed to standard output.
     [[nodiscard]] std::unique_ptr<DemoOnceRunner> startOnce(BRSAppDelegate& controller,
                                                             std::function<void(int exitCode)> exit) const;
@@ -33,8 +36,9 @@ public:
     [[nodiscard]] const DemoService& service() const { return *service_; }
 
 private:
-    explicit DemoSession(DemoSandbox sandbox);
+    DemoSession(DemoSandbox sandbox, QString scriptProgram);
 
     DemoSandbox sandbox_;
+    QString scriptProgram_;
     std::unique_ptr<DemoService> service_;
 };

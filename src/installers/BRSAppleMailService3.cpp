@@ -18,7 +18,6 @@
 #include <cstring>
 #include <memory>
 
-#include "AppInfo.h"
 #include "AtomicFile.h"
 #include "BRSAppleScript.h"
 #include "BRSLog.h"
@@ -233,8 +232,12 @@ std::optional<QString> tableSignatureFolder(const SystemVersion& version, bool i
 
 }  // namespace
 
-BRSAppleMailService3::BRSAppleMailService3(bool isUsingICloudDrive)
-    : isUsingICloudDrive_(isUsingICloudDrive) {}
+BRSAppleMailService3::BRSAppleMailService3(bool isUsingICloudDrive, QString libraryFolder,
+                                           const UserDefaults& defaults, BRSAppleScript script)
+    : isUsingICloudDrive_(isUsingICloudDrive),
+      libraryFolder_(std::move(libraryFolder)),
+      defaults_(defaults),
+      script_(std::move(script)) {}
 
 QString BRSAppleMailService3::appName() const {
     return QStringLiteral("Apple Mail");
@@ -245,13 +248,13 @@ void BRSAppleMailService3::deleteAllSignaturesNotIn(const QStringList& /*names*/
 }
 
 std::optional<QString> BRSAppleMailService3::getFolderUrlForSignatures(Error* error) const {
-    const QString library = AppInfo::libraryDirectory();
+    const QString& library = libraryFolder_;
     if (!QDir().mkpath(library)) {
         report(error, Error{kCocoaErrorDomain, kFileWriteUnknown,
                             QStringLiteral("The folder “%1” couldn’t be created.").arg(library)});
         return std::nullopt;
     }
-    const SystemVersion version = SystemVersion::operatingSystemVersion();
+    const SystemVersion version = SystemVersion::operatingSystemVersion(defaults_);
     if (version.majorVersion >= 11) {
         const std::optional<QString> relative =
             isUsingICloudDrive_
@@ -274,8 +277,7 @@ bool BRSAppleMailService3::setSignatureWithName(const QString& name, const QStri
                                                 const QString& /*textContent*/, Error* error) {
     // Mail that keeps running may write its list over ours, yet the write is still worth trying.
     Error quitError;
-    if (!BRSAppleScript::runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n"),
-                                                 &quitError)) {
+    if (!script_.runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n"), &quitError)) {
         BRSLogWarn(u"Apple Mail could not be told to quit before the signature '%@' was written: %@", name,
                    quitError.localizedDescription);
         if (error) {
@@ -287,7 +289,7 @@ bool BRSAppleMailService3::setSignatureWithName(const QString& name, const QStri
         return false;
     }
     // Only El Capitan kept the iCloud copies under a prefix of their own.
-    const SystemVersion version = SystemVersion::operatingSystemVersion();
+    const SystemVersion version = SystemVersion::operatingSystemVersion(defaults_);
     const bool prefixed = isUsingICloudDrive_ && version.majorVersion == 10 && version.minorVersion == 11;
     return setSignature(name, htmlContent, *folder, prefixed ? QStringLiteral("ubiquitous_") : QString(),
                         error);

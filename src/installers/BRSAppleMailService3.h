@@ -5,7 +5,10 @@
 #include <chrono>
 #include <optional>
 
+#include "BRSAppleScript.h"
 #include "BRSMailAppService.h"
+
+class UserDefaults;
 
 // Installs signatures into Apple Mail by writing Mail's own files: the signature list (a property list
 // whose root is an array of dictionaries) and one ".mailsignature" file per signature, named after the
@@ -21,7 +24,10 @@
 // their errno in the POSIX domain, so that a refusal by the system (EPERM) can be told from the rest.
 class BRSAppleMailService3 final : public BRSMailAppService {
 public:
-    explicit BRSAppleMailService3(bool isUsingICloudDrive);
+    // Mail's files are looked for in `libraryFolder`; the defaults may name the system version (see
+    // SystemVersion); `script` tells Mail to quit.
+    BRSAppleMailService3(bool isUsingICloudDrive, QString libraryFolder, const UserDefaults& defaults,
+                         BRSAppleScript script);
 
     // Does not delete anything by itself: the next signature write empties the whole list first. The
     // names are not needed for that, since the cycle then writes every listed signature anew.
@@ -54,6 +60,9 @@ public:
 
 private:
     const bool isUsingICloudDrive_;
+    const QString libraryFolder_;
+    const UserDefaults& defaults_;
+    const BRSAppleScript script_;
     std::atomic<bool> deleteAll_ = false;
     std::chrono::milliseconds listLockTimeout_{5000};
 };

@@ -1,14 +1,11 @@
 #include "BRSAppleScript.h"
 
 #include <QRegularExpression>
-#include <atomic>
 
 #include "BRSLog.h"
 #include "ScriptProcess.h"
 
 namespace {
-
-std::atomic<std::chrono::milliseconds> scriptTimeout{ScriptProcess::kDefaultTimeout};
 
 // A caller that asks for no error has decided to go on without the script; the failure is logged here
 // for it, since nobody further up will see it.
@@ -46,17 +43,11 @@ std::optional<QString> BRSAppleScript::scriptErrorMessage(const QString& standar
     return message;
 }
 
-void BRSAppleScript::setTimeout(std::chrono::milliseconds timeout) {
-    scriptTimeout = timeout;
-}
+BRSAppleScript::BRSAppleScript(ScriptProcess process) : process_(std::move(process)) {}
 
-std::chrono::milliseconds BRSAppleScript::timeout() {
-    return scriptTimeout;
-}
-
-std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& source, Error* error) {
-    const std::chrono::milliseconds limit = scriptTimeout;
-    const ScriptProcess::Result run = ScriptProcess::run(source, limit);
+std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& source, Error* error) const {
+    const std::chrono::milliseconds limit = timeout();
+    const ScriptProcess::Result run = process_.run(source);
     if (run.timedOut) {
         const auto seconds = std::chrono::duration_cast<std::chrono::duration<double>>(limit).count();
         report(error, Error{ErrorDomains::kOutlook, 0,

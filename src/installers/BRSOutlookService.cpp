@@ -57,12 +57,14 @@ QString BRSOutlookService::deleteSignaturesScript(const QStringList& namesToKeep
     return kDeleteSignaturesHead + quoted.join(QLatin1Char(',')) + kDeleteSignaturesTail;
 }
 
+BRSOutlookService::BRSOutlookService(BRSAppleScript script) : script_(std::move(script)) {}
+
 bool BRSOutlookService::setSignatureWithName(const QString& name, const QString& htmlContent,
                                              const QString& /*textContent*/, Error* error) {
     const QString script = setSignatureScript(name, htmlContent);
     // The whole script, HTML included, so a support case can see exactly what Outlook was told.
     BRSLogVerbose(u"AppleScript: %@", script);
-    return BRSAppleScript::runAppleScriptForSource(script, error).has_value();
+    return script_.runAppleScriptForSource(script, error).has_value();
 }
 
 void BRSOutlookService::deleteAllSignaturesNotIn(const QStringList& names) {
@@ -71,7 +73,7 @@ void BRSOutlookService::deleteAllSignaturesNotIn(const QStringList& names) {
         return;
     }
     Error error;
-    if (!BRSAppleScript::runAppleScriptForSource(deleteSignaturesScript(names), &error)) {
+    if (!script_.runAppleScriptForSource(deleteSignaturesScript(names), &error)) {
         BRSLogWarn(u"Outlook's signatures that are not from Orlin were not deleted: %@",
                    error.localizedDescription);
     }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "BRSAppleScript.h"
 #include "BRSMailAppService.h"
 
 // Installs signatures into Outlook through its scripting dictionary; Outlook's own files are never
 // touched. Outlook compares signature names ignoring case, so "Sales" and "sales" are one signature there.
 class BRSOutlookService final : public BRSMailAppService {
 public:
+    explicit BRSOutlookService(BRSAppleScript script);
+
     // Outlook receives the HTML only; the text content is not used.
     [[nodiscard]] bool setSignatureWithName(const QString& name, const QString& htmlContent,
                                             const QString& textContent, Error* error = nullptr) override;
@@ -17,4 +20,7 @@ public:
     // The script texts, exposed so tests can hold them to the exact bytes Outlook is sent.
     [[nodiscard]] static QString setSignatureScript(const QString& name, const QString& htmlContent);
     [[nodiscard]] static QString deleteSignaturesScript(const QStringList& namesToKeep);
+
+private:
+    BRSAppleScript script_;
 };

@@ -7,6 +7,7 @@
 
 #include "BRSFileLogger.h"
 #include "BRSLog.h"
+#include "BRSLogFileManagerDefault.h"
 #include "BRSTTYLogger.h"
 #include "SerialQueue.h"
 
@@ -64,10 +65,11 @@ void handleQtMessage(QtMsgType type, const QMessageLogContext& context, const QS
 
 }  // namespace
 
-void AgentLoggers::attach() {
+void AgentLoggers::attach(const QString& logsFolder, std::function<QDateTime()> clock) {
     BRSLog& log = BRSLog::sharedInstance();
     log.addLogger(BRSTTYLogger::sharedInstance(), BRSLogLevel::All);
-    auto fileLogger = std::make_shared<BRSFileLogger>();
+    auto fileLogger = std::make_shared<BRSFileLogger>(
+        std::make_shared<BRSLogFileManagerDefault>(logsFolder, std::move(clock)));
     fileLogger->setRollingFrequency(60 * 60 * 24);
     fileLogger->logFileManager()->setMaximumNumberOfLogFiles(7);
     log.addLogger(std::move(fileLogger), BRSLogLevel::All);

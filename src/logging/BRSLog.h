@@ -32,7 +32,8 @@ public:
     BRSLog(const BRSLog&) = delete;
     BRSLog& operator=(const BRSLog&) = delete;
 
-    // The process's facade. It lives until the process ends and drains its queue when the process exits.
+    // The process's facade, a singleton because the logging macros reach it from any file and thread. It
+    // lives until the process ends and drains its queue when the process exits.
     [[nodiscard]] static BRSLog& sharedInstance();
 
     void addLogger(std::shared_ptr<BRSLogger> logger, BRSLogLevel level = BRSLogLevel::All);

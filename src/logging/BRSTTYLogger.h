@@ -12,7 +12,7 @@
 // terminal never interleave within a line.
 class BRSTTYLogger final : public BRSLogger {
 public:
-    // The console logger of the process, writing to standard error.
+    // The console logger of the process, writing to standard error; one, because standard error is one.
     [[nodiscard]] static std::shared_ptr<BRSTTYLogger> sharedInstance();
 
     // Writes to the given descriptor, which stays the caller's to close.

@@ -35,15 +35,11 @@ QVariant variantFromPropertyList(CFPropertyListRef value) {
 
 }  // namespace
 
-ApplicationPreferences::ApplicationPreferences(QString applicationId)
-    : applicationId_(std::move(applicationId)) {}
+ApplicationPreferences::ApplicationPreferences(QString applicationId, QString configFolder)
+    : applicationId_(std::move(applicationId)), configFolder_(std::move(configFolder)) {}
 
 QString ApplicationPreferences::standInPath() const {
-    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
-        configHome = QDir::homePath() + QStringLiteral("/.config");
-    }
-    return QDir::cleanPath(configHome) + QLatin1Char('/') + applicationId_ + QStringLiteral(".plist");
+    return QDir::cleanPath(configFolder_) + QLatin1Char('/') + applicationId_ + QStringLiteral(".plist");
 }
 
 QVariant ApplicationPreferences::objectForKey(const QString& key) const {

@@ -9,10 +9,11 @@
 // agent runs.
 //
 // macOS reads the application's domain through the system's preferences; Linux reads the stand-in file
-// $XDG_CONFIG_HOME/<application id>.plist.
+// <config folder>/<application id>.plist.
 class ApplicationPreferences final {
 public:
-    explicit ApplicationPreferences(QString applicationId);
+    // `configFolder` holds the Linux stand-ins.
+    ApplicationPreferences(QString applicationId, QString configFolder);
 
     // Invalid when the application has no value for the key (or no preferences at all).
     [[nodiscard]] QVariant objectForKey(const QString& key) const;
@@ -24,4 +25,5 @@ public:
 
 private:
     QString applicationId_;
+    QString configFolder_;
 };

@@ -176,15 +176,13 @@ bool writeFile(const QString& filePath, const QByteArray& contents) {
 
 AutostartList::AutostartList(QString folder, Format format) : folder_(std::move(folder)), format_(format) {}
 
-AutostartList AutostartList::forCurrentUser() {
+AutostartList AutostartList::forUser([[maybe_unused]] const QString& home,
+                                     [[maybe_unused]] const QString& configFolder) {
 #ifdef Q_OS_MACOS
-    return AutostartList(QDir::homePath() + QStringLiteral("/Library/LaunchAgents"), Format::LaunchAgents);
+    return AutostartList(home + QStringLiteral("/Library/LaunchAgents"), Format::LaunchAgents);
 #else
-    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
-        configHome = QDir::homePath() + QStringLiteral("/.config");
-    }
-    return AutostartList(QDir::cleanPath(configHome) + QStringLiteral("/autostart"), Format::DesktopEntries);
+    return AutostartList(QDir::cleanPath(configFolder) + QStringLiteral("/autostart"),
+                         Format::DesktopEntries);
 #endif
 }
 

@@ -21,8 +21,8 @@ public:
     };
 
     AutostartList(QString folder, Format format);
-    // The current user's list on this platform.
-    [[nodiscard]] static AutostartList forCurrentUser();
+    // The list of the user whose home and configuration folder these are, on this platform.
+    [[nodiscard]] static AutostartList forUser(const QString& home, const QString& configFolder);
 
     // The form of `path` that targets are compared in.
     [[nodiscard]] static QString resolvedApplicationPath(const QString& path);

@@ -7,7 +7,6 @@
 #include <QJsonObject>
 #include <optional>
 
-#include "AppInfo.h"
 #include "AtomicFile.h"
 
 namespace {
@@ -60,8 +59,8 @@ std::optional<QByteArray> secretOf(const QJsonObject& items, const QString& serv
 
 FileSecretStore::FileSecretStore(QString path) : path_(std::move(path)) {}
 
-QString FileSecretStore::defaultPath() {
-    return AppInfo::applicationSupportDirectory() + QStringLiteral("/Secrets/secrets.json");
+QString FileSecretStore::pathIn(const QString& applicationSupportFolder) {
+    return applicationSupportFolder + QStringLiteral("/Secrets/secrets.json");
 }
 
 SecretStore::FindResult FileSecretStore::find(const QString& service, const QString& account) {

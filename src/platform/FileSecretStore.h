@@ -10,7 +10,7 @@ public:
     explicit FileSecretStore(QString path);
 
     // Inside the application-support folder, in a folder of its own that only the user may enter.
-    [[nodiscard]] static QString defaultPath();
+    [[nodiscard]] static QString pathIn(const QString& applicationSupportFolder);
 
     [[nodiscard]] FindResult find(const QString& service, const QString& account) override;
     [[nodiscard]] Status add(const QString& service, const QString& account,

@@ -1,25 +1,9 @@
 #include "ScriptProcess.h"
 
-#include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
 
-namespace {
-
-QMutex programMutex;
-QString configuredProgram;
-
-}  // namespace
-
-void ScriptProcess::setProgram(const QString& program) {
-    const QMutexLocker lock(&programMutex);
-    configuredProgram = program;
-}
-
-QString ScriptProcess::program() {
-    const QMutexLocker lock(&programMutex);
-    return configuredProgram;
-}
+ScriptProcess::ScriptProcess(Settings settings) : settings_(std::move(settings)) {}
 
 QString ScriptProcess::systemProgram() {
 #ifdef Q_OS_MACOS
@@ -29,14 +13,16 @@ QString ScriptProcess::systemProgram() {
 #endif
 }
 
-ScriptProcess::Result ScriptProcess::run(const QString& source, std::chrono::milliseconds timeout) {
+ScriptProcess::Result ScriptProcess::run(const QString& source) const {
     Result result;
-    const QString executable = program();
-    if (executable.isEmpty()) {
+    if (settings_.program.isEmpty()) {
         return result;
     }
     QProcess process;
-    process.start(executable, {});
+    if (!settings_.environment.isEmpty()) {
+        process.setProcessEnvironment(settings_.environment);
+    }
+    process.start(settings_.program, {});
     if (!process.waitForStarted(-1)) {
         return result;
     }
@@ -45,7 +31,7 @@ ScriptProcess::Result ScriptProcess::run(const QString& source, std::chrono::mil
     // still tells why, so a short write is not a failure of its own.
     process.write(source.toUtf8());
     process.closeWriteChannel();
-    if (!process.waitForFinished(static_cast<int>(timeout.count())) &&
+    if (!process.waitForFinished(static_cast<int>(settings_.timeout.count())) &&
         process.state() != QProcess::NotRunning) {
         result.timedOut = true;
         process.kill();

@@ -1,19 +1,29 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <chrono>
 
 // Runs an AppleScript source the way the system's script component would, but out of process: through
 // `osascript`, with the source on standard input.
 //
-// The program is a process-wide setting, chosen once at launch: the agent sets the system's `osascript`,
-// the demo and the tests set the Outlook/Mail simulator. Until something sets it no script runs at all,
-// so nothing that forgot to choose can drive the user's real Outlook or Mail.
+// The program, the environment its process gets and the time-out are chosen once, by whoever builds the
+// runner: the agent names the system's `osascript`, the demo and the tests the Outlook/Mail simulator. A
+// runner without a program runs no script at all, so nothing that forgot to choose can drive the user's
+// real Outlook or Mail.
 class ScriptProcess final {
 public:
     // Beyond Apple events' own two-minute time-out, so that a slow application answers before we give up.
     static constexpr std::chrono::seconds kDefaultTimeout{150};
+
+    struct Settings {
+        // Empty runs nothing.
+        QString program;
+        // What the child process sees; empty (the default) passes this process's own environment on.
+        QProcessEnvironment environment;
+        std::chrono::milliseconds timeout = kDefaultTimeout;
+    };
 
     struct Result {
         // False when there was no process to talk to: no program set, or it could not be started.
@@ -27,17 +37,19 @@ public:
         QByteArray standardError;
     };
 
-    ScriptProcess() = delete;
+    ScriptProcess() = default;
+    explicit ScriptProcess(Settings settings);
 
     // Blocks until the process has ended or the time-out has passed; a script that never answers (an
     // application hung in an Apple event) would otherwise block the agent for ever.
-    [[nodiscard]] static Result run(const QString& source,
-                                    std::chrono::milliseconds timeout = kDefaultTimeout);
+    [[nodiscard]] Result run(const QString& source) const;
 
-    // The program every later run starts; empty runs nothing.
-    static void setProgram(const QString& program);
-    [[nodiscard]] static QString program();
+    [[nodiscard]] const Settings& settings() const { return settings_; }
+
     // The system's own `osascript`: /usr/bin/osascript on macOS, the one on PATH elsewhere (empty when
     // there is none).
     [[nodiscard]] static QString systemProgram();
+
+private:
+    Settings settings_;
 };

@@ -11,10 +11,10 @@
 
 SecretStore::~SecretStore() = default;
 
-std::unique_ptr<SecretStore> SecretStore::makeDefault() {
-    const QVariant choice = UserDefaults::standardUserDefaults().objectForKey(kStoreKey);
+std::unique_ptr<SecretStore> SecretStore::make(const UserDefaults& defaults, const QString& fileStorePath) {
+    const QVariant choice = defaults.objectForKey(kStoreKey);
     if (choice.typeId() == QMetaType::QString && choice.toString() == kFileStoreValue) {
-        return std::make_unique<FileSecretStore>(FileSecretStore::defaultPath());
+        return std::make_unique<FileSecretStore>(fileStorePath);
     }
 #if defined(Q_OS_MACOS) || defined(__APPLE__)
     return std::make_unique<KeychainSecretStore>();

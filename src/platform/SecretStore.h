@@ -4,6 +4,8 @@
 #include <QString>
 #include <memory>
 
+class UserDefaults;
+
 // The user's store of generic-password items, each named by a service and an account, holding secret
 // bytes: the keychain on macOS, the Secret Service on Linux, or a private file where neither is wanted.
 // Implementations are called from one thread at a time.
@@ -38,6 +40,8 @@ public:
     // NotFound when there was no such item.
     [[nodiscard]] virtual Status remove(const QString& service, const QString& account) = 0;
 
-    // The store this platform keeps secrets in, unless the defaults ask for the file store.
-    [[nodiscard]] static std::unique_ptr<SecretStore> makeDefault();
+    // The store this platform keeps secrets in, unless the defaults ask for the file store at
+    // `fileStorePath`.
+    [[nodiscard]] static std::unique_ptr<SecretStore> make(const UserDefaults& defaults,
+                                                           const QString& fileStorePath);
 };

@@ -12,13 +12,12 @@
 #include "UserDefaults.h"
 #endif
 
-SystemVersion SystemVersion::operatingSystemVersion() {
+SystemVersion SystemVersion::operatingSystemVersion([[maybe_unused]] const UserDefaults& defaults) {
 #ifdef Q_OS_MACOS
     const QOperatingSystemVersion current = QOperatingSystemVersion::current();
     return SystemVersion{current.majorVersion(), current.minorVersion(), qMax(current.microVersion(), 0)};
 #else
-    const QVariant value =
-        UserDefaults::standardUserDefaults().objectForKey(QStringLiteral("simulatedSystemVersion"));
+    const QVariant value = defaults.objectForKey(QStringLiteral("simulatedSystemVersion"));
     // Text only: a number would read 10.10 as 10.1.
     if (value.typeId() != QMetaType::QString) {
         return {};

@@ -42,7 +42,7 @@ std::unique_ptr<QSettings> applicationSettings() {
     return settings;
 }
 
-QVariantMap readUserDomain() {
+QVariantMap readUserDomain(const QString& /*path*/) {
     const auto settings = applicationSettings();
     settings->sync();
     QVariantMap domain;
@@ -52,7 +52,7 @@ QVariantMap readUserDomain() {
     return domain;
 }
 
-bool writeUserDomain(const QVariantMap& /*domain*/, const QVariantMap& changes) {
+bool writeUserDomain(const QString& /*path*/, const QVariantMap& /*domain*/, const QVariantMap& changes) {
     const auto settings = applicationSettings();
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
         if (it->isValid()) {
@@ -67,12 +67,11 @@ bool writeUserDomain(const QVariantMap& /*domain*/, const QVariantMap& changes) 
 
 #else
 
-QVariantMap readUserDomain() {
-    return PropertyList::readDictionary(UserDefaults::userDomainPath()).value_or(QVariantMap());
+QVariantMap readUserDomain(const QString& path) {
+    return PropertyList::readDictionary(path).value_or(QVariantMap());
 }
 
-bool writeUserDomain(const QVariantMap& domain, const QVariantMap& /*changes*/) {
-    const QString path = UserDefaults::userDomainPath();
+bool writeUserDomain(const QString& path, const QVariantMap& domain, const QVariantMap& /*changes*/) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         return false;
     }
@@ -81,9 +80,9 @@ bool writeUserDomain(const QVariantMap& domain, const QVariantMap& /*changes*/) 
 
 #endif
 
-QVariantMap readManagedDomain() {
+QVariantMap readManagedDomain(const QStringList& paths) {
     QVariantMap managed;
-    for (const QString& path : UserDefaults::managedDomainPaths()) {
+    for (const QString& path : paths) {
         const QVariantMap layer = PropertyList::readDictionary(path).value_or(QVariantMap());
         for (auto it = layer.cbegin(); it != layer.cend(); ++it) {
             if (!managed.contains(it.key())) {
@@ -124,7 +123,7 @@ void UserDefaults::useSuite(const QString& suiteName, bool readsManagedLayer) {
     reloadLocked();
 }
 
-QString UserDefaults::userDomainPath() {
+QString UserDefaults::userDomainPath() const {
 #ifdef Q_OS_MACOS
     return QDir::homePath() + QStringLiteral("/Library/Preferences/") + currentSuite() +
            QStringLiteral(".plist");
@@ -137,7 +136,7 @@ QString UserDefaults::userDomainPath() {
 #endif
 }
 
-QStringList UserDefaults::managedDomainPaths() {
+QStringList UserDefaults::managedDomainPaths() const {
     QStringList paths;
     if (!managedLayerRead()) {
         return paths;
@@ -216,7 +215,7 @@ void UserDefaults::setArgumentDomain(const QVariantMap& domain) {
 }
 
 void UserDefaults::reloadLocked() {
-    userDomain_ = readUserDomain();
+    userDomain_ = readUserDomain(userDomainPath());
     for (auto it = pendingChanges_.cbegin(); it != pendingChanges_.cend(); ++it) {
         if (it->isValid()) {
             userDomain_.insert(it.key(), *it);
@@ -224,7 +223,7 @@ void UserDefaults::reloadLocked() {
             userDomain_.remove(it.key());
         }
     }
-    managedDomain_ = readManagedDomain();
+    managedDomain_ = readManagedDomain(managedDomainPaths());
 }
 
 bool UserDefaults::synchronize() {
@@ -235,7 +234,7 @@ bool UserDefaults::synchronize() {
     if (pendingChanges_.isEmpty()) {
         return true;
     }
-    if (!writeUserDomain(userDomain_, pendingChanges_)) {
+    if (!writeUserDomain(userDomainPath(), userDomain_, pendingChanges_)) {
         return false;
     }
     pendingChanges_.clear();

@@ -21,7 +21,8 @@
 // after a write and the application runs once more as it quits.
 class UserDefaults final {
 public:
-    // The one defaults object of the process.
+    // The process's own defaults, read from the folders its environment names. Only the environment the
+    // agent starts with (and the tests) take it; every part below gets its defaults from there.
     [[nodiscard]] static UserDefaults& standardUserDefaults();
 
     // Collects the "-key value" pairs of a command line, in order (a later pair wins). Returns the
@@ -32,9 +33,9 @@ public:
     // "YES"/"NO"/"true"/"false"/"1"/"0" (any case). Anything else is not a boolean.
     [[nodiscard]] static std::optional<bool> boolFromValue(const QVariant& value);
 
-    // Where the two stored layers live; the environment is read at each call.
-    [[nodiscard]] static QString userDomainPath();
-    [[nodiscard]] static QStringList managedDomainPaths();
+    // Where the two stored layers live.
+    [[nodiscard]] QString userDomainPath() const;
+    [[nodiscard]] QStringList managedDomainPaths() const;
 
     void setArgumentDomain(const QVariantMap& domain);
 

@@ -9,6 +9,7 @@ class BRSKeychain final {
 public:
     using Text = std::optional<QString>;
 
+    // Shared because it is the shared controller's facade and holds nothing of its own.
     [[nodiscard]] static BRSKeychain& sharedKeychain();
 
     [[nodiscard]] Text objectForKey(const QString& key) const;

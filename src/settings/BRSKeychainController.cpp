@@ -56,11 +56,16 @@ QString BRSKeychainController::serviceName() const {
     return AppInfo::bundleIdentifier();
 }
 
-SecretStore& BRSKeychainController::secretStoreLocked() {
+SecretStore* BRSKeychainController::secretStoreLocked() {
     if (!secretStore_) {
-        secretStore_ = SecretStore::makeDefault();
+        BRSLogError(u"No secret store is set up; the item cannot be reached.");
     }
-    return *secretStore_;
+    return secretStore_.get();
+}
+
+void BRSKeychainController::useSecretStore(std::shared_ptr<SecretStore> store) {
+    QMutexLocker lock(&mutex_);
+    secretStore_ = std::move(store);
 }
 
 BRSKeychainController::Text BRSKeychainController::stringForKey(const QString& key) {
@@ -69,7 +74,9 @@ BRSKeychainController::Text BRSKeychainController::stringForKey(const QString& k
 }
 
 BRSKeychainController::Text BRSKeychainController::stringForKeyLocked(const QString& key) {
-    const SecretStore::FindResult found = secretStoreLocked().find(serviceName(), key);
+    SecretStore* store = secretStoreLocked();
+    const SecretStore::FindResult found =
+        store ? store->find(serviceName(), key) : SecretStore::FindResult{SecretStore::Status::Failure, {}};
     if (found.status == SecretStore::Status::Failure) {
         BRSLogWarn(u"The secret store could not be read for the item \"%@\" of %@; it counts as absent.", key,
                    serviceName());
@@ -98,7 +105,11 @@ bool BRSKeychainController::storeStringLocked(const Text& value, const QString& 
                    serviceName());
         return false;
     };
-    SecretStore& store = secretStoreLocked();
+    SecretStore* found = secretStoreLocked();
+    if (!found) {
+        return false;
+    }
+    SecretStore& store = *found;
     const QString service = serviceName();
     const SecretStore::Status existing = store.find(service, key).status;
     if (value) {

@@ -21,6 +21,7 @@ public:
 
     static inline const QString kValuesPrefix = QStringLiteral("values.");
 
+    // A singleton because the agent's behaviour names one shared controller, whose buffer every part sees.
     [[nodiscard]] static BRSKeychainController& sharedKeychainController();
 
     // Makes the facade (and the buffer) on first use.
@@ -39,14 +40,17 @@ public:
     [[nodiscard]] Text valueForKeyPath(const QString& keyPath);
     bool setValue(const Text& value, const QString& keyPath);
 
-    // For tests: puts `store` in place of the one chosen from the defaults, and empties the buffer.
+    // The store every later call goes to; set once at launch. Until then, and with none, the store
+    // answers nothing and keeps nothing.
+    void useSecretStore(std::shared_ptr<SecretStore> store);
+    // For tests: puts `store` in place of the one in use, and empties the buffer.
     void resetForTesting(std::shared_ptr<SecretStore> store);
 
 private:
     BRSKeychainController();
     ~BRSKeychainController();
 
-    SecretStore& secretStoreLocked();
+    [[nodiscard]] SecretStore* secretStoreLocked();
     Text stringForKeyLocked(const QString& key);
     bool storeStringLocked(const Text& value, const QString& key);
 
@@ -54,6 +58,5 @@ private:
     QMutex mutex_;
     std::unique_ptr<BRSKeychain> keychain_;
     std::optional<QHash<QString, QString>> valueBuffer_;
-    // Chosen on first use, after the command line has reached the defaults.
     std::shared_ptr<SecretStore> secretStore_;
 };

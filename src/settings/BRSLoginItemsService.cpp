@@ -1,10 +1,11 @@
 #include "BRSLoginItemsService.h"
 
-#include "AppInfo.h"
 #include "BRSLog.h"
+#include "Environment.h"
 
-BRSLoginItemsService::BRSLoginItemsService()
-    : BRSLoginItemsService(AutostartList::forCurrentUser(), AppInfo::applicationPath()) {}
+BRSLoginItemsService::BRSLoginItemsService(const Environment& environment)
+    : BRSLoginItemsService(AutostartList::forUser(environment.folders.home, environment.folders.config),
+                           environment.applicationPath) {}
 
 BRSLoginItemsService::BRSLoginItemsService(AutostartList list, QString applicationPath)
     : list_(std::move(list)), applicationPath_(std::move(applicationPath)) {}

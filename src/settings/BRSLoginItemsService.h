@@ -5,13 +5,15 @@
 
 #include "AutostartList.h"
 
+struct Environment;
+
 // Whether the agent starts when the user logs in, kept only in the session's autostart list. The agent
 // counts as "on" exactly when an entry starts this very copy of it; an entry for a copy elsewhere is
 // someone else's. Stateless apart from what it was made with: make one per use.
 class BRSLoginItemsService final {
 public:
-    // This application in the current user's list.
-    BRSLoginItemsService();
+    // This installation in the list of the environment's user.
+    explicit BRSLoginItemsService(const Environment& environment);
     BRSLoginItemsService(AutostartList list, QString applicationPath);
 
     [[nodiscard]] bool isLaunchAtStartup() const;

@@ -3,10 +3,13 @@
 #include "BRSKeychain.h"
 #include "PreferencesStorage.h"
 
+BRSSettingsStorage::BRSSettingsStorage(UserDefaults& userDefaults) : userDefaults_(userDefaults) {}
+
 BRSLoginCredentials BRSSettingsStorage::getCredentials() {
     // A deployed setting is the administrator's decision, even with an empty token: the keychain must not
     // override it with whatever the user once entered.
-    if (const std::optional<DomainTokenSettings> deployed = PreferencesStorage().getDomainTokenSetting()) {
+    if (const std::optional<DomainTokenSettings> deployed =
+            PreferencesStorage(userDefaults_).getDomainTokenSetting()) {
         return BRSLoginCredentials::initWithDomainToken(deployed->domainToken(), deployed->userName());
     }
     BRSKeychain& keychain = BRSKeychain::sharedKeychain();

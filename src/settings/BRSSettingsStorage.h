@@ -5,9 +5,14 @@
 
 #include "BRSLoginCredentials.h"
 
+class UserDefaults;
+
 // Decides which credentials apply, and stores a renewed token. Stateless: make one per use.
 class BRSSettingsStorage final {
 public:
+    // The defaults are where an administrator deploys a domain token.
+    explicit BRSSettingsStorage(UserDefaults& userDefaults);
+
     // Keychain accounts.
     static inline const QString kRefreshTokenKey = QStringLiteral("refreshToken");
     static inline const QString kUserNameKey = QStringLiteral("userName");
@@ -22,4 +27,7 @@ public:
     // Stores both in the keychain; an absent value deletes its item. True when the secret store kept the
     // token, which is what signing in depends on.
     bool setToken(const std::optional<QString>& token, const std::optional<QString>& userName);
+
+private:
+    UserDefaults& userDefaults_;
 };

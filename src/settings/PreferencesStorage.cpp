@@ -37,13 +37,13 @@ std::optional<QString> textValue(const QVariantMap& merged, const QString& key) 
 // Callers go on with the values in memory either way; only the log learns that they did not reach disk.
 void synchronizeOrLog(UserDefaults& defaults) {
     if (!defaults.synchronize()) {
-        BRSLogWarn(u"The preferences could not be written to \"%@\".", UserDefaults::userDomainPath());
+        BRSLogWarn(u"The preferences could not be written to \"%@\".", defaults.userDomainPath());
     }
 }
 
 }  // namespace
 
-PreferencesStorage::PreferencesStorage() : userDefaults_(UserDefaults::standardUserDefaults()) {}
+PreferencesStorage::PreferencesStorage(UserDefaults& userDefaults) : userDefaults_(userDefaults) {}
 
 void PreferencesStorage::synchronize() {
     synchronizeOrLog(userDefaults_);

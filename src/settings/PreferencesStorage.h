@@ -11,7 +11,7 @@ class UserDefaults;
 // goes back to the defaults, so it sees what an administrator or another process changed meanwhile.
 class PreferencesStorage final {
 public:
-    PreferencesStorage();
+    explicit PreferencesStorage(UserDefaults& userDefaults);
 
     void synchronize();
     [[nodiscard]] Preferences getPreferences();

@@ -10,8 +10,8 @@
 #include "DialogButtons.h"
 #include "WindowPlacement.h"
 
-BRSCredentialsWindowController::BRSCredentialsWindowController(AlertPresenter& alerts)
-    : alerts_(alerts), window_([this](QDialog& window) { build(window); }) {}
+BRSCredentialsWindowController::BRSCredentialsWindowController(AlertPresenter& alerts, UserDefaults& defaults)
+    : alerts_(alerts), defaults_(defaults), window_([this](QDialog& window) { build(window); }) {}
 
 BRSCredentialsWindowController::~BRSCredentialsWindowController() = default;
 
@@ -50,7 +50,7 @@ QLineEdit* BRSCredentialsWindowController::textToken() {
 
 void BRSCredentialsWindowController::windowDidLoad() {
     // A stored token is a secret: the field starts empty rather than showing it.
-    if (BRSSettingsStorage().getCredentials().harToken()) {
+    if (BRSSettingsStorage(defaults_).getCredentials().harToken()) {
         textToken_->setText(QString());
     }
 }
@@ -76,7 +76,7 @@ void BRSCredentialsWindowController::save() {
         return;
     }
     // Stored exactly as typed: the service is the judge of what a token looks like.
-    BRSSettingsStorage().setToken(token, QString());
+    BRSSettingsStorage(defaults_).setToken(token, QString());
     field.setText(QString());
     if (viewState_) {
         viewState_->setHarIndtastetToken(true);

@@ -6,13 +6,15 @@
 #include "WindowController.h"
 
 class AlertPresenter;
+class UserDefaults;
 class QLineEdit;
 
 // The window into which the user pastes the access code from the invitation e-mail. It only stores the
 // code; the next poll is what finds out whether the service accepts it.
 class BRSCredentialsWindowController final : public WindowController {
 public:
-    explicit BRSCredentialsWindowController(AlertPresenter& alerts);
+    // The defaults may hold a deployed domain token, which decides whether a code is stored already.
+    BRSCredentialsWindowController(AlertPresenter& alerts, UserDefaults& defaults);
     ~BRSCredentialsWindowController() override;
 
     void centerWindow() override;
@@ -32,6 +34,7 @@ private:
     void windowDidLoad();
 
     AlertPresenter& alerts_;
+    UserDefaults& defaults_;
     BRSViewState* viewState_ = nullptr;
     LazyWindow<QDialog> window_;
     QLineEdit* textToken_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "BRSAppleScript.h"
 #include "BRSCredentialsWindowController.h"
 #include "BRSLoginItemsService.h"
 #include "BRSViewState.h"
@@ -16,8 +17,10 @@
 #include "PreferencesStorage.h"
 #include "WindowPlacement.h"
 
-BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& alerts, Seams seams)
+BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& alerts,
+                                                               Environment environment, Seams seams)
     : alerts_(alerts),
+      environment_(std::move(environment)),
       seams_(std::move(seams)),
       window_([this](QDialog& window) { build(window); }),
       helpPopover_([this](QFrame& popover) { buildHelpPopover(popover); }) {
@@ -25,6 +28,13 @@ BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& a
         seams_.runModal = [](BRSCredentialsWindowController& controller) {
             const ModalSession modal;
             controller.window().exec();
+        };
+    }
+    if (!seams_.runAppleScript) {
+        seams_.runAppleScript = [script =
+                                     BRSAppleScript(environment_.scriptProcess())](const QString& source) {
+            // Nothing to tell the user when the pane does not open: the help text stands on its own.
+            static_cast<void>(script.runAppleScriptForSource(source));
         };
     }
 }
@@ -112,9 +122,9 @@ void BRSPreferencesWindowController::build(QDialog& window) {
 }
 
 void BRSPreferencesWindowController::windowDidLoad() {
-    startAtLogin_->setChecked(BRSLoginItemsService().isLaunchAtStartup());
+    startAtLogin_->setChecked(BRSLoginItemsService(environment_).isLaunchAtStartup());
 
-    const Preferences preferences = PreferencesStorage().getPreferences();
+    const Preferences preferences = PreferencesStorage(environment_.defaults()).getPreferences();
     notifyMeAfterUpdate_->setChecked(!preferences.hideInfobox());
     notifyMeBeforeShuttingDownMail_->setChecked(!preferences.hideQuitMailInfobox());
     imUsingICloudDrive_->setChecked(preferences.isUsingICloudDrive());
@@ -149,30 +159,32 @@ void BRSPreferencesWindowController::showWindow() {
 void BRSPreferencesWindowController::updateSignaturesForRadioChanged(int tag) {
     const bool outlook = tag == kOutlookOnly || tag == kOutlookAndMail;
     const bool mail = tag == kMailOnly || tag == kOutlookAndMail;
-    PreferencesStorage storage;
+    PreferencesStorage storage(environment_.defaults());
     storage.setUpdateSignaturesForOutlook(outlook);
     storage.setUpdateSignaturesForMail(mail);
     enableMailControls(mail);
 }
 
 void BRSPreferencesWindowController::changeUpdateSignaturesAutomatically() {
-    PreferencesStorage().setUpdateSignaturesAutomatically(updateSignaturesAutomatically_->isChecked());
+    PreferencesStorage(environment_.defaults())
+        .setUpdateSignaturesAutomatically(updateSignaturesAutomatically_->isChecked());
 }
 
 void BRSPreferencesWindowController::changeNotifyMeAfterUpdate() {
-    PreferencesStorage().setHideInfobox(!notifyMeAfterUpdate_->isChecked());
+    PreferencesStorage(environment_.defaults()).setHideInfobox(!notifyMeAfterUpdate_->isChecked());
 }
 
 void BRSPreferencesWindowController::changeNotifyMeBeforeShuttingDownMail() {
-    PreferencesStorage().setHideQuitMailInfobox(!notifyMeBeforeShuttingDownMail_->isChecked());
+    PreferencesStorage(environment_.defaults())
+        .setHideQuitMailInfobox(!notifyMeBeforeShuttingDownMail_->isChecked());
 }
 
 void BRSPreferencesWindowController::changeImUsingICloudDrive() {
-    PreferencesStorage().setIsUsingICloudDrive(imUsingICloudDrive_->isChecked());
+    PreferencesStorage(environment_.defaults()).setIsUsingICloudDrive(imUsingICloudDrive_->isChecked());
 }
 
 void BRSPreferencesWindowController::changeStartAtLogin() {
-    BRSLoginItemsService service;
+    BRSLoginItemsService service(environment_);
     service.toggleLaunchAtStartup();
     // The autostart list may refuse the change, or have changed behind the window's back since it was
     // loaded; the box shows what the list holds now rather than what the click asked for.
@@ -202,7 +214,7 @@ void BRSPreferencesWindowController::whatIsThisClicked() {
 
 void BRSPreferencesWindowController::showCredentials() {
     // A window of its own for one run, with no view state: the menus catch up at the next poll.
-    BRSCredentialsWindowController credentials(alerts_);
+    BRSCredentialsWindowController credentials(alerts_, environment_.defaults());
     credentials.window().setWindowModality(Qt::ApplicationModal);
     credentials.centerWindow();
     seams_.runModal(credentials);
@@ -210,7 +222,7 @@ void BRSPreferencesWindowController::showCredentials() {
 }
 
 void BRSPreferencesWindowController::windowWillClose() {
-    PreferencesStorage().synchronize();
+    PreferencesStorage(environment_.defaults()).synchronize();
 }
 
 void BRSPreferencesWindowController::observeValueForKeyPath(const QString& keyPath, BRSViewState* context) {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "BrsHelpMeICloudDriveViewController.h"
+#include "Environment.h"
 #include "LazyWindow.h"
 #include "WindowController.h"
 
@@ -28,10 +29,12 @@ public:
     struct Seams {
         // Runs the token window until it closes; by default a modal loop of its own.
         std::function<void(BRSCredentialsWindowController&)> runModal;
+        // By default the environment's script runner.
         BrsHelpMeICloudDriveViewController::ScriptRunner runAppleScript;
     };
 
-    explicit BRSPreferencesWindowController(AlertPresenter& alerts, Seams seams = {});
+    // The environment gives the preferences, the login items and the script runner.
+    BRSPreferencesWindowController(AlertPresenter& alerts, Environment environment, Seams seams = {});
     ~BRSPreferencesWindowController() override;
 
     void centerWindow() override;
@@ -72,6 +75,7 @@ private:
     void enableMailControls(bool mail);
 
     AlertPresenter& alerts_;
+    Environment environment_;
     Seams seams_;
     LazyWindow<QDialog> window_;
     QButtonGroup* updateSignaturesForRadio_ = nullptr;

@@ -4,8 +4,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "BRSAppleScript.h"
-
 const QString BrsHelpMeICloudDriveViewController::kShowICloudPaneScript = QStringLiteral(
     "tell application \"System Preferences\"\n"
     "activate\n"
@@ -13,14 +11,7 @@ const QString BrsHelpMeICloudDriveViewController::kShowICloudPaneScript = QStrin
     "end tell\n");
 
 BrsHelpMeICloudDriveViewController::BrsHelpMeICloudDriveViewController(ScriptRunner runScript)
-    : runScript_(std::move(runScript)), view_([this](QWidget& view) { build(view); }) {
-    if (!runScript_) {
-        runScript_ = [](const QString& source) {
-            // Nothing to tell the user when the pane does not open: the help text stands on its own.
-            static_cast<void>(BRSAppleScript::runAppleScriptForSource(source));
-        };
-    }
-}
+    : runScript_(std::move(runScript)), view_([this](QWidget& view) { build(view); }) {}
 
 QWidget* BrsHelpMeICloudDriveViewController::view() {
     return &view_.get();
@@ -45,5 +36,7 @@ void BrsHelpMeICloudDriveViewController::build(QWidget& view) {
 }
 
 void BrsHelpMeICloudDriveViewController::showMeClick() {
-    runScript_(kShowICloudPaneScript);
+    if (runScript_) {
+        runScript_(kShowICloudPaneScript);
+    }
 }

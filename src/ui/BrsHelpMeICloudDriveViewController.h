@@ -14,7 +14,7 @@ public:
 
     static const QString kShowICloudPaneScript;
 
-    // Runs scripts through the agent's AppleScript runner unless told otherwise.
+    // Runs its script through `runScript`; without one the button opens nothing.
     explicit BrsHelpMeICloudDriveViewController(ScriptRunner runScript = {});
 
     // Made on first use without a parent: whoever shows it takes ownership.

@@ -42,19 +42,19 @@ namespace {
 
 }  // namespace
 
-QtFrontEnd::QtFrontEnd() = default;
+QtFrontEnd::QtFrontEnd(Environment environment) : environment_(std::move(environment)) {}
 
 QtFrontEnd::~QtFrontEnd() = default;
 
 std::unique_ptr<WindowController> QtFrontEnd::createWindowController(const QString& resourceName) {
     if (resourceName == QLatin1String("BRSPreferencesWindowController")) {
-        return std::make_unique<BRSPreferencesWindowController>(alerts_);
+        return std::make_unique<BRSPreferencesWindowController>(alerts_, environment_);
     }
     if (resourceName == QLatin1String("BRSAboutWindowController")) {
         return std::make_unique<BRSAboutWindowController>();
     }
     if (resourceName == QLatin1String("BRSCredentialsWindowController")) {
-        return std::make_unique<BRSCredentialsWindowController>(alerts_);
+        return std::make_unique<BRSCredentialsWindowController>(alerts_, environment_.defaults());
     }
     if (resourceName == QLatin1String("Profile2WindowController")) {
         return std::make_unique<Profile2WindowController>();

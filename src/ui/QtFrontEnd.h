@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "Environment.h"
 #include "FrontEnd.h"
 #include "QtAlertPresenter.h"
 
@@ -10,7 +11,7 @@ class QMenuBar;
 // The desktop front end: the status item in the menu bar or tray, message boxes and Qt windows.
 class QtFrontEnd final : public FrontEnd {
 public:
-    QtFrontEnd();
+    explicit QtFrontEnd(Environment environment);
     ~QtFrontEnd() override;
 
     // Nothing for a resource name it does not know.
@@ -22,6 +23,7 @@ public:
     [[nodiscard]] AlertPresenter& alertPresenter() override { return alerts_; }
 
 private:
+    Environment environment_;
     QtAlertPresenter alerts_;
     std::unique_ptr<QMenuBar> mainMenuBar_;
 };

@@ -1,4 +1,5 @@
 #include "BRSAppDelegate.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,9 @@ protected:
     BRSAppDelegate& makeController() {
         BRSAppDelegate::Dependencies dependencies;
         dependencies.frontEnd = &frontEnd;
+        dependencies.defaults = &testDefaults();
+        dependencies.backend = SyncBackend::live(testEnvironment());
+        dependencies.mailClients = UpdateCycle::MailClients::live(testEnvironment());
         dependencies.makeTimer = [this]() -> std::unique_ptr<RepeatingTimer> {
             if (realTimerInterval) {
                 return std::make_unique<ShortenedTimer>(*realTimerInterval);
@@ -412,9 +416,9 @@ TEST_F(BRSAppDelegateTest, AlertOptionsAreSeededFromThePreferencesAndWrittenBack
     EXPECT_TRUE(state().notifyBeforeShuttingDownMail());
 
     state().setNotifyBeforeShuttingDownMail(false);
-    EXPECT_TRUE(PreferencesStorage().getPreferences().hideQuitMailInfobox());
+    EXPECT_TRUE(PreferencesStorage(testDefaults()).getPreferences().hideQuitMailInfobox());
     state().setNotifyAfterUpdate(true);
-    EXPECT_FALSE(PreferencesStorage().getPreferences().hideInfobox());
+    EXPECT_FALSE(PreferencesStorage(testDefaults()).getPreferences().hideInfobox());
 
     const FakeWindow* preferences = frontEnd.windows.value(QStringLiteral("BRSPreferencesWindowController"));
     ASSERT_EQ(preferences->observations.size(), 4);

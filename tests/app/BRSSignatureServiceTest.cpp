@@ -21,6 +21,12 @@ using Text = std::optional<QString>;
 
 const QUrl kImageHost(QStringLiteral("https://img.example"));
 
+// The cache in the test's home, for the calls that fetch nothing.
+BRSSignatureService cache() {
+    return BRSSignatureService(BRSSignatureService::Fetch(), kImageHost,
+                               AppInfo::applicationSupportDirectory());
+}
+
 QByteArray answerFrom(const QByteArray& json) {
     EXPECT_TRUE(QJsonDocument::fromJson(json).isObject()) << json.constData();
     return json;
@@ -48,7 +54,7 @@ protected:
                 completion(next.error ? OrlinSyncService::SignaturesReply{*next.error, signIn}
                                       : OrlinSyncService::SignaturesReply{*next.answer, signIn});
             },
-            kImageHost);
+            kImageHost, AppInfo::applicationSupportDirectory());
     }
 
     struct Answer {
@@ -91,9 +97,9 @@ TEST(BRSSignatureTest, ADefaultRecordHasThreeEmptyTexts) {
 
 TEST_F(BRSSignatureServiceTest, TheCacheReturnsExactlyWhatWasWrittenAndNothingForOtherNames) {
     const QString digest = Hashes::sha1(QStringLiteral("<p>x</p>"));
-    EXPECT_FALSE(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("Main")).has_value());
-    ASSERT_TRUE(BRSSignatureService::writeContentsToFileForSignature(QStringLiteral("Main"), digest));
-    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("Main")), digest);
+    EXPECT_FALSE(cache().readContentsFromSignatureFile(QStringLiteral("Main")).has_value());
+    ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("Main"), digest));
+    EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("Main")), digest);
 
     QFile file(AppInfo::applicationSupportDirectory() + QStringLiteral("/Main.brs"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -104,17 +110,17 @@ TEST_F(BRSSignatureServiceTest, TheCacheReturnsExactlyWhatWasWrittenAndNothingFo
     {
         const FileSizeLimit full(8);
         Error error;
-        EXPECT_FALSE(BRSSignatureService::writeContentsToFileForSignature(QStringLiteral("Main"),
-                                                                          digest + digest, &error));
+        EXPECT_FALSE(
+            cache().writeContentsToFileForSignature(QStringLiteral("Main"), digest + digest, &error));
         EXPECT_EQ(error.code, EFBIG);
     }
-    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("Main")), digest);
+    EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("Main")), digest);
     QTemporaryDir elsewhere;
     const QString outside = elsewhere.filePath(QStringLiteral("outside"));
     ASSERT_TRUE(QFile::link(outside, AppInfo::applicationSupportDirectory() + QStringLiteral("/Linked.brs")));
-    ASSERT_TRUE(BRSSignatureService::writeContentsToFileForSignature(QStringLiteral("Linked"), digest));
+    ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("Linked"), digest));
     EXPECT_FALSE(QFile::exists(outside));
-    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("Linked")), digest);
+    EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("Linked")), digest);
 }
 
 TEST_F(BRSSignatureServiceTest, EveryNameGetsItsOwnFileInsideTheCacheFolder) {
@@ -137,12 +143,11 @@ TEST_F(BRSSignatureServiceTest, EveryNameGetsItsOwnFileInsideTheCacheFolder) {
                             QString(126, QChar(u'\u00e6'))};
     for (const QString& name : names) {
         Error error;
-        EXPECT_TRUE(BRSSignatureService::writeContentsToFileForSignature(name, Hashes::sha1(name), &error))
+        EXPECT_TRUE(cache().writeContentsToFileForSignature(name, Hashes::sha1(name), &error))
             << name.toStdString() << ": " << error.localizedDescription.toStdString();
     }
     for (const QString& name : names) {
-        EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(name), Hashes::sha1(name))
-            << name.toStdString();
+        EXPECT_EQ(cache().readContentsFromSignatureFile(name), Hashes::sha1(name)) << name.toStdString();
     }
     // Names that already make a file name keep it byte for byte, so no stored cache is invalidated.
     for (const QString& plain :
@@ -194,15 +199,13 @@ TEST_F(BRSSignatureServiceTest, NullBodiesAndMissingOrEmptyNames) {
         {"Name": 7, "HTML": "<p>number</p>"},
         {"Name": "B", "HTML": 12, "Text": "plain"}
     ]})");
-    const QList<BRSSignature> taken =
-        BRSSignatureService::signaturesFromAnswer(answer, kImageHost, true, false);
+    const QList<BRSSignature> taken = cache().signaturesFromAnswer(answer, kImageHost, true, false);
     ASSERT_EQ(names(taken), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
     EXPECT_TRUE(taken.at(0).htmlContent().isEmpty());
     EXPECT_TRUE(taken.at(0).textContent().isEmpty());
     EXPECT_TRUE(taken.at(1).htmlContent().isEmpty());
     EXPECT_EQ(taken.at(1).textContent(), QStringLiteral("plain"));
-    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("A")),
-              Hashes::sha1(QString()));
+    EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("A")), Hashes::sha1(QString()));
     EXPECT_EQ(QDir(AppInfo::applicationSupportDirectory()).entryList(QDir::Files).size(), 2)
         << "skipped entries leave no cache file";
 }
@@ -221,8 +224,7 @@ TEST_F(BRSSignatureServiceTest, ImageReferencesAreRewrittenLiterallyInAnswerOrde
         "signatures": [{"Name": "A", "HTML":
             "<img src=\"logo\"><img src=\"logo2\"><img src=\"LOGO\"><img src='logo'><img src=\"abs\"><img src=\"rel\"><img src=\"bad\">"}]
     })");
-    const QList<BRSSignature> taken =
-        BRSSignatureService::signaturesFromAnswer(answer, kImageHost, false, false);
+    const QList<BRSSignature> taken = cache().signaturesFromAnswer(answer, kImageHost, false, false);
     ASSERT_EQ(taken.size(), 1);
     EXPECT_EQ(
         taken.front().htmlContent(),
@@ -259,51 +261,49 @@ TEST_F(BRSSignatureServiceTest, AChangedImageAddressAloneIsReportedAndTheRewritt
         answerFrom(QByteArray(R"({"images": [{"Name": "logo", "Url": "/v1.png"}], )") + html + '}');
     const QByteArray after =
         answerFrom(QByteArray(R"({"images": [{"Name": "logo", "Url": "/v2.png"}], )") + html + '}');
-    ASSERT_EQ(BRSSignatureService::signaturesFromAnswer(before, kImageHost, true, false).size(), 1);
-    EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(after, kImageHost, false, true)),
+    ASSERT_EQ(cache().signaturesFromAnswer(before, kImageHost, true, false).size(), 1);
+    EXPECT_EQ(names(cache().signaturesFromAnswer(after, kImageHost, false, true)),
               QStringList{QStringLiteral("A")});
-    ASSERT_EQ(BRSSignatureService::signaturesFromAnswer(after, kImageHost, true, false).size(), 1);
-    EXPECT_EQ(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("A")),
+    ASSERT_EQ(cache().signaturesFromAnswer(after, kImageHost, true, false).size(), 1);
+    EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("A")),
               Hashes::sha1(QStringLiteral("<img src=\"https://img.example/v2.png\">")));
-    EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(after, kImageHost, false, true).isEmpty());
+    EXPECT_TRUE(cache().signaturesFromAnswer(after, kImageHost, false, true).isEmpty());
 }
 
 TEST_F(BRSSignatureServiceTest, ChecksReportOnlyChangesAndUpdatesTakeEverything) {
     const QByteArray first = answerFrom(R"({"clean": true, "signatures": [
         {"Name": "A", "HTML": "<p>a</p>"}, {"Name": "B", "HTML": "<p>b</p>"}]})");
-    EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(first, kImageHost, false, true)).size(), 2)
+    EXPECT_EQ(names(cache().signaturesFromAnswer(first, kImageHost, false, true)).size(), 2)
         << "nothing cached yet";
-    EXPECT_FALSE(BRSSignatureService::readContentsFromSignatureFile(QStringLiteral("A")).has_value())
+    EXPECT_FALSE(cache().readContentsFromSignatureFile(QStringLiteral("A")).has_value())
         << "a check never writes the cache";
 
     bool clean = false;
-    EXPECT_EQ(BRSSignatureService::signaturesFromAnswer(first, kImageHost, true, false, &clean).size(), 2);
+    EXPECT_EQ(cache().signaturesFromAnswer(first, kImageHost, true, false, &clean).size(), 2);
     EXPECT_TRUE(clean);
-    EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(first, kImageHost, false, true).isEmpty())
+    EXPECT_TRUE(cache().signaturesFromAnswer(first, kImageHost, false, true).isEmpty())
         << "right after an update a check finds nothing, clean or not";
-    EXPECT_EQ(BRSSignatureService::signaturesFromAnswer(first, kImageHost, true, true).size(), 2)
+    EXPECT_EQ(cache().signaturesFromAnswer(first, kImageHost, true, true).size(), 2)
         << "clean makes an update take everything even when only changes are asked for";
 
     const QByteArray changed = answerFrom(R"({"signatures": [
         {"Name": "A", "HTML": "<p>a</p>", "Text": "text changes alone are not reported"},
         {"Name": "B", "HTML": "<p>B</p>"}]})");
-    EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, false, true)),
+    EXPECT_EQ(names(cache().signaturesFromAnswer(changed, kImageHost, false, true)),
               QStringList{QStringLiteral("B")});
-    EXPECT_EQ(names(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, true, true)),
+    EXPECT_EQ(names(cache().signaturesFromAnswer(changed, kImageHost, true, true)),
               QStringList{QStringLiteral("B")});
-    EXPECT_TRUE(BRSSignatureService::signaturesFromAnswer(changed, kImageHost, false, true).isEmpty());
-    EXPECT_TRUE(
-        BRSSignatureService::signaturesFromAnswer(QByteArray("{}"), kImageHost, true, false).isEmpty());
+    EXPECT_TRUE(cache().signaturesFromAnswer(changed, kImageHost, false, true).isEmpty());
+    EXPECT_TRUE(cache().signaturesFromAnswer(QByteArray("{}"), kImageHost, true, false).isEmpty());
 
     // A number stands for the flag: 1 is set, 0 is not.
     const QByteArray numberOne =
         answerFrom(R"({"clean": 1, "signatures": [{"Name": "B", "HTML": "<p>B</p>"}]})");
-    EXPECT_EQ(BRSSignatureService::signaturesFromAnswer(numberOne, kImageHost, true, true, &clean).size(), 1);
+    EXPECT_EQ(cache().signaturesFromAnswer(numberOne, kImageHost, true, true, &clean).size(), 1);
     EXPECT_TRUE(clean);
     const QByteArray numberZero =
         answerFrom(R"({"clean": 0, "signatures": [{"Name": "B", "HTML": "<p>B</p>"}]})");
-    EXPECT_TRUE(
-        BRSSignatureService::signaturesFromAnswer(numberZero, kImageHost, true, true, &clean).isEmpty());
+    EXPECT_TRUE(cache().signaturesFromAnswer(numberZero, kImageHost, true, true, &clean).isEmpty());
     EXPECT_FALSE(clean);
 }
 
@@ -404,8 +404,7 @@ TEST_F(BRSSignatureServiceTest, TheOnePassRewriteGivesTheBytesOfTheImageByImageR
                                        QJsonArray{QJsonObject{{QStringLiteral("Name"), QStringLiteral("A")},
                                                               {QStringLiteral("HTML"), html}}}}})
                 .toJson(QJsonDocument::Compact);
-        const QList<BRSSignature> taken =
-            BRSSignatureService::signaturesFromAnswer(answer, kImageHost, false, false);
+        const QList<BRSSignature> taken = cache().signaturesFromAnswer(answer, kImageHost, false, false);
         ASSERT_EQ(taken.size(), 1);
         ASSERT_EQ(taken.front().htmlContent(), rewriteImageByImage(answer, kImageHost, html))
             << answer.constData();

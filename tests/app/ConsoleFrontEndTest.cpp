@@ -1,4 +1,5 @@
 #include "ConsoleFrontEnd.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,9 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
 
     BRSAppDelegate::Dependencies dependencies;
     dependencies.frontEnd = &frontEnd;
+    dependencies.defaults = &testDefaults();
+    dependencies.backend = SyncBackend::live(testEnvironment());
+    dependencies.mailClients = UpdateCycle::MailClients::live(testEnvironment());
     dependencies.makeTimer = [] { return std::make_unique<ManualTimer>(); };
     dependencies.backend.getCredentials = [&] { return credentials; };
     dependencies.backend.setToken = [](const auto&, const auto&) {};

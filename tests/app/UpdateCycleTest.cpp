@@ -1,3 +1,4 @@
+#include "TestEnvironment.h"
 #include "UpdateCycle.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +40,7 @@ protected:
             return QString();
         };
         UpdateCycle cycle(viewState, alerts, clients);
-        return cycle.install(signatures, clean, PreferencesStorage().getPreferences());
+        return cycle.install(signatures, clean, PreferencesStorage(testDefaults()).getPreferences());
     }
 
     static void set(const char* key, bool value) {

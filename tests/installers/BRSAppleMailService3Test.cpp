@@ -21,12 +21,18 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "AppInfo.h"
 #include "FakeOsascript.h"
 #include "FileSizeLimit.h"
+#include "TestEnvironment.h"
 #include "UserDefaults.h"
 
 namespace {
+
+// Mail's files below the test's home; without a runner, telling Mail to quit fails and is passed over.
+BRSAppleMailService3 mailService(bool isUsingICloudDrive, BRSAppleScript script = {}) {
+    return BRSAppleMailService3(isUsingICloudDrive, testEnvironment().folders.library, testDefaults(),
+                                std::move(script));
+}
 
 const QString kUnsupported =
     QStringLiteral("Apple Mail is supported on El Capitan up to and including Catalina.");
@@ -147,22 +153,21 @@ QByteArray listBytes(const QVariantList& elements, bool binary = false) {
 class BRSAppleMailService3Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        UserDefaults::standardUserDefaults().resetForTesting();
-        QDir(AppInfo::libraryDirectory()).removeRecursively();
+        testDefaults().resetForTesting();
+        QDir(testEnvironment().folders.library).removeRecursively();
         setVersion(QStringLiteral("10.15"));
         fake.setMailRunning(true);
     }
     void TearDown() override {
-        UserDefaults::standardUserDefaults().resetForTesting();
-        QDir(AppInfo::libraryDirectory()).removeRecursively();
+        testDefaults().resetForTesting();
+        QDir(testEnvironment().folders.library).removeRecursively();
     }
 
     static void setVersion(const QString& version) {
-        UserDefaults::standardUserDefaults().setArgumentDomain(
-            {{QStringLiteral("simulatedSystemVersion"), version}});
+        testDefaults().setArgumentDomain({{QStringLiteral("simulatedSystemVersion"), version}});
     }
     static QString folder(const QString& relative) {
-        return AppInfo::libraryDirectory() + QLatin1Char('/') + relative;
+        return testEnvironment().folders.library + QLatin1Char('/') + relative;
     }
     static QString v7() { return folder(QStringLiteral("Mail/V7/MailData/Signatures")); }
 
@@ -185,12 +190,14 @@ TEST_F(BRSAppleMailService3Test, ChoosesTheFolderBySystemVersionAndICloudDrive) 
     };
     for (const auto& row : table) {
         setVersion(QString::fromLatin1(row.version));
-        EXPECT_EQ(BRSAppleMailService3(false).getFolderUrlForSignatures(),
+        EXPECT_EQ(mailService(false, FakeOsascript::script()).getFolderUrlForSignatures(),
                   folder(QString::fromLatin1(row.local)))
             << row.version;
-        EXPECT_EQ(BRSAppleMailService3(true).getFolderUrlForSignatures(), folder(row.icloud)) << row.version;
+        EXPECT_EQ(mailService(true, FakeOsascript::script()).getFolderUrlForSignatures(), folder(row.icloud))
+            << row.version;
     }
-    EXPECT_TRUE(QFileInfo(AppInfo::libraryDirectory()).isDir()) << "the Library folder is made when missing";
+    EXPECT_TRUE(QFileInfo(testEnvironment().folders.library).isDir())
+        << "the Library folder is made when missing";
 }
 
 TEST_F(BRSAppleMailService3Test, RefusesUnsupportedVersionsAfterTellingMailToQuit) {
@@ -199,7 +206,7 @@ TEST_F(BRSAppleMailService3Test, RefusesUnsupportedVersionsAfterTellingMailToQui
     for (const char* version : {"10.10", "10.16", "9.15", "ten", ""}) {
         setVersion(QString::fromLatin1(version));
         fake.setMailRunning(true);
-        BRSAppleMailService3 mail(false);
+        BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
         Error error;
         EXPECT_FALSE(
             mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
@@ -207,8 +214,9 @@ TEST_F(BRSAppleMailService3Test, RefusesUnsupportedVersionsAfterTellingMailToQui
         EXPECT_EQ(error.localizedDescription, kUnsupported) << version;
         EXPECT_FALSE(fake.mailRunning()) << version;
     }
-    UserDefaults::standardUserDefaults().resetForTesting();
-    EXPECT_EQ(BRSAppleMailService3(false).getFolderUrlForSignatures(), std::nullopt) << "no version at all";
+    testDefaults().resetForTesting();
+    EXPECT_EQ(mailService(false, FakeOsascript::script()).getFolderUrlForSignatures(), std::nullopt)
+        << "no version at all";
     EXPECT_EQ(readFile(v7() + QStringLiteral("/AllSignatures.plist")), before);
     EXPECT_EQ(QDir(v7()).entryList(QDir::Files).size(), 1);
 }
@@ -221,7 +229,7 @@ TEST_F(BRSAppleMailService3Test, ElCapitanWithICloudDriveUsesThePrefixForBothFil
     writeFile(icloud + QStringLiteral("/AllSignatures.plist"), listBytes({}));
     const QByteArray plain = readFile(icloud + QStringLiteral("/AllSignatures.plist"));
 
-    BRSAppleMailService3 mail(true);
+    BRSAppleMailService3 mail = mailService(true, FakeOsascript::script());
     Error error;
     ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString(), &error))
         << error.localizedDescription.toStdString();
@@ -237,8 +245,8 @@ TEST_F(BRSAppleMailService3Test, ElCapitanWithICloudDriveUsesThePrefixForBothFil
     writeFile(local + QStringLiteral("/AllSignatures.plist"), listBytes({}));
     writeFile(local + QStringLiteral("/ubiquitous_AllSignatures.plist"), listBytes({}));
     const QByteArray prefixedBefore = readFile(local + QStringLiteral("/ubiquitous_AllSignatures.plist"));
-    ASSERT_TRUE(BRSAppleMailService3(false).setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"),
-                                                                 QString(), &error))
+    ASSERT_TRUE(mailService(false, FakeOsascript::script())
+                    .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error))
         << error.localizedDescription.toStdString();
     const QVariantList localList = readList(local + QStringLiteral("/AllSignatures.plist")).toList();
     ASSERT_EQ(localList.size(), 1);
@@ -258,7 +266,7 @@ TEST_F(BRSAppleMailService3Test, ANewNameGetsAnEntryAndAFileThatRoundTrips) {
     writeFile(
         v7() + QStringLiteral("/AllSignatures.plist"),
         listBytes({entry(QStringLiteral("Sales"), QStringLiteral("11111111-2222-3333-4444-555555555555"))}));
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
     EXPECT_EQ(mail.appName(), QStringLiteral("Apple Mail"));
     // Names differing only in case are different Mail signatures.
     const QString name = QStringLiteral("sales & <co> \"ü\"");
@@ -291,7 +299,7 @@ TEST_F(BRSAppleMailService3Test, ANewNameGetsAnEntryAndAFileThatRoundTrips) {
 
 TEST_F(BRSAppleMailService3Test, TheMessageIdChangesOnEveryWrite) {
     writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes({}));
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
     ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
     const QString id = readList(v7() + QStringLiteral("/AllSignatures.plist"))
                            .toList()[0]
@@ -322,7 +330,7 @@ TEST_F(BRSAppleMailService3Test, AnExistingEntryKeepsItsIdAndIsLeftAsItWas) {
     writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes(elements, true));
     const QVariant before = readList(v7() + QStringLiteral("/AllSignatures.plist"));
 
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
     Error error;
     ASSERT_TRUE(
         mail.setSignatureWithName(QStringLiteral("Sales"), QStringLiteral("<p>new</p>"), QString(), &error))
@@ -344,7 +352,7 @@ TEST_F(BRSAppleMailService3Test, DeleteAllEmptiesTheListAtTheNextWriteOnly) {
                          entry(QStringLiteral("A"), idA)}));
     const QByteArray before = readFile(list);
 
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
     mail.deleteAllSignaturesNotIn({QStringLiteral("A"), QStringLiteral("B")});
     EXPECT_TRUE(mail.deleteAll());
     EXPECT_EQ(readFile(list), before) << "nothing changes before a write";
@@ -379,7 +387,7 @@ TEST_F(BRSAppleMailService3Test, AListThatIsNotAnArrayOrNotAPropertyListIsLeftUn
     for (const QByteArray& bytes :
          {dictionary, QByteArray("not a list"), QByteArray(), QByteArray("bplist00\x01", 9)}) {
         writeFile(list, bytes);
-        BRSAppleMailService3 mail(false);
+        BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
         mail.deleteAllSignaturesNotIn({});
         Error error;
         EXPECT_FALSE(
@@ -404,30 +412,30 @@ TEST_F(BRSAppleMailService3Test, ElevenAndLaterUseTheNewestLocalFolderOrTheIClou
     makeSignatures(QStringLiteral("V99999999999999999999"));
     makeSignatures(QStringLiteral("V1x"));
     setVersion(QStringLiteral("14.5"));
-    EXPECT_EQ(BRSAppleMailService3(false).getFolderUrlForSignatures(),
+    EXPECT_EQ(mailService(false, FakeOsascript::script()).getFolderUrlForSignatures(),
               folder(QStringLiteral("Mail/V10/MailData/Signatures")));
     makeSignatures(QStringLiteral("V11"));
     setVersion(QStringLiteral("26.1"));
-    EXPECT_EQ(BRSAppleMailService3(false).getFolderUrlForSignatures(),
+    EXPECT_EQ(mailService(false, FakeOsascript::script()).getFolderUrlForSignatures(),
               folder(QStringLiteral("Mail/V11/MailData/Signatures")));
     setVersion(QStringLiteral("15.3"));
-    EXPECT_EQ(BRSAppleMailService3(true).getFolderUrlForSignatures(),
+    EXPECT_EQ(mailService(true, FakeOsascript::script()).getFolderUrlForSignatures(),
               folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures")));
 
     // The whole install on 11.2 with only V8, and iCloud Drive without a prefix.
-    QDir(AppInfo::libraryDirectory()).removeRecursively();
+    QDir(testEnvironment().folders.library).removeRecursively();
     setVersion(QStringLiteral("11.2"));
     const QString v8 = folder(QStringLiteral("Mail/V8/MailData/Signatures"));
     writeFile(v8 + QStringLiteral("/AllSignatures.plist"), listBytes({}));
     Error error;
-    ASSERT_TRUE(BRSAppleMailService3(false).setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"),
-                                                                 QString(), &error))
+    ASSERT_TRUE(mailService(false, FakeOsascript::script())
+                    .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error))
         << error.localizedDescription.toStdString();
     EXPECT_EQ(QDir(v8).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 1);
     const QString icloud = folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures"));
     writeFile(icloud + QStringLiteral("/AllSignatures.plist"), listBytes({}));
-    ASSERT_TRUE(BRSAppleMailService3(true).setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"),
-                                                                QString(), &error));
+    ASSERT_TRUE(mailService(true, FakeOsascript::script())
+                    .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
     EXPECT_EQ(readList(icloud + QStringLiteral("/AllSignatures.plist")).toList().size(), 1);
 }
 
@@ -436,8 +444,9 @@ TEST_F(BRSAppleMailService3Test, ElevenAndLaterWithoutAMailFolderFailAndWriteNot
     for (const char* version : {"11.0", "15.3"}) {
         setVersion(QString::fromLatin1(version));
         Error error;
-        EXPECT_FALSE(BRSAppleMailService3(false).setSignatureWithName(
-            QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+        EXPECT_FALSE(
+            mailService(false, FakeOsascript::script())
+                .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
         EXPECT_EQ(
             error.localizedDescription,
             QStringLiteral("Apple Mail's signature folder was not found. Open Apple Mail once, then try "
@@ -457,7 +466,7 @@ TEST_F(BRSAppleMailService3Test, NamesAListCannotHoldSettleToOneEntryAndWellForm
     const QString names[] = {QStringLiteral("nul") + QChar(u'\0') + QStringLiteral("cut"),
                              QStringLiteral("lone") + QChar(0xD800) + QStringLiteral("high"),
                              QStringLiteral("bell\u0007") + QChar(0xFFFF)};
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
     for (int round = 0; round < 3; ++round) {
         for (const QString& name : names) {
             Error error;
@@ -487,8 +496,8 @@ TEST_F(BRSAppleMailService3Test, AHostilelyDeepListFailsWithoutACrashAndIsLeftUn
                             "</plist>\n";
     writeFile(list, deep);
     Error error;
-    EXPECT_FALSE(BRSAppleMailService3(false).setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"),
-                                                                  QString(), &error));
+    EXPECT_FALSE(mailService(false, FakeOsascript::script())
+                     .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
     EXPECT_EQ(error.localizedDescription,
               QStringLiteral("The data couldn’t be read because it isn’t in the correct format."));
     EXPECT_EQ(readFile(list), deep);
@@ -529,7 +538,7 @@ TEST(BRSAppleMailService3WriteTest, AListThatCannotBeWrittenStopsBeforeTheSignat
     QFile::setPermissions(list, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::WriteOwner);
     QFile::setPermissions(folder, readable);
 
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false);
     Error error;
     bool installed = true;
     {
@@ -558,7 +567,7 @@ TEST(BRSAppleMailService3WriteTest, AFailedSignatureWriteLeavesAWholeList) {
     // A folder where the signature file belongs cannot be replaced by a file, not even by root.
     writeFile(root.filePath(id + QStringLiteral(".mailsignature/keep")), "x");
 
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false);
     Error error;
     ASSERT_TRUE(
         mail.setSignature(QStringLiteral("B"), QStringLiteral("<p/>"), root.path(), QString(), &error));
@@ -592,7 +601,7 @@ TEST(BRSAppleMailService3WriteTest, AFullDiskBlocksOnlyNewEntriesAndLeavesTheLis
     const QByteArray before = readFile(list);
     const QString ownFile = root.filePath(kOwnId + QStringLiteral(".mailsignature"));
 
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false);
     Error error;
     bool added = true;
     bool addedAfterEmptying = true;
@@ -635,8 +644,8 @@ TEST(BRSAppleMailService3WriteTest, AFullFileSystemLeavesTheListByteIdentical) {
     writeFile(mountPoint + QStringLiteral("/filler"), QByteArray(8 * 1024, 'f'));
 
     Error error;
-    EXPECT_FALSE(BRSAppleMailService3(false).setSignature(QStringLiteral("New"), QStringLiteral("<p/>"),
-                                                          mountPoint, QString(), &error));
+    EXPECT_FALSE(mailService(false).setSignature(QStringLiteral("New"), QStringLiteral("<p/>"), mountPoint,
+                                                 QString(), &error));
     EXPECT_EQ(error.code, ENOSPC);
     EXPECT_EQ(readFile(list), before);
     EXPECT_TRUE(QDir(mountPoint).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).isEmpty());
@@ -657,7 +666,7 @@ TEST(BRSAppleMailService3WriteTest, LinksAreReplacedAndReadOnlyFilesKeepTheirMod
     ASSERT_TRUE(QFile::link(outsideSignature, ownFile));
     const QByteArray outsideBefore = readFile(outsideList);
 
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false);
     Error error;
     ASSERT_TRUE(mail.setSignature(QStringLiteral("Mine"), QStringLiteral("<p/>"), folder, QString(), &error))
         << error.localizedDescription.toStdString();
@@ -699,7 +708,7 @@ TEST(BRSAppleMailService3WriteTest, AnotherWriterHoldingTheListLockFailsTheInsta
     const QByteArray before = readFile(list);
     const QString lockPath = list + QStringLiteral(".lock");
 
-    BRSAppleMailService3 mail(false);
+    BRSAppleMailService3 mail = mailService(false);
     mail.setListLockTimeout(std::chrono::milliseconds(200));
     {
         QLockFile other(lockPath);
@@ -745,8 +754,8 @@ TEST(BRSAppleMailService3WriteTest, AFolderTheSystemRefusesFailsWithEperm) {
         GTEST_SKIP() << "this file system cannot make a folder immutable";
     }
     Error error;
-    const bool installed = BRSAppleMailService3(false).setSignature(
-        QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error);
+    const bool installed = mailService(false).setSignature(QStringLiteral("A"), QStringLiteral("<p/>"),
+                                                           root.path(), QString(), &error);
     flags &= ~FS_IMMUTABLE_FL;
     ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
     ::close(fd);

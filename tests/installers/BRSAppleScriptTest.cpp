@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include "FakeOsascript.h"
 #include "ScriptProcess.h"
 
@@ -49,21 +52,22 @@ protected:
 
 TEST_F(BRSAppleScriptRunTest, ReturnsTheResultAsTextAndEmptyTextForNoResult) {
     Error error{QStringLiteral("untouched"), 7, QString()};
-    EXPECT_EQ(
-        BRSAppleScript::runAppleScriptForSource(QStringLiteral("application \"Mail\" is running"), &error),
-        QStringLiteral("false"));
-    EXPECT_EQ(
-        BRSAppleScript::runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to run"), &error),
-        QString());
+    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
+                  QStringLiteral("application \"Mail\" is running"), &error),
+              QStringLiteral("false"));
+    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
+                  QStringLiteral("tell application \"Mail\" to run"), &error),
+              QString());
     EXPECT_TRUE(fake.mailRunning());
-    EXPECT_EQ(BRSAppleScript::runAppleScriptForSource(QStringLiteral("application \"Mail\" is running")),
-              QStringLiteral("true"));
+    EXPECT_EQ(
+        FakeOsascript::script().runAppleScriptForSource(QStringLiteral("application \"Mail\" is running")),
+        QStringLiteral("true"));
     EXPECT_EQ(error.domain, QStringLiteral("untouched")) << "success leaves the error alone";
 
     const QString preferences = QStringLiteral(
         "tell application \"System Preferences\"\nactivate\n"
         "set the current pane to pane id \"com.apple.preferences.icloud\"\nend tell\n");
-    EXPECT_EQ(BRSAppleScript::runAppleScriptForSource(preferences), QString());
+    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(preferences), QString());
     EXPECT_EQ(
         fake.state().value(QLatin1String("systemPreferences")).toObject().value(QLatin1String("currentPane")),
         QStringLiteral("com.apple.preferences.icloud"));
@@ -71,20 +75,21 @@ TEST_F(BRSAppleScriptRunTest, ReturnsTheResultAsTextAndEmptyTextForNoResult) {
 
 TEST_F(BRSAppleScriptRunTest, AScriptFailureCarriesTheOutlookDomainAndTheMessage) {
     Error error;
-    EXPECT_EQ(BRSAppleScript::runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to explode"),
-                                                      &error),
+    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
+                  QStringLiteral("tell application \"Mail\" to explode"), &error),
               std::nullopt);
     EXPECT_EQ(error, (Error{ErrorDomains::kOutlook, 0,
                             QStringLiteral("Expected end of line but found unknown token.")}));
 
     fake.setFailure(QStringLiteral("Mail"), QStringLiteral("notAuthorized"));
-    EXPECT_EQ(BRSAppleScript::runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n"),
-                                                      &error),
+    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
+                  QStringLiteral("tell application \"Mail\" to quit\n"), &error),
               std::nullopt);
     EXPECT_EQ(error, (Error{ErrorDomains::kOutlook, 0,
                             QStringLiteral("Not authorized to send Apple events to Mail.")}));
     // A failure without an error out-parameter must not crash.
-    EXPECT_EQ(BRSAppleScript::runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n")),
+    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
+                  QStringLiteral("tell application \"Mail\" to quit\n")),
               std::nullopt);
 }
 
@@ -93,7 +98,7 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
     for (const char* failure : {"killed", "silent"}) {
         fake.setProcessFailure(QString::fromLatin1(failure));
         Error error;
-        EXPECT_EQ(BRSAppleScript::runAppleScriptForSource(script, &error), std::nullopt) << failure;
+        EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(script, &error), std::nullopt) << failure;
         EXPECT_EQ(error.domain, QStringLiteral("Migrator")) << failure;
         EXPECT_EQ(error.code, 0);
         EXPECT_FALSE(error.localizedDescription.isEmpty());
@@ -101,21 +106,30 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
 
     // A script that never answers is stopped at its time-out and says so.
     fake.setProcessFailure(QStringLiteral("hang"));
-    const std::chrono::milliseconds timeout = BRSAppleScript::timeout();
-    BRSAppleScript::setTimeout(std::chrono::milliseconds(300));
     Error hung;
-    EXPECT_EQ(BRSAppleScript::runAppleScriptForSource(script, &hung), std::nullopt);
-    BRSAppleScript::setTimeout(timeout);
+    EXPECT_EQ(FakeOsascript::script(std::chrono::milliseconds(300)).runAppleScriptForSource(script, &hung),
+              std::nullopt);
     EXPECT_EQ(hung.domain, ErrorDomains::kOutlook);
     EXPECT_TRUE(hung.localizedDescription.contains(QStringLiteral("did not answer")))
         << hung.localizedDescription.toStdString();
 
-    ScriptProcess::setProgram(QString());
     Error error;
-    const std::optional<QString> result = BRSAppleScript::runAppleScriptForSource(script, &error);
-    ScriptProcess::setProgram(FakeOsascript::program());
+    const std::optional<QString> result = BRSAppleScript().runAppleScriptForSource(script, &error);
     EXPECT_EQ(result, std::nullopt);
     EXPECT_EQ(error, BRSAppleScript::genericError());
 }
 
 }  // namespace
+
+TEST_F(BRSAppleScriptRunTest, TheScriptGetsTheEnvironmentItsRunnerWasMadeWith) {
+    // The demo hands its simulator a state file this way, without changing the agent's own environment.
+    const QTemporaryDir folder;
+    const QString ownState = folder.filePath(QStringLiteral("own.json"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), ownState);
+    const BRSAppleScript script(
+        ScriptProcess({.program = FakeOsascript::program(), .environment = environment}));
+    EXPECT_EQ(script.runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to run")), QString());
+    EXPECT_TRUE(QFileInfo::exists(ownState));
+    EXPECT_EQ(fake.scriptsRun(), 0) << "the process's own state file must not be touched";
+}

@@ -11,7 +11,7 @@ using Signatures = QList<QPair<QString, QString>>;
 class BRSOutlookServiceTest : public ::testing::Test {
 protected:
     FakeOsascript fake;
-    BRSOutlookService outlook;
+    BRSOutlookService outlook{FakeOsascript::script()};
 };
 
 TEST_F(BRSOutlookServiceTest, NamesAndContentsReachOutlookIntact) {

@@ -4,23 +4,22 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include "ScriptProcess.h"
-
 FakeOsascript::FakeOsascript()
     : statePath_(dir_.filePath(QStringLiteral("state.json"))),
-      savedProgram_(ScriptProcess::program()),
       savedState_(qgetenv("ORLIN_FAKE_OSASCRIPT_STATE")) {
-    ScriptProcess::setProgram(program());
     qputenv("ORLIN_FAKE_OSASCRIPT_STATE", QFile::encodeName(statePath_));
 }
 
 FakeOsascript::~FakeOsascript() {
-    ScriptProcess::setProgram(savedProgram_);
     qputenv("ORLIN_FAKE_OSASCRIPT_STATE", savedState_);
 }
 
 QString FakeOsascript::program() {
     return QStringLiteral(ORLIN_FAKE_OSASCRIPT_DIR "/osascript");
+}
+
+BRSAppleScript FakeOsascript::script(std::chrono::milliseconds timeout) {
+    return BRSAppleScript(ScriptProcess({.program = program(), .environment = {}, .timeout = timeout}));
 }
 
 QJsonObject FakeOsascript::state() const {

@@ -6,9 +6,12 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <chrono>
 
-// Makes the simulator the script runner's program, with a fresh state file of its own, and restores both
-// on destruction.
+#include "BRSAppleScript.h"
+
+// The simulator with a fresh state file of its own, named in this process's environment (and restored on
+// destruction), so that every runner made with `script()` reaches it.
 class FakeOsascript final {
 public:
     FakeOsascript();
@@ -18,6 +21,9 @@ public:
 
     // The simulator's executable.
     [[nodiscard]] static QString program();
+    // A runner whose scripts go to the simulator.
+    [[nodiscard]] static BRSAppleScript script(
+        std::chrono::milliseconds timeout = ScriptProcess::kDefaultTimeout);
 
     [[nodiscard]] QJsonObject state() const;
     void setState(const QJsonObject& state);
@@ -37,6 +43,5 @@ public:
 private:
     QTemporaryDir dir_;
     QString statePath_;
-    QString savedProgram_;
     QByteArray savedState_;
 };

@@ -95,7 +95,7 @@ TEST_F(UserDefaultsTest, AManagedValueBeatsTheArgumentDomainAndTheUsersSetterAnd
     EXPECT_FALSE(defaults.objectIsForcedForKey(QStringLiteral("mine")));
 
     ASSERT_TRUE(defaults.synchronize());
-    const auto stored = PropertyList::readDictionary(UserDefaults::userDomainPath());
+    const auto stored = PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath());
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->value(QStringLiteral("k")), QVariant(true)) << "the user's own value is still kept";
     EXPECT_FALSE(stored->contains(QStringLiteral("other"))) << "managed values are never copied";
@@ -107,11 +107,12 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     ASSERT_TRUE(defaults.synchronize());
 
     // Another process adds a key and changes one of ours; a change of our own is still pending.
-    QVariantMap onDisk = PropertyList::readDictionary(UserDefaults::userDomainPath()).value();
+    QVariantMap onDisk =
+        PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath()).value();
     EXPECT_EQ(onDisk.value(QStringLiteral("hideInfobox")), QVariant(true));
     onDisk.insert(QStringLiteral("fromElsewhere"), 7);
     onDisk.insert(QStringLiteral("name"), QStringLiteral("changed"));
-    ASSERT_TRUE(PropertyList::writeDictionary(UserDefaults::userDomainPath(), onDisk));
+    ASSERT_TRUE(PropertyList::writeDictionary(UserDefaults::standardUserDefaults().userDomainPath(), onDisk));
     defaults.removeObjectForKey(QStringLiteral("hideInfobox"));
 
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("name")).toString(), QStringLiteral("text"))
@@ -120,12 +121,13 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("fromElsewhere")).toLongLong(), 7);
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("name")).toString(), QStringLiteral("changed"));
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("hideInfobox")).isValid());
-    const QVariantMap stored = PropertyList::readDictionary(UserDefaults::userDomainPath()).value();
+    const QVariantMap stored =
+        PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath()).value();
     EXPECT_FALSE(stored.contains(QStringLiteral("hideInfobox")));
     EXPECT_EQ(stored.value(QStringLiteral("fromElsewhere")).toLongLong(), 7);
 
     // On a full disk the file stays as it was and the change stays pending for the next try.
-    QFile file(UserDefaults::userDomainPath());
+    QFile file(UserDefaults::standardUserDefaults().userDomainPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
     file.close();
@@ -138,7 +140,7 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     EXPECT_EQ(file.readAll(), before);
     file.close();
     EXPECT_TRUE(defaults.synchronize());
-    EXPECT_EQ(PropertyList::readDictionary(UserDefaults::userDomainPath())
+    EXPECT_EQ(PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath())
                   ->value(QStringLiteral("large"))
                   .toString()
                   .size(),
@@ -147,9 +149,9 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
 
 TEST_F(UserDefaultsTest, AWriteReachesTheDiskOnceTheEventLoopRuns) {
     defaults.setBool(true, QStringLiteral("queued"));
-    EXPECT_FALSE(QFile::exists(UserDefaults::userDomainPath()));
+    EXPECT_FALSE(QFile::exists(UserDefaults::standardUserDefaults().userDomainPath()));
     QCoreApplication::processEvents();
-    const auto stored = PropertyList::readDictionary(UserDefaults::userDomainPath());
+    const auto stored = PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath());
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->value(QStringLiteral("queued")), QVariant(true));
 }
@@ -172,16 +174,17 @@ TEST_F(UserDefaultsTest, ASuiteKeepsItsOwnDomainAndReadsNoAdministratorsValues) 
            {{QStringLiteral("authBaseUrl"), QStringLiteral("https://real.example/")}});
     defaults.setBool(true, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
-    const QString realPath = UserDefaults::userDomainPath();
+    const QString realPath = UserDefaults::standardUserDefaults().userDomainPath();
     const QString before = UserDefaults::suiteName();
 
     defaults.useSuite(QStringLiteral("com.halvex.Orlin.demo"));
-    EXPECT_TRUE(UserDefaults::managedDomainPaths().isEmpty());
+    EXPECT_TRUE(UserDefaults::standardUserDefaults().managedDomainPaths().isEmpty());
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("authBaseUrl")).isValid());
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("mine")).isValid());
     defaults.setBool(false, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
-    EXPECT_TRUE(UserDefaults::userDomainPath().endsWith(QStringLiteral("/com.halvex.Orlin.demo.plist")));
+    EXPECT_TRUE(UserDefaults::standardUserDefaults().userDomainPath().endsWith(
+        QStringLiteral("/com.halvex.Orlin.demo.plist")));
     EXPECT_EQ(PropertyList::readDictionary(realPath)->value(QStringLiteral("mine")), QVariant(true));
 
     defaults.useSuite(before, true);
@@ -191,8 +194,8 @@ TEST_F(UserDefaultsTest, ASuiteKeepsItsOwnDomainAndReadsNoAdministratorsValues) 
 }
 
 TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderListIgnoresRelativeEntries) {
-    QDir().mkpath(QFileInfo(UserDefaults::userDomainPath()).absolutePath());
-    QFile file(UserDefaults::userDomainPath());
+    QDir().mkpath(QFileInfo(UserDefaults::standardUserDefaults().userDomainPath()).absolutePath());
+    QFile file(UserDefaults::standardUserDefaults().userDomainPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("<plist><dict><key>broken");
     file.close();
@@ -200,10 +203,10 @@ TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderList
     EXPECT_TRUE(defaults.dictionaryRepresentation().isEmpty());
 
     qputenv("XDG_CONFIG_DIRS", "relative/dir::" + QFile::encodeName(managedRoot.path()));
-    EXPECT_EQ(UserDefaults::managedDomainPaths(),
+    EXPECT_EQ(UserDefaults::standardUserDefaults().managedDomainPaths(),
               QStringList{managedRoot.path() + QStringLiteral("/com.halvex.Orlin/managed.plist")});
     qputenv("XDG_CONFIG_DIRS", "");
-    EXPECT_EQ(UserDefaults::managedDomainPaths(),
+    EXPECT_EQ(UserDefaults::standardUserDefaults().managedDomainPaths(),
               QStringList{QStringLiteral("/etc/xdg/com.halvex.Orlin/managed.plist")});
 }
 

@@ -1,4 +1,5 @@
 #include "BRSSettingsStorage.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ TEST_F(BRSSettingsStorageTest, ADeployedDomainTokenWinsEvenWhenEmptyAndTheKeycha
     defaults.setArgumentDomain(
         {{QStringLiteral("userName"), QStringLiteral("ann")}, {QStringLiteral("domainToken"), QString()}});
 
-    const BRSLoginCredentials credentials = BRSSettingsStorage().getCredentials();
+    const BRSLoginCredentials credentials = BRSSettingsStorage(testDefaults()).getCredentials();
     EXPECT_EQ(credentials.domainToken(), QString());
     EXPECT_EQ(credentials.userName(), QStringLiteral("ann"));
     EXPECT_FALSE(credentials.harToken());
@@ -43,13 +44,13 @@ TEST_F(BRSSettingsStorageTest, TheKeychainIsReadInOrderDomainTokenThenTokenThenP
     store->put(QStringLiteral("refreshToken"), "token");
     store->put(QStringLiteral("domainToken"), "");
 
-    const BRSLoginCredentials token = BRSSettingsStorage().getCredentials();
+    const BRSLoginCredentials token = BRSSettingsStorage(testDefaults()).getCredentials();
     EXPECT_EQ(token.token(), QStringLiteral("token"));
     EXPECT_EQ(token.userName(), std::nullopt) << "the user name beside a token is not part of the record";
     EXPECT_FALSE(store->finds.contains(QStringLiteral("userName")));
 
     store->put(QStringLiteral("domainToken"), "dt");
-    const BRSLoginCredentials domain = BRSSettingsStorage().getCredentials();
+    const BRSLoginCredentials domain = BRSSettingsStorage(testDefaults()).getCredentials();
     EXPECT_EQ(domain.domainToken(), QStringLiteral("dt"));
     EXPECT_EQ(domain.userName(), QStringLiteral("beside the token"));
     EXPECT_FALSE(domain.harToken());
@@ -57,7 +58,7 @@ TEST_F(BRSSettingsStorageTest, TheKeychainIsReadInOrderDomainTokenThenTokenThenP
     store->items.clear();
     BRSKeychainController::sharedKeychainController().resetForTesting(store);
     store->put(QStringLiteral("userNameString"), "pw-user");
-    const BRSLoginCredentials password = BRSSettingsStorage().getCredentials();
+    const BRSLoginCredentials password = BRSSettingsStorage(testDefaults()).getCredentials();
     EXPECT_EQ(password.userName(), QStringLiteral("pw-user"));
     EXPECT_EQ(password.password(), std::nullopt);
     EXPECT_TRUE(password.harCredentials());
@@ -65,7 +66,7 @@ TEST_F(BRSSettingsStorageTest, TheKeychainIsReadInOrderDomainTokenThenTokenThenP
 
 TEST_F(BRSSettingsStorageTest, NothingAnywhereGivesARecordForWhichEveryPredicateSaysNo) {
     store->failing = true;
-    const BRSLoginCredentials nothing = BRSSettingsStorage().getCredentials();
+    const BRSLoginCredentials nothing = BRSSettingsStorage(testDefaults()).getCredentials();
     EXPECT_FALSE(nothing.harCredentials());
     EXPECT_FALSE(nothing.harToken());
     EXPECT_FALSE(nothing.harDomainToken());
@@ -73,16 +74,16 @@ TEST_F(BRSSettingsStorageTest, NothingAnywhereGivesARecordForWhichEveryPredicate
 }
 
 TEST_F(BRSSettingsStorageTest, StoringTheSameTokenTwiceWritesTheKeychainOnce) {
-    BRSSettingsStorage().setToken(QStringLiteral("t"), QString());
+    BRSSettingsStorage(testDefaults()).setToken(QStringLiteral("t"), QString());
     const QStringList firstWrites = store->writes;
     EXPECT_EQ(firstWrites, (QStringList{QStringLiteral("add refreshToken"), QStringLiteral("add userName")}));
     EXPECT_TRUE(store->has(QStringLiteral("userName"))) << "an empty user name is an item with no bytes";
 
-    BRSSettingsStorage().setToken(QStringLiteral("t"), QString());
+    BRSSettingsStorage(testDefaults()).setToken(QStringLiteral("t"), QString());
     EXPECT_EQ(store->writes, firstWrites);
-    EXPECT_EQ(BRSSettingsStorage().getCredentials().token(), QStringLiteral("t"));
+    EXPECT_EQ(BRSSettingsStorage(testDefaults()).getCredentials().token(), QStringLiteral("t"));
 
-    BRSSettingsStorage().setToken(std::nullopt, std::nullopt);
+    BRSSettingsStorage(testDefaults()).setToken(std::nullopt, std::nullopt);
     EXPECT_FALSE(store->has(QStringLiteral("refreshToken")));
     EXPECT_FALSE(store->has(QStringLiteral("userName")));
 }

@@ -1,4 +1,5 @@
 #include "PreferencesStorage.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ protected:
 };
 
 TEST_F(PreferencesStorageTest, NothingStoredGivesTheDefaults) {
-    const Preferences p = PreferencesStorage().getPreferences();
+    const Preferences p = PreferencesStorage(testDefaults()).getPreferences();
     EXPECT_FALSE(p.hideInfobox());
     EXPECT_FALSE(p.hideQuitMailInfobox());
     EXPECT_FALSE(p.updateSignaturesAutomatically());
@@ -30,8 +31,8 @@ TEST_F(PreferencesStorageTest, NothingStoredGivesTheDefaults) {
 }
 
 TEST_F(PreferencesStorageTest, SettersAreSeenByTheNextSnapshotButNotByEarlierOnes) {
-    const Preferences before = PreferencesStorage().getPreferences();
-    PreferencesStorage store;
+    const Preferences before = PreferencesStorage(testDefaults()).getPreferences();
+    PreferencesStorage store(testDefaults());
     store.setUpdateSignaturesForOutlook(false);
     store.setIsUsingICloudDrive(false);
     store.setHideInfobox(true);
@@ -39,7 +40,7 @@ TEST_F(PreferencesStorageTest, SettersAreSeenByTheNextSnapshotButNotByEarlierOne
     store.setUpdateSignaturesAutomatically(true);
     store.setUpdateSignaturesForMail(true);
 
-    const Preferences after = PreferencesStorage().getPreferences();
+    const Preferences after = PreferencesStorage(testDefaults()).getPreferences();
     EXPECT_FALSE(after.updateSignaturesForOutlook()) << "a stored NO is not the YES default";
     EXPECT_FALSE(after.isUsingICloudDrive());
     EXPECT_TRUE(after.hideInfobox());
@@ -54,39 +55,40 @@ TEST_F(PreferencesStorageTest, CommandLineTextsReadAsBooleansAndOtherValuesCount
     defaults.setObject(QStringLiteral("perhaps"), QStringLiteral("updateSignaturesForOutlook"));
     defaults.setArgumentDomain({{QStringLiteral("hideInfobox"), QStringLiteral("YES")},
                                 {QStringLiteral("isUsingICloudDrive"), QStringLiteral("0")}});
-    const Preferences p = PreferencesStorage().getPreferences();
+    const Preferences p = PreferencesStorage(testDefaults()).getPreferences();
     EXPECT_TRUE(p.hideInfobox());
     EXPECT_FALSE(p.isUsingICloudDrive());
     EXPECT_TRUE(p.updateSignaturesForOutlook());
 }
 
 TEST_F(PreferencesStorageTest, TheDomainTokenNeedsBothKeysAsText) {
-    EXPECT_FALSE(PreferencesStorage().getDomainTokenSetting().has_value());
+    EXPECT_FALSE(PreferencesStorage(testDefaults()).getDomainTokenSetting().has_value());
     defaults.setObject(QStringLiteral("ann"), QStringLiteral("userName"));
-    EXPECT_FALSE(PreferencesStorage().getDomainTokenSetting().has_value());
+    EXPECT_FALSE(PreferencesStorage(testDefaults()).getDomainTokenSetting().has_value());
     defaults.setObject(true, QStringLiteral("domainToken"));
-    EXPECT_FALSE(PreferencesStorage().getDomainTokenSetting().has_value()) << "non-text counts as absent";
+    EXPECT_FALSE(PreferencesStorage(testDefaults()).getDomainTokenSetting().has_value())
+        << "non-text counts as absent";
 
     defaults.setObject(QString(), QStringLiteral("domainToken"));
-    const auto setting = PreferencesStorage().getDomainTokenSetting();
+    const auto setting = PreferencesStorage(testDefaults()).getDomainTokenSetting();
     ASSERT_TRUE(setting.has_value());
     EXPECT_EQ(setting->userName(), QStringLiteral("ann"));
     EXPECT_TRUE(setting->domainToken().isEmpty());
 
     defaults.removeObjectForKey(QStringLiteral("userName"));
-    EXPECT_FALSE(PreferencesStorage().getDomainTokenSetting().has_value());
+    EXPECT_FALSE(PreferencesStorage(testDefaults()).getDomainTokenSetting().has_value());
 }
 
 TEST_F(PreferencesStorageTest, ADeployedDomainTokenIsTheCredentialsWhateverItsLength) {
     defaults.setArgumentDomain({{QStringLiteral("userName"), QStringLiteral("ann")},
                                 {QStringLiteral("domainToken"), QStringLiteral("dt")}});
-    const BRSLoginCredentials credentials = BRSSettingsStorage().getCredentials();
+    const BRSLoginCredentials credentials = BRSSettingsStorage(testDefaults()).getCredentials();
     EXPECT_TRUE(credentials.harDomainToken());
     EXPECT_EQ(credentials.userName(), QStringLiteral("ann"));
 
     defaults.setArgumentDomain(
         {{QStringLiteral("userName"), QStringLiteral("ann")}, {QStringLiteral("domainToken"), QString()}});
-    const BRSLoginCredentials empty = BRSSettingsStorage().getCredentials();
+    const BRSLoginCredentials empty = BRSSettingsStorage(testDefaults()).getCredentials();
     EXPECT_EQ(empty.domainToken(), QString());
     EXPECT_FALSE(empty.harDomainToken());
     EXPECT_TRUE(empty.harCredentials());
@@ -104,9 +106,9 @@ TEST_F(PreferencesStorageTest, AManagedValueIsWhatIsReportedWhateverTheCommandLi
     defaults.resetForTesting();
 
     defaults.setArgumentDomain({{QStringLiteral("updateSignaturesForMail"), QStringLiteral("YES")}});
-    PreferencesStorage().setUpdateSignaturesForMail(true);
-    PreferencesStorage().setHideInfobox(false);
-    const Preferences p = PreferencesStorage().getPreferences();
+    PreferencesStorage(testDefaults()).setUpdateSignaturesForMail(true);
+    PreferencesStorage(testDefaults()).setHideInfobox(false);
+    const Preferences p = PreferencesStorage(testDefaults()).getPreferences();
     EXPECT_FALSE(p.updateSignaturesForMail());
     EXPECT_TRUE(p.hideInfobox());
 

@@ -5,6 +5,7 @@
 #include "BRSKeychainController.h"
 #include "BRSSettingsStorage.h"
 #include "SecretServiceStore.h"
+#include "TestEnvironment.h"
 
 namespace {
 
@@ -39,9 +40,9 @@ TEST_F(SecretServiceIntegrationTest, StoresReadsReplacesAndDeletesAnItem) {
     EXPECT_TRUE(controller.storeString(std::nullopt, key)) << "deleting what is not there succeeds";
 
     // And the way the agent uses it: a token stored by one run is the credentials of the next.
-    BRSSettingsStorage().setToken(QStringLiteral("abc"), QString());
+    BRSSettingsStorage(testDefaults()).setToken(QStringLiteral("abc"), QString());
     controller.resetForTesting(std::make_shared<SecretServiceStore>());
-    EXPECT_EQ(BRSSettingsStorage().getCredentials().token(), QStringLiteral("abc"));
+    EXPECT_EQ(BRSSettingsStorage(testDefaults()).getCredentials().token(), QStringLiteral("abc"));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "BRSCredentialsWindowController.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ protected:
 };
 
 TEST_F(BRSCredentialsWindowControllerTest, AnEmptyFieldAsksForTheTokenAndStoresNothing) {
-    BRSCredentialsWindowController controller(alerts);
+    BRSCredentialsWindowController controller(alerts, testDefaults());
     controller.setViewState(&viewState);
     controller.showWindow();
 
@@ -55,7 +56,7 @@ TEST_F(BRSCredentialsWindowControllerTest, AnEmptyFieldAsksForTheTokenAndStoresN
 
 TEST_F(BRSCredentialsWindowControllerTest,
        AnyNonEmptyTextIsStoredAsTypedThenTheFieldEmptiesAndTheWindowCloses) {
-    BRSCredentialsWindowController controller(alerts);
+    BRSCredentialsWindowController controller(alerts, testDefaults());
     controller.setViewState(&viewState);
     controller.showWindow();
 
@@ -66,7 +67,7 @@ TEST_F(BRSCredentialsWindowControllerTest,
     EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("   "))
         << "blanks are not trimmed away";
     EXPECT_EQ(store->secretOf(BRSSettingsStorage::kUserNameKey), QByteArray());
-    EXPECT_TRUE(BRSSettingsStorage().getCredentials().harToken());
+    EXPECT_TRUE(BRSSettingsStorage(testDefaults()).getCredentials().harToken());
     EXPECT_TRUE(controller.textToken()->text().isEmpty());
     EXPECT_FALSE(controller.window().isVisible());
     EXPECT_EQ(tokenNotifications, 1);
@@ -81,7 +82,7 @@ TEST_F(BRSCredentialsWindowControllerTest,
 }
 
 TEST_F(BRSCredentialsWindowControllerTest, WithoutAViewStateTheTokenIsStillStored) {
-    BRSCredentialsWindowController controller(alerts);
+    BRSCredentialsWindowController controller(alerts, testDefaults());
     controller.textToken()->setText(QStringLiteral("abc"));
     controller.save();
     EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("abc"));
@@ -90,7 +91,7 @@ TEST_F(BRSCredentialsWindowControllerTest, WithoutAViewStateTheTokenIsStillStore
 
 TEST_F(BRSCredentialsWindowControllerTest, TheFieldNeverShowsAStoredTokenAndCloseStoresNothing) {
     store->put(BRSSettingsStorage::kRefreshTokenKey, "secret-token");
-    BRSCredentialsWindowController controller(alerts);
+    BRSCredentialsWindowController controller(alerts, testDefaults());
     controller.showWindow();
     EXPECT_TRUE(controller.textToken()->text().isEmpty());
 

@@ -1,4 +1,5 @@
 #include "BRSPreferencesWindowController.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -34,16 +35,16 @@ protected:
         BRSKeychainController::sharedKeychainController().resetForTesting(store);
     }
     void TearDown() override {
-        if (BRSLoginItemsService().isLaunchAtStartup()) {
-            BRSLoginItemsService().toggleLaunchAtStartup();
+        if (BRSLoginItemsService(testEnvironment()).isLaunchAtStartup()) {
+            BRSLoginItemsService(testEnvironment()).toggleLaunchAtStartup();
         }
         BRSKeychainController::sharedKeychainController().resetForTesting(nullptr);
         UserDefaults::standardUserDefaults().resetForTesting();
     }
 
-    static Preferences stored() { return PreferencesStorage().getPreferences(); }
+    static Preferences stored() { return PreferencesStorage(testDefaults()).getPreferences(); }
     static void storeClients(bool outlook, bool mail) {
-        PreferencesStorage storage;
+        PreferencesStorage storage(testDefaults());
         storage.setUpdateSignaturesForOutlook(outlook);
         storage.setUpdateSignaturesForMail(mail);
     }
@@ -60,7 +61,7 @@ protected:
 
 TEST_F(BRSPreferencesWindowControllerTest, NeitherClientStoredShowsOutlookOnlyAndWritesNothingBack) {
     storeClients(false, false);
-    BRSPreferencesWindowController preferences(alerts);
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
     preferences.window();
 
     EXPECT_EQ(preferences.updateSignaturesForRadio()->checkedId(),
@@ -73,14 +74,14 @@ TEST_F(BRSPreferencesWindowControllerTest, NeitherClientStoredShowsOutlookOnlyAn
 TEST_F(BRSPreferencesWindowControllerTest, TheRadioShowsTheStoredClientsAndWritesBothOnAClick) {
     storeClients(true, true);
     {
-        BRSPreferencesWindowController preferences(alerts);
+        BRSPreferencesWindowController preferences(alerts, testEnvironment());
         preferences.window();
         EXPECT_EQ(preferences.updateSignaturesForRadio()->checkedId(),
                   BRSPreferencesWindowController::kOutlookAndMail);
         EXPECT_TRUE(mailControlsEnabled(preferences));
     }
     storeClients(false, true);
-    BRSPreferencesWindowController preferences(alerts);
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
     preferences.window();
     QButtonGroup& radio = *preferences.updateSignaturesForRadio();
     EXPECT_EQ(radio.checkedId(), BRSPreferencesWindowController::kMailOnly);
@@ -103,8 +104,8 @@ TEST_F(BRSPreferencesWindowControllerTest, TheRadioShowsTheStoredClientsAndWrite
 
 TEST_F(BRSPreferencesWindowControllerTest, NotifyBoxesShowAndWriteTheHideSettingsInverted) {
     storeClients(true, true);
-    PreferencesStorage().setHideQuitMailInfobox(true);
-    BRSPreferencesWindowController preferences(alerts);
+    PreferencesStorage(testDefaults()).setHideQuitMailInfobox(true);
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
     preferences.window();
     EXPECT_TRUE(preferences.notifyMeAfterUpdate()->isChecked());
     EXPECT_FALSE(preferences.notifyMeBeforeShuttingDownMail()->isChecked());
@@ -130,7 +131,7 @@ TEST_F(BRSPreferencesWindowControllerTest, NotifyBoxesShowAndWriteTheHideSetting
 
 TEST_F(BRSPreferencesWindowControllerTest, TheViewStateKeepsTheNotifyBoxesCurrentWithoutWritingSettings) {
     BRSViewState viewState;
-    BRSPreferencesWindowController preferences(alerts);
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
     // Flags raised before the window exists are read from the settings when it loads instead.
     preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
     preferences.window();
@@ -159,7 +160,8 @@ TEST_F(BRSPreferencesWindowControllerTest,
     storeClients(false, true);
     QStringList scripts;
     BRSPreferencesWindowController preferences(
-        alerts, {.runModal = {}, .runAppleScript = [&](const QString& source) { scripts.append(source); }});
+        alerts, testEnvironment(),
+        {.runModal = {}, .runAppleScript = [&](const QString& source) { scripts.append(source); }});
     preferences.showWindow();
     EXPECT_EQ(preferences.helpPopover(), nullptr);
 
@@ -194,22 +196,22 @@ TEST_F(BRSPreferencesWindowControllerTest,
 }
 
 TEST_F(BRSPreferencesWindowControllerTest, StartAtLoginShowsAndFlipsTheLoginItem) {
-    BRSPreferencesWindowController preferences(alerts);
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
     preferences.window();
     EXPECT_FALSE(preferences.startAtLogin()->isChecked());
 
     preferences.startAtLogin()->click();
-    EXPECT_TRUE(BRSLoginItemsService().isLaunchAtStartup());
+    EXPECT_TRUE(BRSLoginItemsService(testEnvironment()).isLaunchAtStartup());
     EXPECT_TRUE(preferences.startAtLogin()->isChecked());
 
     // Removed behind the window's back: a click adds it again, and the box says so.
-    BRSLoginItemsService().toggleLaunchAtStartup();
+    BRSLoginItemsService(testEnvironment()).toggleLaunchAtStartup();
     preferences.startAtLogin()->click();
-    EXPECT_TRUE(BRSLoginItemsService().isLaunchAtStartup());
+    EXPECT_TRUE(BRSLoginItemsService(testEnvironment()).isLaunchAtStartup());
     EXPECT_TRUE(preferences.startAtLogin()->isChecked());
 
     preferences.startAtLogin()->click();
-    EXPECT_FALSE(BRSLoginItemsService().isLaunchAtStartup());
+    EXPECT_FALSE(BRSLoginItemsService(testEnvironment()).isLaunchAtStartup());
     EXPECT_FALSE(preferences.startAtLogin()->isChecked());
 }
 
@@ -220,15 +222,16 @@ TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButR
                           [&](const QString&, BRSViewState&, void*) { ++flags; });
     int runs = 0;
     BRSPreferencesWindowController preferences(
-        alerts, {.runModal =
-                     [&](BRSCredentialsWindowController& credentials) {
-                         ++runs;
-                         EXPECT_EQ(credentials.viewState(), nullptr);
-                         EXPECT_TRUE(credentials.window().isModal());
-                         credentials.textToken()->setText(QStringLiteral("from-preferences"));
-                         credentials.save();
-                     },
-                 .runAppleScript = {}});
+        alerts, testEnvironment(),
+        {.runModal =
+             [&](BRSCredentialsWindowController& credentials) {
+                 ++runs;
+                 EXPECT_EQ(credentials.viewState(), nullptr);
+                 EXPECT_TRUE(credentials.window().isModal());
+                 credentials.textToken()->setText(QStringLiteral("from-preferences"));
+                 credentials.save();
+             },
+         .runAppleScript = {}});
     preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
     preferences.showWindow();
 
@@ -240,7 +243,7 @@ TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButR
 }
 
 TEST_F(BRSPreferencesWindowControllerTest, TheRealModalRunEndsWhenTheTokenWindowCloses) {
-    BRSPreferencesWindowController preferences(alerts);
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
     preferences.showWindow();
     QWidget* seen = nullptr;
     QTimer::singleShot(0, [&] {
@@ -255,13 +258,13 @@ TEST_F(BRSPreferencesWindowControllerTest, TheRealModalRunEndsWhenTheTokenWindow
 }
 
 TEST_F(BRSPreferencesWindowControllerTest, ClosingTheWindowWritesTheSettingsToDisk) {
-    BRSPreferencesWindowController preferences(alerts);
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
     preferences.showWindow();
     preferences.updateSignaturesAutomatically()->click();
-    QFile::remove(UserDefaults::userDomainPath());
+    QFile::remove(UserDefaults::standardUserDefaults().userDomainPath());
     preferences.window().close();
 
-    QFile file(UserDefaults::userDomainPath());
+    QFile file(UserDefaults::standardUserDefaults().userDomainPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains("updateSignaturesAutomatically"));
 }

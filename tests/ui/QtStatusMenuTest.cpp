@@ -1,4 +1,5 @@
 #include "QtStatusMenu.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +80,7 @@ QDialog* dialogOf(WindowController* controller) {
 }
 
 TEST(QtStatusMenuTest, TheDesktopFrontEndMakesEachWindowOfItsOwnClassHiddenUntilShown) {
-    QtFrontEnd frontEnd;
+    QtFrontEnd frontEnd(testEnvironment());
     const std::pair<const char*, QDialog* (*)(WindowController*)> windows[] = {
         {"BRSPreferencesWindowController", &dialogOf<BRSPreferencesWindowController>},
         {"BRSAboutWindowController", &dialogOf<BRSAboutWindowController>},

@@ -27,7 +27,9 @@
 
 #include "BRSAboutWindowController.h"
 #include "BRSCredentialsWindowController.h"
+#include "BRSKeychainController.h"
 #include "BRSPreferencesWindowController.h"
+#include "Environment.h"
 #include "PreferencesStorage.h"
 #include "Profile2WindowController.h"
 #include "ProfileGetModel.h"
@@ -187,9 +189,13 @@ int main(int argc, char** argv) {
     // Never the desktop's keychain from a rendering tool.
     UserDefaults::standardUserDefaults().setArgumentDomain(
         {{SecretStore::kStoreKey, SecretStore::kFileStoreValue}});
+    Environment environment = Environment::fromProcess();
+    // No script runs from a rendering tool.
+    environment.script.program.clear();
+    BRSKeychainController::sharedKeychainController().useSecretStore(environment.secretStore);
     {
         // Both mail clients, so every control of the preferences shows enabled.
-        PreferencesStorage storage;
+        PreferencesStorage storage(environment.defaults());
         storage.setUpdateSignaturesForOutlook(true);
         storage.setUpdateSignaturesForMail(true);
     }
@@ -201,11 +207,11 @@ int main(int argc, char** argv) {
     bool ok = true;
     ScriptedAlertPresenter alerts;
 
-    BRSCredentialsWindowController credentials(alerts);
+    BRSCredentialsWindowController credentials(alerts, environment.defaults());
     credentials.showWindow();
     ok &= save(credentials.window(), folder, QStringLiteral("token-entry"));
 
-    BRSPreferencesWindowController preferences(alerts,
+    BRSPreferencesWindowController preferences(alerts, environment,
                                                {.runModal = {}, .runAppleScript = [](const QString&) {}});
     preferences.showWindow();
     ok &= save(preferences.window(), folder, QStringLiteral("preferences"));

@@ -1,0 +1,73 @@
+#include "Environment.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "AppInfo.h"
+#include "FileSecretStore.h"
+#include "SecretStore.h"
+#include "UserDefaults.h"
+
+namespace {
+
+QString configFolder() {
+#ifdef Q_OS_MACOS
+    return QDir::homePath() + QStringLiteral("/Library/Preferences");
+#else
+    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
+        return QDir::homePath() + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(configHome);
+#endif
+}
+
+// The agent's own tests name the simulator in ORLIN_OSASCRIPT, so a test run drives no real Outlook or
+// Mail; only whoever starts the process can set it, and it must name a program by its absolute path, so a
+// relative name cannot pick up something from the working folder.
+QString scriptProgram(QStringList* problems) {
+    const QString standIn = qEnvironmentVariable("ORLIN_OSASCRIPT");
+    if (standIn.isEmpty()) {
+        return ScriptProcess::systemProgram();
+    }
+    const QFileInfo file(standIn);
+    if (file.isAbsolute() && file.isFile() && file.isExecutable()) {
+        return standIn;
+    }
+    if (problems) {
+        problems->append(
+            QStringLiteral("ORLIN_OSASCRIPT is not the absolute path of a program and is ignored."));
+    }
+    return ScriptProcess::systemProgram();
+}
+
+}  // namespace
+
+std::chrono::milliseconds Environment::scriptTimeoutFrom(const UserDefaults& defaults) {
+    bool ok = false;
+    const double seconds = defaults.objectForKey(QStringLiteral("scriptTimeoutSeconds")).toDouble(&ok);
+    if (ok && seconds > 0) {
+        return std::chrono::milliseconds(qint64(seconds * 1000));
+    }
+    return ScriptProcess::kDefaultTimeout;
+}
+
+Environment Environment::fromProcess(QStringList* problems) {
+    Environment environment;
+    environment.folders.home = QDir::homePath();
+    environment.folders.applicationSupport = AppInfo::applicationSupportDirectory();
+    environment.folders.library = AppInfo::libraryDirectory();
+    environment.folders.logs = AppInfo::logsDirectory();
+    environment.folders.config = configFolder();
+    environment.folders.runtime = AppInfo::runtimeDirectory();
+    environment.applicationPath = AppInfo::applicationPath();
+    // The process's defaults outlive every environment made from them.
+    environment.defaultsStore =
+        std::shared_ptr<UserDefaults>(&UserDefaults::standardUserDefaults(), [](UserDefaults*) {});
+    environment.clock = [] { return QDateTime::currentDateTime(); };
+    environment.script.program = scriptProgram(problems);
+    environment.script.timeout = scriptTimeoutFrom(environment.defaults());
+    environment.secretStore = SecretStore::make(
+        environment.defaults(), FileSecretStore::pathIn(environment.folders.applicationSupport));
+    return environment;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "ScriptProcess.h"
+
+class SecretStore;
+class UserDefaults;
+
+// What the agent's parts need from the machine they run on: where its files live, its defaults, the clock,
+// how scripts are run and where secrets are kept. Built once by whoever starts the agent and handed down,
+// so no part looks the machine up for itself and a test or the demo can move all of it at once.
+struct Environment final {
+    struct Folders {
+        QString home;
+        // The signature cache and the file secret store (Application Support / $XDG_DATA_HOME).
+        QString applicationSupport;
+        // The user's Library folder, in which Apple Mail keeps its signatures.
+        QString library;
+        QString logs;
+        // The user's own configuration: the defaults' user domain, other applications' preferences and
+        // the autostart list live below it (~/Library/Preferences / $XDG_CONFIG_HOME).
+        QString config;
+        // Where a running agent leaves its lock.
+        QString runtime;
+    };
+
+    Folders folders;
+    // The path that identifies this installation in the login items.
+    QString applicationPath;
+    std::shared_ptr<UserDefaults> defaultsStore;
+    std::function<QDateTime()> clock;
+    ScriptProcess::Settings script;
+    std::shared_ptr<SecretStore> secretStore;
+
+    [[nodiscard]] UserDefaults& defaults() const { return *defaultsStore; }
+    [[nodiscard]] ScriptProcess scriptProcess() const { return ScriptProcess(script); }
+
+    // This process's own: the folders its environment variables name, the standard defaults, the system
+    // clock, the system's `osascript` (or the stand-in a test names) and the store the defaults choose.
+    // Call once the application object exists and the command line has reached the defaults; what it
+    // had to pass over is added to `problems`.
+    [[nodiscard]] static Environment fromProcess(QStringList* problems = nullptr);
+    // The script time-out the defaults name ("scriptTimeoutSeconds"), any positive number of seconds.
+    [[nodiscard]] static std::chrono::milliseconds scriptTimeoutFrom(const UserDefaults& defaults);
+};
