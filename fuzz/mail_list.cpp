@@ -15,6 +15,7 @@
 
 #include "BRSAppleMailService3.h"
 #include "FuzzSandbox.h"
+#include "UserDefaults.h"
 
 namespace {
 
@@ -63,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    BRSAppleMailService3 mail(false);
+    // The folder is handed to each write, so the installer's own Library folder and script are never used.
+    BRSAppleMailService3 mail(false, QString(), UserDefaults::standardUserDefaults(), BRSAppleScript());
     mail.setDeleteAll(deleteAll);
     const QString html = QStringLiteral("<p>fuzz</p>");
     Error error;
