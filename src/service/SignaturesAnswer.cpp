@@ -71,7 +71,8 @@ char* putUtf8(char32_t code, char* out) {
 }
 
 // Walks the escapes of a JSON string's contents, writing the text they stand for to `out` when it is
-// given (never more bytes than the contents hold). False when a \\u escape lacks its four hex digits. A lone
+// given (never more bytes than the contents hold). False when a \u escape lacks its four hex digits or an
+// escape ends in a byte beyond ASCII. A lone
 // surrogate becomes "?", as it does in Qt's reader, which reads the service's other answers and read this one
 // before: the digests cached then stay valid.
 bool resolveEscapes(QByteArrayView raw, char** out) {
@@ -137,7 +138,10 @@ bool resolveEscapes(QByteArrayView raw, char** out) {
                 continue;
             }
             default:
-                // Qt's reader takes any other escaped character as itself, and so does this one.
+                // Qt's reader takes any other escaped ASCII character as itself, and so does this one.
+                if (uchar(slash[1]) >= 0x80) {
+                    return false;
+                }
                 single = slash[1];
                 break;
         }
@@ -148,10 +152,10 @@ bool resolveEscapes(QByteArrayView raw, char** out) {
     return true;
 }
 
-// Whether "\u" may occur in the text: never false when it does, rarely true when it does not. Eight bytes
-// at a time, because every byte of every body passes through here; the C library's search for a two-byte
-// needle goes a byte at a time.
-bool mayHoldUnicodeEscape(QByteArrayView raw) {
+// Whether "\u", or a backslash before a byte beyond ASCII, may occur in the text: never false when one
+// does, rarely true when none does. Eight bytes at a time, because every byte of every body passes through
+// here; the C library's search for a two-byte needle goes a byte at a time.
+bool mayHoldStrictEscape(QByteArrayView raw) {
     constexpr std::uint64_t kOnes = 0x0101010101010101;
     constexpr std::uint64_t kHighs = 0x8080808080808080;
     const auto zeroBytes = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
@@ -163,22 +167,23 @@ bool mayHoldUnicodeEscape(QByteArrayView raw) {
         std::uint64_t next = 0;
         std::memcpy(&here, p + i, 8);
         std::memcpy(&next, p + i + 1, 8);
-        if ((zeroBytes(here ^ (kOnes * '\\')) & zeroBytes(next ^ (kOnes * 'u'))) != 0) {
+        if ((zeroBytes(here ^ (kOnes * '\\')) & (zeroBytes(next ^ (kOnes * 'u')) | (next & kHighs))) != 0) {
             return true;
         }
     }
     for (; i + 1 < size; ++i) {
-        if (p[i] == '\\' && p[i + 1] == 'u') {
+        if (p[i] == '\\' && (p[i + 1] == 'u' || uchar(p[i + 1]) >= 0x80)) {
             return true;
         }
     }
     return false;
 }
 
-// Whether a string's escapes can be resolved. Only a \u escape can be malformed, since any other escaped
-// character stands for itself, so a string without "\u" in it (nearly every body) needs no closer look.
+// Whether a string's escapes can be resolved. Only a \u escape or an escaped byte beyond ASCII can be
+// malformed, since any other escaped character stands for itself, so a string without either (nearly
+// every body) needs no closer look.
 bool escapesResolve(QByteArrayView raw) {
-    return !mayHoldUnicodeEscape(raw) || resolveEscapes(raw, nullptr);
+    return !mayHoldStrictEscape(raw) || resolveEscapes(raw, nullptr);
 }
 
 bool isJsonSpace(char c) {

@@ -436,8 +436,9 @@ TEST(SignaturesAnswerTest, TakesWhatQtsReaderTakesAndReadsTheSameTexts) {
         R"({"a" 1})", R"({"a": [1 2]})", R"({"a": "x" "y"})", "{\"a\": \"\x01\"}", "{\"a\": \"\xff\"}",
         R"({"a": 1e999})", R"({"\q": 1})", R"({"a": [1,]})", R"({,})", R"({"a": -})", R"({"a": "b": "c"})",
         R"({"a": [{"b": 1}: 2]})", R"({"a": [1: 2]})", R"({"a": {"b": "c": "d"}})", R"({"a": {"b": 1}: 2})",
-        R"({"signatures": [{"Name": "N": "x"}]})", R"({"a": 1: 2})",
-        R"({"a": [{"b": "c"}, {"d": "e": "f"}]})", R"({"a": [{"b": "c"}, {"d": "e", "f": "g": "h"}]})",
+        R"({"signatures": [{"Name": "N": "x"}]})", R"({"a": 1: 2})", "{\"a\": \"\\\xde\xb7\"}",
+        "{\"a\": \"\\\x7f\"}", "{\"a\": \"\\ \"}", R"({"a": [{"b": "c"}, {"d": "e": "f"}]})",
+        R"({"a": [{"b": "c"}, {"d": "e", "f": "g": "h"}]})",
         R"({"clean":false,"images":[{"Name":"logo.png","Url":"images/logo.png"}],"sigcllName":"natures":[{"Name":"Saame":"S/p>","Text":"Ann"},{"Name":"Support","HTML":"<b>Bob<)b>","Text":"Text":"Ann"},"Bob]"}]})"
         "\n"};
     for (const QByteArray& document : documents) {
