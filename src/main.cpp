@@ -63,17 +63,23 @@ void configureApplication() {
     QCoreApplication::setApplicationVersion(AppInfo::shortVersionString());
 }
 
-// Built once the application object exists and the command line has reached the defaults; the demo's
-// scripts go to its simulator. The keychain controller is the one part that cannot take it through a
-// constructor, so it gets the secret store here.
-Environment environmentFor(const DemoSession* demo) {
-    QStringList problems;
-    Environment environment = Environment::fromProcess(&problems);
-    for (const QString& problem : std::as_const(problems)) {
-        printTo(stderr, QStringLiteral("orlin-agent: %1\n").arg(problem));
-    }
+// Built once the application object exists: the process's own, with the command line in its defaults, or
+// the demo's sandbox. The keychain controller is the one part that cannot take it through a constructor,
+// so it gets the secret store here.
+Environment environmentFor([[maybe_unused]] const DemoSession* demo, const AgentOptions& options) {
+    Environment environment;
+#if ORLIN_WITH_DEMO
     if (demo) {
-        environment.script.program = demo->scriptProgram();
+        environment = demo->environment(options.argumentDomain);
+    }
+#endif
+    if (!environment.defaultsStore) {
+        UserDefaults::standardUserDefaults().setArgumentDomain(options.argumentDomain);
+        QStringList problems;
+        environment = Environment::fromProcess(&problems);
+        for (const QString& problem : std::as_const(problems)) {
+            printTo(stderr, QStringLiteral("orlin-agent: %1\n").arg(problem));
+        }
     }
     BRSKeychainController::sharedKeychainController().useSecretStore(environment.secretStore);
     return environment;
@@ -148,10 +154,11 @@ int runEventLoop() {
     return code;
 }
 
-int enterToken(int argc, char** argv, QString token) {
+int enterToken(int argc, char** argv, const AgentOptions& options) {
     QCoreApplication app(argc, argv);
     configureApplication();
-    const Environment environment = environmentFor(nullptr);
+    const Environment environment = environmentFor(nullptr, options);
+    QString token = options.token;
     if (token == QLatin1String("-")) {
         std::string line;
         std::getline(std::cin, line);
@@ -177,7 +184,7 @@ int enterToken(int argc, char** argv, QString token) {
 int diagnose(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QCoreApplication app(argc, argv);
     configureApplication();
-    const Environment environment = environmentFor(demo);
+    const Environment environment = environmentFor(demo, options);
     const QList<Diagnosis::Finding> findings = Diagnosis::gather(environment, options.online);
     printTo(stdout, Diagnosis::format(findings));
     environment.defaults().synchronize();
@@ -212,7 +219,7 @@ int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& con
 int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
     QCoreApplication app(argc, argv);
     configureApplication();
-    const Environment environment = environmentFor(demo);
+    const Environment environment = environmentFor(demo, options);
     ConsoleFrontEnd frontEnd(options.answer);
     ConsoleStatusMenu menu;
     return runAgent(
@@ -225,7 +232,7 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
     configureApplication();
     // An agent: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    const Environment environment = environmentFor(demo);
+    const Environment environment = environmentFor(demo, options);
     QtFrontEnd frontEnd(environment);
     // Their actions call the controller, so they are made once it exists.
     std::optional<QtStatusMenu> menu;
@@ -265,18 +272,14 @@ int main(int argc, char** argv) {
         printTo(stdout, AgentOptions::usage(kDemo));
         return 0;
     }
-    if (!options.demo) {
-        UserDefaults::standardUserDefaults().setArgumentDomain(options.argumentDomain);
-    }
     if (options.action == AgentOptions::Action::EnterToken) {
         if (options.demo) {
             printTo(stderr, QStringLiteral("orlin-agent: --demo brings its own access code\n"));
             return 2;
         }
-        return enterToken(argc, argv, options.token);
+        return enterToken(argc, argv, options);
     }
 
-    // Before anything reads the defaults or a store: the sandbox moves the folders they live in.
     std::unique_ptr<DemoSession> demo;
 #if ORLIN_WITH_DEMO
     if (options.demo) {
@@ -286,7 +289,6 @@ int main(int argc, char** argv) {
             printTo(stderr, QStringLiteral("orlin-agent: the demo cannot start: %1\n").arg(error));
             return 1;
         }
-        UserDefaults::standardUserDefaults().setArgumentDomain(demo->argumentDomain(options.argumentDomain));
         if (!options.answerGiven) {
             options.answer = ConsoleAlertPresenter::Answer::Continue;
         }

@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 
 #include "AppInfo.h"
+#include "FileSecretStore.h"
+#include "SecretStore.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -97,11 +99,10 @@ QString DemoSandbox::executableDirectory(const char* argv0) {
     return QFileInfo(QStandardPaths::findExecutable(name)).canonicalPath();
 }
 
-bool DemoSandbox::enter(QString* error) {
-    const QString home = homeDirectory();
-    for (const QString& folder : {home, root_ + QStringLiteral("/config"), root_ + QStringLiteral("/managed"),
-                                  root_ + QStringLiteral("/data"), root_ + QStringLiteral("/state"),
-                                  root_ + QStringLiteral("/service"), mailSignaturesDirectory()}) {
+bool DemoSandbox::enter(QString* error) const {
+    for (const QString& folder :
+         {homeDirectory(), root_ + QStringLiteral("/config"), applicationSupportDirectory(),
+          root_ + QStringLiteral("/state"), root_ + QStringLiteral("/service"), mailSignaturesDirectory()}) {
         if (!QDir().mkpath(folder)) {
             *error = QStringLiteral("cannot create the demo folder %1").arg(folder);
             return false;
@@ -109,26 +110,55 @@ bool DemoSandbox::enter(QString* error) {
     }
     // Keeps the demo's secrets and profile to the user, whatever the umask made of the folder.
     QFile::setPermissions(root_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
-    // The display's authority file is found through HOME when nothing names it; the windows need it.
-    const QString realHome = QDir::homePath();
-    if (!qEnvironmentVariableIsSet("XAUTHORITY") &&
-        QFileInfo::exists(realHome + QStringLiteral("/.Xauthority"))) {
-        qputenv("XAUTHORITY", QFile::encodeName(realHome + QStringLiteral("/.Xauthority")));
-    }
-    qputenv("HOME", QFile::encodeName(home));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root_ + QStringLiteral("/config")));
-    // An empty managed folder: an administrator's real settings would otherwise send the demo's token to
-    // the production service.
-    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root_ + QStringLiteral("/managed")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root_ + QStringLiteral("/data")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(root_ + QStringLiteral("/state")));
-    qputenv("ORLIN_FAKE_OSASCRIPT_STATE", QFile::encodeName(simulatorStatePath()));
-#ifdef Q_OS_MACOS
-    // The system's preferences ignore HOME: a suite of the demo's own, and no administrator's values.
-    UserDefaults::standardUserDefaults().useSuite(QStringLiteral("com.halvex.Orlin.demo"));
-#endif
     return true;
+}
+
+Environment DemoSandbox::environment(const QString& scriptProgram, const QVariantMap& argumentDomain) const {
+    Environment environment;
+    Environment::Folders& folders = environment.folders;
+    folders.home = homeDirectory();
+    folders.applicationSupport = applicationSupportDirectory();
+    folders.library = homeDirectory() + QStringLiteral("/Library");
+#ifdef Q_OS_MACOS
+    folders.logs = folders.library + QStringLiteral("/Logs/") + AppInfo::processName();
+    folders.config = folders.library + QStringLiteral("/Preferences");
+#else
+    folders.logs = root_ + QStringLiteral("/state/") + AppInfo::processName() + QStringLiteral("/logs");
+    folders.config = root_ + QStringLiteral("/config");
+#endif
+    // The lock is named after the data folder, so one demo run excludes another and never a real agent.
+    folders.runtime = folders.applicationSupport;
+    environment.applicationPath = AppInfo::applicationPath();
+
+    UserDefaults::Locations locations;
+#ifdef Q_OS_MACOS
+    // The system's preferences know nothing of the sandbox: a suite of the demo's own keeps the user's
+    // real settings out of reach.
+    locations.suite = AppInfo::bundleIdentifier() + QStringLiteral(".demo");
+    locations.userDomainPath = QDir::homePath() + QStringLiteral("/Library/Preferences/") + locations.suite +
+                               QStringLiteral(".plist");
+#else
+    locations.suite = AppInfo::bundleIdentifier();
+    locations.userDomainPath = folders.config + QLatin1Char('/') + locations.suite + QStringLiteral(".plist");
+#endif
+    // No managed layer: an administrator's real settings would send the demo's token to the production
+    // service.
+    auto defaults = std::make_shared<UserDefaults>(locations);
+    defaults->setArgumentDomain(argumentDomain);
+    environment.defaultsStore = defaults;
+
+    environment.clock = [] { return QDateTime::currentDateTime(); };
+    environment.script.program = scriptProgram;
+    // The simulator finds its state through its environment; HOME keeps whatever else it might write in
+    // the sandbox too.
+    QProcessEnvironment child = QProcessEnvironment::systemEnvironment();
+    child.insert(QStringLiteral("HOME"), homeDirectory());
+    child.insert(QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), simulatorStatePath());
+    environment.script.environment = child;
+    environment.script.timeout = Environment::scriptTimeoutFrom(*defaults);
+    environment.secretStore =
+        SecretStore::make(*defaults, FileSecretStore::pathIn(folders.applicationSupport));
+    return environment;
 }
 
 void DemoSandbox::seed(UserDefaults& defaults) const {
@@ -159,6 +189,10 @@ QVariantMap DemoSandbox::argumentDomain(const QString& authBaseUrl, const QStrin
 
 QString DemoSandbox::homeDirectory() const {
     return root_ + QStringLiteral("/home");
+}
+
+QString DemoSandbox::applicationSupportDirectory() const {
+    return root_ + QStringLiteral("/data/") + AppInfo::bundleIdentifier();
 }
 
 QString DemoSandbox::mailSignaturesDirectory() const {

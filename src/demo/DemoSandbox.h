@@ -4,6 +4,8 @@
 #include <QVariantMap>
 #include <optional>
 
+#include "Environment.h"
+
 class UserDefaults;
 
 // The folder the demo keeps everything in, so that a demo run never touches a real installation: the
@@ -11,8 +13,8 @@ class UserDefaults;
 // signature list, the simulated Outlook and the demo service's profile. Kept between runs, so a second run
 // finds the signatures the first one installed.
 //
-// The agent's environment is read from HOME and the XDG variables, so `enter` moves those before the
-// environment is built; the demo's session hands the Outlook/Mail simulator to the script runner.
+// The agent gets all of it through the environment the sandbox builds; the process's own environment
+// variables stay as they were, so nothing else the process starts or reads is moved by accident.
 class DemoSandbox final {
 public:
     // Mail's folder for system 10.15 with iCloud Drive off, which is what the demo simulates.
@@ -26,12 +28,16 @@ public:
     // The folder holding the simulator's `osascript`: next to the executable in a build tree, or in the
     // installed libexec folder. Nothing when neither has it.
     [[nodiscard]] static std::optional<QString> findSimulator(const QString& executableDirectory);
-    // Works before the application object exists, which is when the sandbox must be entered.
+    // Works before the application object exists, which is when the demo session starts.
     [[nodiscard]] static QString executableDirectory(const char* argv0);
 
-    // Creates the folders and points the process's environment at them. False (with the reason) when the
-    // folder cannot be made.
-    [[nodiscard]] bool enter(QString* error);
+    // Creates the folders. False (with the reason) when one cannot be made.
+    [[nodiscard]] bool enter(QString* error) const;
+    // The agent's environment inside the sandbox: its folders, defaults of its own with no administrator's
+    // layer and `argumentDomain` over them, the file secret store the defaults choose, and scripts sent to
+    // the simulator at `scriptProgram`, which keeps its state in the sandbox. Needs the application object.
+    [[nodiscard]] Environment environment(const QString& scriptProgram,
+                                          const QVariantMap& argumentDomain) const;
     // The first run's state: Mail's signature list with one signature of the user's own, and the demo's
     // settings in the user's defaults. Leaves anything already there alone, so a user's changes in the
     // demo's preferences survive.
@@ -44,6 +50,7 @@ public:
 
     [[nodiscard]] const QString& root() const { return root_; }
     [[nodiscard]] QString homeDirectory() const;
+    [[nodiscard]] QString applicationSupportDirectory() const;
     [[nodiscard]] QString mailSignaturesDirectory() const;
     [[nodiscard]] QString simulatorStatePath() const;
     [[nodiscard]] QString profilePath() const;

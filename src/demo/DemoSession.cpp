@@ -41,6 +41,10 @@ QVariantMap DemoSession::argumentDomain(QVariantMap commandLine) const {
     return commandLine;
 }
 
+Environment DemoSession::environment(const QVariantMap& commandLine) const {
+    return sandbox_.environment(scriptProgram_, argumentDomain(commandLine));
+}
+
 void DemoSession::prepareStores(UserDefaults& defaults) const {
     sandbox_.seed(defaults);
     // Only when there is none: a token the service renewed, or one the user typed, stays.

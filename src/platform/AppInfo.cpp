@@ -21,12 +21,12 @@ QString environmentPath(const char* name, const QString& fallbackBelowHome) {
 }
 #endif
 
-QString processName() {
+}  // namespace
+
+QString AppInfo::processName() {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     return name.isEmpty() ? QStringLiteral("orlin-agent") : name;
 }
-
-}  // namespace
 
 QString AppInfo::bundleIdentifier() {
     return QStringLiteral("com.halvex.Orlin");

@@ -23,4 +23,6 @@ public:
     [[nodiscard]] static QString runtimeDirectory();
     // The folder for rolling log files.
     [[nodiscard]] static QString logsDirectory();
+    // The executable's file name, which names the log folder.
+    [[nodiscard]] static QString processName();
 };

@@ -19,31 +19,21 @@
 
 namespace {
 
-// Written once at start-up, before anything else reads the defaults.
-QString& currentSuite() {
-    static QString suite = AppInfo::bundleIdentifier();
-    return suite;
-}
-bool& managedLayerRead() {
-    static bool reads = true;
-    return reads;
-}
-
 #ifdef Q_OS_MACOS
 
 // The system's own preferences store, which caches the domain and shares it with the defaults tool.
-std::unique_ptr<QSettings> applicationSettings() {
+std::unique_ptr<QSettings> applicationSettings(const QString& suite) {
     // Qt names the domain after the organisation's reversed domain and the application: "com.halvex" and
     // "Orlin" give "com.halvex.Orlin", and a suite keeps its own suffix.
-    const QString application = currentSuite().mid(QStringLiteral("com.halvex.").size());
+    const QString application = suite.mid(QStringLiteral("com.halvex.").size());
     auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                 QStringLiteral("halvex.com"), application);
     settings->setFallbacksEnabled(false);
     return settings;
 }
 
-QVariantMap readUserDomain(const QString& /*path*/) {
-    const auto settings = applicationSettings();
+QVariantMap readUserDomain(const QString& /*path*/, const QString& suite) {
+    const auto settings = applicationSettings(suite);
     settings->sync();
     QVariantMap domain;
     for (const QString& key : settings->allKeys()) {
@@ -52,8 +42,9 @@ QVariantMap readUserDomain(const QString& /*path*/) {
     return domain;
 }
 
-bool writeUserDomain(const QString& /*path*/, const QVariantMap& /*domain*/, const QVariantMap& changes) {
-    const auto settings = applicationSettings();
+bool writeUserDomain(const QString& /*path*/, const QString& suite, const QVariantMap& /*domain*/,
+                     const QVariantMap& changes) {
+    const auto settings = applicationSettings(suite);
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
         if (it->isValid()) {
             settings->setValue(it.key(), *it);
@@ -67,11 +58,12 @@ bool writeUserDomain(const QString& /*path*/, const QVariantMap& /*domain*/, con
 
 #else
 
-QVariantMap readUserDomain(const QString& path) {
+QVariantMap readUserDomain(const QString& path, const QString& /*suite*/) {
     return PropertyList::readDictionary(path).value_or(QVariantMap());
 }
 
-bool writeUserDomain(const QString& path, const QVariantMap& domain, const QVariantMap& /*changes*/) {
+bool writeUserDomain(const QString& path, const QString& /*suite*/, const QVariantMap& domain,
+                     const QVariantMap& /*changes*/) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         return false;
     }
@@ -104,42 +96,76 @@ UserDefaults& UserDefaults::standardUserDefaults() {
     return defaults;
 }
 
-UserDefaults::UserDefaults() {
+UserDefaults::UserDefaults() : suite_(AppInfo::bundleIdentifier()) {
     reloadLocked();
-    // A setting changed shortly before the user quits must not be lost.
+    // A setting changed shortly before the user quits must not be lost; this instance outlives the
+    // application object, so its last write happens as that goes away.
     qAddPostRoutine(synchronizePendingChangesAtExit);
 }
 
-QString UserDefaults::suiteName() {
-    return currentSuite();
+UserDefaults::UserDefaults(Locations locations) : fixed_(std::move(locations)) {
+    suite_ = fixed_->suite;
+    reloadLocked();
+}
+
+UserDefaults::~UserDefaults() {
+    QMutexLocker lock(&mutex_);
+    if (fixed_ && !pendingChanges_.isEmpty()) {
+        synchronizeLocked();
+    }
+}
+
+QString UserDefaults::suiteName() const {
+    QMutexLocker lock(&mutex_);
+    return suite_;
 }
 
 void UserDefaults::useSuite(const QString& suiteName, bool readsManagedLayer) {
     QMutexLocker lock(&mutex_);
-    currentSuite() = suiteName;
-    managedLayerRead() = readsManagedLayer;
+    suite_ = suiteName;
+    readsManagedLayer_ = readsManagedLayer;
+    if (fixed_) {
+        fixed_->suite = suiteName;
+        fixed_->userDomainPath = QFileInfo(fixed_->userDomainPath).absolutePath() + QLatin1Char('/') +
+                                 suiteName + QStringLiteral(".plist");
+    }
     pendingChanges_.clear();
     userDomain_.clear();
     reloadLocked();
 }
 
 QString UserDefaults::userDomainPath() const {
+    QMutexLocker lock(&mutex_);
+    return userDomainPathLocked();
+}
+
+QStringList UserDefaults::managedDomainPaths() const {
+    QMutexLocker lock(&mutex_);
+    return managedDomainPathsLocked();
+}
+
+QString UserDefaults::userDomainPathLocked() const {
+    if (fixed_) {
+        return fixed_->userDomainPath;
+    }
 #ifdef Q_OS_MACOS
-    return QDir::homePath() + QStringLiteral("/Library/Preferences/") + currentSuite() +
-           QStringLiteral(".plist");
+    return QDir::homePath() + QStringLiteral("/Library/Preferences/") + suite_ + QStringLiteral(".plist");
 #else
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
         configHome = QDir::homePath() + QStringLiteral("/.config");
     }
-    return QDir::cleanPath(configHome) + QLatin1Char('/') + currentSuite() + QStringLiteral(".plist");
+    return QDir::cleanPath(configHome) + QLatin1Char('/') + suite_ + QStringLiteral(".plist");
 #endif
 }
 
-QStringList UserDefaults::managedDomainPaths() const {
+QStringList UserDefaults::managedDomainPathsLocked() const {
     QStringList paths;
-    if (!managedLayerRead()) {
+    if (!readsManagedLayer_) {
         return paths;
+    }
+    if (fixed_) {
+        return fixed_->managedDomainPaths;
     }
 #ifdef Q_OS_MACOS
     // The per-user profile outranks the computer-wide one.
@@ -215,7 +241,7 @@ void UserDefaults::setArgumentDomain(const QVariantMap& domain) {
 }
 
 void UserDefaults::reloadLocked() {
-    userDomain_ = readUserDomain(userDomainPath());
+    userDomain_ = readUserDomain(userDomainPathLocked(), suite_);
     for (auto it = pendingChanges_.cbegin(); it != pendingChanges_.cend(); ++it) {
         if (it->isValid()) {
             userDomain_.insert(it.key(), *it);
@@ -223,18 +249,22 @@ void UserDefaults::reloadLocked() {
             userDomain_.remove(it.key());
         }
     }
-    managedDomain_ = readManagedDomain(managedDomainPaths());
+    managedDomain_ = readManagedDomain(managedDomainPathsLocked());
 }
 
 bool UserDefaults::synchronize() {
     QMutexLocker lock(&mutex_);
+    return synchronizeLocked();
+}
+
+bool UserDefaults::synchronizeLocked() {
     synchronizeScheduled_ = false;
     // Read first, so a key another process wrote since our last look survives our write.
     reloadLocked();
     if (pendingChanges_.isEmpty()) {
         return true;
     }
-    if (!writeUserDomain(userDomainPath(), userDomain_, pendingChanges_)) {
+    if (!writeUserDomain(userDomainPathLocked(), suite_, userDomain_, pendingChanges_)) {
         return false;
     }
     pendingChanges_.clear();
@@ -289,8 +319,12 @@ void UserDefaults::scheduleSynchronizeLocked() {
         return;
     }
     synchronizeScheduled_ = true;
+    if (!synchronizeContext_) {
+        synchronizeContext_ = std::make_unique<QObject>();
+        synchronizeContext_->moveToThread(application->thread());
+    }
     QMetaObject::invokeMethod(
-        application, [] { standardUserDefaults().synchronize(); }, Qt::QueuedConnection);
+        synchronizeContext_.get(), [this] { synchronize(); }, Qt::QueuedConnection);
 }
 
 void UserDefaults::resetForTesting() {
@@ -298,11 +332,11 @@ void UserDefaults::resetForTesting() {
     argumentDomain_.clear();
     pendingChanges_.clear();
 #ifdef Q_OS_MACOS
-    const auto settings = applicationSettings();
+    const auto settings = applicationSettings(suite_);
     settings->clear();
     settings->sync();
 #else
-    QFile::remove(userDomainPath());
+    QFile::remove(userDomainPathLocked());
 #endif
     reloadLocked();
 }

@@ -5,7 +5,10 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
+#include <memory>
 #include <optional>
+
+class QObject;
 
 // The application's defaults: a merged read over layered domains, and writes into the user's own domain.
 // Precedence, as on macOS: values an administrator forces (the managed layer) > "-key value" pairs from the
@@ -21,8 +24,26 @@
 // after a write and the application runs once more as it quits.
 class UserDefaults final {
 public:
-    // The process's own defaults, read from the folders its environment names. Only the environment the
-    // agent starts with (and the tests) take it; every part below gets its defaults from there.
+    // Where an instance keeps and finds its layers, fixed when it is made.
+    struct Locations {
+        // The user's domain. Linux reads and writes this file; macOS keeps the domain in the system's
+        // preferences under `suite` and only reports the file.
+        QString userDomainPath;
+        QString suite;
+        // The administrator's layer, the first file that holds a key wins; none reads no managed layer.
+        QStringList managedDomainPaths;
+    };
+
+    // Defaults kept in the given places, for a run that must not use the process's own (the demo).
+    // Pending changes are written when the instance goes away.
+    explicit UserDefaults(Locations locations);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    // The process's own defaults, read from the folders its environment names. One per process because
+    // the live agent's environment and the tests share it, and it writes its last changes as the
+    // application object goes away, after everything that holds it.
     [[nodiscard]] static UserDefaults& standardUserDefaults();
 
     // Collects the "-key value" pairs of a command line, in order (a later pair wins). Returns the
@@ -40,11 +61,11 @@ public:
     void setArgumentDomain(const QVariantMap& domain);
 
     // Moves the user's domain to a suite of its own (a name beside the bundle identifier, such as
-    // "com.halvex.Orlin.demo") and, unless told otherwise, stops reading the managed layer, then reads
-    // everything again. For the demo and the tests on macOS, whose preferences system ignores HOME: they
-    // must never read or write the user's real settings, nor act on an administrator's.
+    // "com.halvex.Orlin.tests") and, unless told otherwise, stops reading the managed layer, then reads
+    // everything again. For the tests on macOS, whose preferences system ignores HOME: they must never
+    // read or write the user's real settings, nor act on an administrator's.
     void useSuite(const QString& suiteName, bool readsManagedLayer = false);
-    [[nodiscard]] static QString suiteName();
+    [[nodiscard]] QString suiteName() const;
 
     // Writes pending changes and picks up changes made elsewhere (by another process or an administrator);
     // false when the pending changes could not be written. They stay pending and are tried again.
@@ -66,10 +87,19 @@ public:
 private:
     UserDefaults();
 
+    [[nodiscard]] QString userDomainPathLocked() const;
+    [[nodiscard]] QStringList managedDomainPathsLocked() const;
     void reloadLocked();
+    bool synchronizeLocked();
     void scheduleSynchronizeLocked();
 
     mutable QMutex mutex_;
+    // Nothing for the process's own defaults, which follow its environment as it changes.
+    std::optional<Locations> fixed_;
+    QString suite_;
+    bool readsManagedLayer_ = true;
+    // Carries the queued synchronize; going with the instance, it takes an unrun one along.
+    std::unique_ptr<QObject> synchronizeContext_;
     QVariantMap managedDomain_;
     QVariantMap argumentDomain_;
     QVariantMap userDomain_;

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <set>
 
@@ -18,6 +19,7 @@
 #include "DemoProfile.h"
 #include "DemoSandbox.h"
 #include "DemoService.h"
+#include "Environment.h"
 #include "OrlinSyncService.h"
 #include "ServiceConfiguration.h"
 #include "UserDefaults.h"
@@ -140,6 +142,34 @@ TEST_F(DemoAgentTest, EverythingStaysInTheSandboxAndMailsOwnSignatureSurvives) {
     EXPECT_EQ(QFile::permissions(secrets) &
                   (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
               QFile::Permissions());
+}
+
+// Everything the agent finds through its environment is in the sandbox; the process's own environment, which
+// the windows, the keychain and any other program it starts rely on, stays as it was.
+TEST_F(DemoAgentTest, TheSandboxsEnvironmentNamesOnlyTheSandboxAndLeavesTheProcessAlone) {
+    const QProcessEnvironment before = QProcessEnvironment::systemEnvironment();
+    const DemoSandbox box = sandbox();
+    QString error;
+    ASSERT_TRUE(box.enter(&error)) << error.toStdString();
+    const QString simulator = QStringLiteral("/nowhere/osascript");
+    const Environment environment = box.environment(simulator, {{QStringLiteral("scriptTimeoutSeconds"), 7}});
+
+    const Environment::Folders& folders = environment.folders;
+    for (const QString& folder : {folders.home, folders.applicationSupport, folders.library, folders.logs,
+                                  folders.config, folders.runtime}) {
+        EXPECT_TRUE(folder.startsWith(box.root() + QLatin1Char('/'))) << folder.toStdString();
+    }
+    EXPECT_TRUE(box.mailSignaturesDirectory().startsWith(folders.library + QLatin1Char('/')));
+#ifndef Q_OS_MACOS
+    EXPECT_TRUE(environment.defaults().userDomainPath().startsWith(folders.config + QLatin1Char('/')));
+#endif
+    EXPECT_TRUE(environment.defaults().managedDomainPaths().isEmpty());
+    EXPECT_EQ(environment.script.program, simulator);
+    EXPECT_EQ(environment.script.timeout, std::chrono::seconds(7)) << "the argument domain is read";
+    EXPECT_EQ(environment.script.environment.value(QStringLiteral("HOME")), box.homeDirectory());
+    EXPECT_EQ(environment.script.environment.value(QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE")),
+              box.simulatorStatePath());
+    EXPECT_EQ(QProcessEnvironment::systemEnvironment(), before);
 }
 
 // The loop a user goes through in the profile editor, with the service's profile kept in the sandbox

@@ -175,7 +175,7 @@ TEST_F(UserDefaultsTest, ASuiteKeepsItsOwnDomainAndReadsNoAdministratorsValues) 
     defaults.setBool(true, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
     const QString realPath = UserDefaults::standardUserDefaults().userDomainPath();
-    const QString before = UserDefaults::suiteName();
+    const QString before = defaults.suiteName();
 
     defaults.useSuite(QStringLiteral("com.halvex.Orlin.demo"));
     EXPECT_TRUE(UserDefaults::standardUserDefaults().managedDomainPaths().isEmpty());
@@ -191,6 +191,37 @@ TEST_F(UserDefaultsTest, ASuiteKeepsItsOwnDomainAndReadsNoAdministratorsValues) 
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("mine")), QVariant(true));
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("authBaseUrl")).toString(),
               QStringLiteral("https://real.example/"));
+}
+
+// The demo's own defaults: its file only, no administrator's layer whatever the process's folders hold,
+// and nothing of the process's own defaults seen or changed.
+TEST_F(UserDefaultsTest, DefaultsMadeForGivenLocationsKeepToThemAndWriteWhatIsPendingWhenTheyGo) {
+    deploy(QStringLiteral("first"), {{QStringLiteral("forced"), QStringLiteral("x")}});
+    defaults.setBool(true, QStringLiteral("mine"));
+    ASSERT_TRUE(defaults.synchronize());
+    QTemporaryDir sandbox;
+    ASSERT_TRUE(sandbox.isValid());
+    const QString path = sandbox.path() + QStringLiteral("/config/com.halvex.Orlin.plist");
+
+    {
+        UserDefaults own(UserDefaults::Locations{.userDomainPath = path,
+                                                 .suite = QStringLiteral("com.halvex.Orlin.demo"),
+                                                 .managedDomainPaths = {}});
+        EXPECT_EQ(own.userDomainPath(), path);
+        EXPECT_TRUE(own.managedDomainPaths().isEmpty());
+        EXPECT_TRUE(own.dictionaryRepresentation().isEmpty());
+        own.setBool(false, QStringLiteral("mine"));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(PropertyList::readDictionary(path).value_or(QVariantMap()).value(QStringLiteral("mine")),
+                  QVariant(false));
+        own.setObject(QStringLiteral("late"), QStringLiteral("pending"));
+    }
+    // The queued write of an instance that has gone must not run into it.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(PropertyList::readDictionary(path).value_or(QVariantMap()).value(QStringLiteral("pending")),
+              QVariant(QStringLiteral("late")));
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("mine")), QVariant(true));
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("forced")), QVariant(QStringLiteral("x")));
 }
 
 TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderListIgnoresRelativeEntries) {
