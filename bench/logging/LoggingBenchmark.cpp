@@ -170,23 +170,11 @@ void BM_SpdlogAsyncFileLogger(benchmark::State& state) {
         report(state, total, cost);
     }
 }
-BENCHMARK(BM_SpdlogAsyncFileLogger)
-    ->Iterations(1)
-    ->Repetitions(3)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SpdlogAsyncFileLogger)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 #endif
 
-BENCHMARK(BM_FacadeToFileLogger_NoSizeLimit)
-    ->Iterations(1)
-    ->Repetitions(3)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FacadeToFileLogger_Rolling1MiB)
-    ->Iterations(1)
-    ->Repetitions(3)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FacadeToFileLogger_NoSizeLimit)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FacadeToFileLogger_Rolling1MiB)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
