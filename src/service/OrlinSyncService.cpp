@@ -88,62 +88,61 @@ QString endpoint(const QString& base, const QString& path,
 OrlinSyncService::OrlinSyncService(ServiceConfiguration configuration)
     : configuration_(std::move(configuration)) {}
 
-void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials,
-                                     SignaturesCompletion completion) const {
-    getAccessCodeAndStuffFromOrlin(credentials, [completion = std::move(completion)](Result<Access> access) {
+template <typename T>
+void OrlinSyncService::getBelowSyncRoot(const BRSLoginCredentials& credentials, const QString& path,
+                                        std::function<void(Reply<T>)> completion,
+                                        std::function<Reply<T>(QByteArray body, SignIn signIn)> read) const {
+    getAccessCodeAndStuffFromOrlin(credentials, [path, completion = std::move(completion),
+                                                 read = std::move(read)](Result<Access> access) {
         if (!access.ok()) {
             completion({access.error(), {}});
             return;
         }
         Access granted = std::move(access).value();
-        ServiceTransport::getJSON(
-            granted.syncRoot + QStringLiteral("/sync3"), granted.accessToken,
-            [signIn = std::move(granted.signIn), completion](QByteArray body, std::optional<Error> error) {
-                if (error) {
-                    completion({std::move(*error), {}});
-                    return;
-                }
-                // A top-level array parses, but holds no signature list; it is reported like a page that is
-                // not JSON at all.
-                std::optional<SignaturesAnswer> signatures = SignaturesAnswer::fromJsonData(std::move(body));
-                if (!signatures) {
-                    completion({failure(kSignaturesDownload, kSignaturesMessage), signIn});
-                    return;
-                }
-                completion({std::move(*signatures), signIn});
-            });
+        ServiceTransport::getJSON(granted.syncRoot + path, granted.accessToken,
+                                  [signIn = std::move(granted.signIn), completion, read](
+                                      QByteArray body, std::optional<Error> error) {
+                                      if (error) {
+                                          completion({std::move(*error), {}});
+                                          return;
+                                      }
+                                      completion(read(std::move(body), signIn));
+                                  });
     });
+}
+
+void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials,
+                                     SignaturesCompletion completion) const {
+    getBelowSyncRoot<SignaturesAnswer>(
+        credentials, QStringLiteral("/sync3"), std::move(completion),
+        [](QByteArray body, SignIn signIn) -> SignaturesReply {
+            // A top-level array parses, but holds no signature list; it is reported like a page that is
+            // not JSON at all. The rotated token still reaches the caller.
+            std::optional<SignaturesAnswer> signatures = SignaturesAnswer::fromJsonData(std::move(body));
+            if (!signatures) {
+                return {failure(kSignaturesDownload, kSignaturesMessage), std::move(signIn)};
+            }
+            return {std::move(*signatures), std::move(signIn)};
+        });
 }
 
 void OrlinSyncService::getProfile(const BRSLoginCredentials& credentials,
                                   ProfileCompletion completion) const {
-    getAccessCodeAndStuffFromOrlin(credentials, [completion = std::move(completion)](Result<Access> access) {
-        if (!access.ok()) {
-            completion({access.error(), {}});
-            return;
-        }
-        Access granted = std::move(access).value();
-        ServiceTransport::getJSON(
-            granted.syncRoot + QStringLiteral("/api/5.0/profile"), granted.accessToken,
-            [signIn = std::move(granted.signIn), completion](QByteArray body, std::optional<Error> error) {
-                if (error) {
-                    completion({std::move(*error), {}});
-                    return;
-                }
-                std::optional<ProfileGetResponse> response = ProfileGetResponse::fromJsonData(body);
-                if (!response) {
-                    completion({failure(kProfileRead, kProfileReadMessage), {}});
-                    return;
-                }
-                // The service's "result" has been seen to disagree with its "error"; the error text is what
-                // the user needs to read, so it decides.
-                if (response->error) {
-                    completion({failure(kProfileRead, *response->error), {}});
-                    return;
-                }
-                completion({std::move(response->data), signIn});
-            });
-    });
+    getBelowSyncRoot<ProfileGetModel>(credentials, QStringLiteral("/api/5.0/profile"), std::move(completion),
+                                      [](QByteArray body, SignIn signIn) -> ProfileReply {
+                                          std::optional<ProfileGetResponse> response =
+                                              ProfileGetResponse::fromJsonData(body);
+                                          if (!response) {
+                                              return {failure(kProfileRead, kProfileReadMessage), {}};
+                                          }
+                                          // The service's "result" has been seen to disagree with its
+                                          // "error"; the error text is what the user needs to read, so it
+                                          // decides.
+                                          if (response->error) {
+                                              return {failure(kProfileRead, *response->error), {}};
+                                          }
+                                          return {std::move(response->data), std::move(signIn)};
+                                      });
 }
 
 void OrlinSyncService::saveProfile(const BRSLoginCredentials& credentials,

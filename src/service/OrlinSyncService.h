@@ -64,6 +64,13 @@ private:
     using AccessCompletion = std::function<void(Result<Access>)>;
     using RefreshTokenCompletion = std::function<void(Result<QString>)>;
 
+    // Signs in, then GETs `path` below the sync root. A failure on the way ends the flow with its error;
+    // otherwise `read` makes the flow's reply from the answer and the sign-in.
+    template <typename T>
+    void getBelowSyncRoot(const BRSLoginCredentials& credentials, const QString& path,
+                          std::function<void(Reply<T>)> completion,
+                          std::function<Reply<T>(QByteArray body, SignIn signIn)> read) const;
+
     // The one way a flow gets its access token, whichever form the credentials take.
     void getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials& credentials,
                                         AccessCompletion completion) const;

@@ -324,20 +324,9 @@ private:
                 if (const error_code error = value.get_object().get(members)) {
                     return error;
                 }
-                for (auto member : members) {
-                    ondemand::field field;
-                    QByteArray key;
-                    if (const error_code error = std::move(member).get(field)) {
-                        return error;
-                    }
-                    if (!keyOf(field, &key)) {
-                        return simdjson::STRING_ERROR;
-                    }
-                    if (const error_code error = readAny(field.value(), depth + 1)) {
-                        return error;
-                    }
-                }
-                return simdjson::SUCCESS;
+                return readMembers(members, [depth](const QByteArray&, ondemand::value member) {
+                    return readAny(member, depth + 1);
+                });
             }
             case ondemand::json_type::number: {
                 double number = 0;
@@ -414,7 +403,8 @@ private:
         return simdjson::SUCCESS;
     }
 
-    // The members of one entry of a list; the last of a repeated name counts.
+    // The members of an object, each key checked and handed to `take` with its value; where a name repeats,
+    // whatever `take` keeps last counts.
     template <typename Take>
     static error_code readMembers(ondemand::object& entry, Take take) {
         for (auto member : entry) {
