@@ -23,6 +23,7 @@
 #include "InstanceLock.h"
 #include "MainQueue.h"
 #include "OnceRunner.h"
+#include "ProcessMemory.h"
 #include "QtFrontEnd.h"
 #include "QtRepeatingTimer.h"
 #include "QtStatusMenu.h"
@@ -258,6 +259,7 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
 }  // namespace
 
 int main(int argc, char** argv) {
+    ProcessMemory::configure();
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));

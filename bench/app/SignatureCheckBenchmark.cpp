@@ -25,6 +25,7 @@
 #include "BRSSignatureService.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
+#include "ProcessMemory.h"
 #include "ServiceTransport.h"
 
 namespace {
@@ -86,10 +87,12 @@ void BM_CheckAfterAnswer(benchmark::State& state) {
         state.SkipWithError("the answer should hold signatures");
     }
     for (auto _ : state) {
-        // The answer as the download hands it over: a buffer of its own with room for the parser's padding.
+        // The answer as the download hands it over: a buffer of its own, taken as the transport takes it,
+        // with room for the parser's padding.
         state.PauseTiming();
         QByteArray downloaded;
         downloaded.reserve(bytes.size() + ServiceTransport::kSpareBytesAfterBody);
+        ProcessMemory::preferLargePages(downloaded.data(), std::size_t(downloaded.capacity()));
         downloaded.append(bytes);
         state.ResumeTiming();
         const QList<BRSSignature> changed =
@@ -136,6 +139,8 @@ BENCHMARK(BM_RewriteScaling)->RangeMultiplier(4)->Range(4 << 10, 1 << 20)->Compl
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Memory taken and given back as the agent does.
+    ProcessMemory::configure();
     QCoreApplication app(argc, argv);
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));

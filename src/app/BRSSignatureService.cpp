@@ -7,15 +7,12 @@
 #include <QFile>
 #include <cerrno>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "AtomicFile.h"
 #include "BRSLog.h"
 #include "BRSSystemLog.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
+#include "ProcessMemory.h"
 
 namespace {
 
@@ -113,13 +110,6 @@ bool writeCacheFile(const QString& path, const QByteArray& content, Error* error
     return false;
 }
 
-// A check and an update each leave tens of megabytes freed behind them; an idle agent should not keep them.
-void returnFreedMemory() {
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-}
-
 struct Visited {
     const SignaturesAnswer::Signature& signature;
     QString name;
@@ -192,7 +182,8 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
         QList<BRSSignature> signatures =
             signaturesFromAnswer(*answer, imageHost, cacheFolder, isUpdating, getOnlyChangedSignatures);
         answer.reset();
-        returnFreedMemory();
+        // The answer and what was read from it are tens of megabytes; an idle agent should not keep them.
+        ProcessMemory::returnFreed();
         completionHandler(std::move(signatures), clean, std::move(token), std::move(userName), std::nullopt);
     });
 }
@@ -209,7 +200,8 @@ void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCre
         std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
         const bool changed = anySignatureChanged(*answer, imageHost, cacheFolder);
         answer.reset();
-        returnFreedMemory();
+        // As after an update.
+        ProcessMemory::returnFreed();
         completionHandler(changed, std::move(token), std::move(userName), std::nullopt);
     });
 }

@@ -13,6 +13,7 @@
 
 #include "BRSLog.h"
 #include "MainQueue.h"
+#include "ProcessMemory.h"
 #include "UrlErrors.h"
 
 namespace {
@@ -189,6 +190,7 @@ void makeRoom(QByteArray& body, qint64 needed, qint64 limit) {
         return;
     }
     body.reserve(std::min(std::max(needed, qint64(body.capacity()) * 2), limit));
+    ProcessMemory::preferLargePages(body.data(), std::size_t(body.capacity()));
 }
 
 // Moves what has arrived straight from the reply into the body's spare room, without a copy in between.
