@@ -315,8 +315,14 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
         }
         logOutcome(exchange->verb, exchange->origin,
                    reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), error);
-        deliver(exchange->completion, error ? QByteArray() : std::move(exchange->body), std::move(error));
-        manager->deleteLater();
+        // The manager, its reply and the network thread's buffers go before the answer is handed on, so
+        // that what the caller gives back to the system once it has read the answer includes them.
+        MainQueue::post([manager, completion = std::move(exchange->completion),
+                         body = error ? QByteArray() : std::move(exchange->body),
+                         error = std::move(error)]() mutable {
+            delete manager;
+            completion(std::move(body), std::move(error));
+        });
     });
     idleTimer->start();
 }
