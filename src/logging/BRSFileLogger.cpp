@@ -17,6 +17,9 @@
 namespace {
 
 constexpr int kReportedWriteFailures = 10;
+// A run's lines go out in pieces of about this size, so that the buffer gathering them is reused from one
+// piece and one run to the next instead of growing afresh, megabytes at a time, for a busy run.
+constexpr qsizetype kWrittenPiece = 256 * 1024;
 constexpr double kLongestTimerWait = 7.0 * 24 * 60 * 60;
 
 }  // namespace
@@ -155,11 +158,13 @@ void BRSFileLogger::appendLine(const BRSLogMessage& message) {
     if (!buffer_.endsWith('\n')) {
         buffer_.append('\n');
     }
-    // The lines of a run are written together; the size rule still applies line by line, so a file ends
-    // with the line that reached the limit, as it would with a write per line.
+    // The lines of a run are written together, a piece at a time; the size rule still applies line by line,
+    // so a file ends with the line that reached the limit, as it would with a write per line.
     if (maximumFileSize_ != 0 && position_ + static_cast<quint64>(buffer_.size()) >= maximumFileSize_) {
         writeBuffer();
         rollNow();
+    } else if (buffer_.size() >= kWrittenPiece) {
+        writeBuffer();
     }
 }
 
@@ -183,7 +188,12 @@ void BRSFileLogger::writeBuffer() {
         left -= static_cast<std::size_t>(written);
         position_ += static_cast<quint64>(written);
     }
-    buffer_.clear();
+    // Kept for the next lines, unless one long line has made it large.
+    if (buffer_.capacity() > 2 * kWrittenPiece) {
+        buffer_ = QByteArray();
+    } else {
+        buffer_.resize(0);
+    }
 }
 
 void BRSFileLogger::dropPartialLine(std::size_t written) {

@@ -124,6 +124,33 @@ TEST_F(BRSFileLoggerTest, RollsOnceTheFileReachesOneMebibyteWithoutLosingALine) 
     }
 }
 
+TEST_F(BRSFileLoggerTest, OneRunOfMegabytesIsWrittenInPiecesWithEveryLineInOrder) {
+    const QString padding(1000, QLatin1Char('y'));
+    std::vector<BRSLogMessage> run;
+    constexpr int kLines = 1500;
+    for (int i = 0; i < kLines; ++i) {
+        run.push_back(BRSLogMessage::make(QStringLiteral("%1 %2").arg(i).arg(padding), BRSLogLevel::Verbose,
+                                          BRSLogFlag::Verbose, 0, "", "", 0, nullptr));
+    }
+    for (const quint64 limit : {quint64(0), BRSFileLogger::kDefaultLogMaxFileSize}) {
+        SCOPED_TRACE(limit);
+        QDir(folder.path()).removeRecursively();
+        auto logger = makeLogger();
+        logger->setMaximumFileSize(limit);
+        logger->loggerQueue().sync([&] { logger->logMessages(run, BRSLogLevel::All); });
+        QStringList all;
+        const auto infos = files();
+        ASSERT_EQ(infos.size(), limit == 0 ? 1U : 2U);
+        for (auto info = infos.rbegin(); info != infos.rend(); ++info) {
+            all += messagesIn(info->filePath());
+        }
+        ASSERT_EQ(all.size(), kLines);
+        for (int i = 0; i < kLines; ++i) {
+            ASSERT_TRUE(all[i].startsWith(QString::number(i) + QLatin1Char(' ')));
+        }
+    }
+}
+
 TEST_F(BRSFileLoggerTest, ChangingTheRollingFrequencyRollsAFileThatIsAlreadyTooOld) {
     auto logger = makeLogger();
     write(*logger, QStringLiteral("before"));
