@@ -12,10 +12,11 @@
 
 namespace {
 // Once configured, blocks this large are mappings of their own, unmapped when freed; smaller ones come
-// from a heap.
+// from the heap.
 constexpr std::size_t kMappedBlock = std::size_t(8) * 1024 * 1024;
-// What a heap keeps free at its top before it is trimmed: room for the pieces of a download in flight.
-constexpr std::size_t kKeptAtTop = kMappedBlock / 2;
+// What the heap may keep free at its top before glibc trims it by itself: enough that a check or a
+// download is never trimmed midway.
+constexpr std::size_t kKeptAtTop = 4 * kMappedBlock;
 std::atomic<bool> configured{false};
 #if defined(__linux__)
 constexpr std::uintptr_t kLargePage = std::uintptr_t(2) * 1024 * 1024;
@@ -25,12 +26,15 @@ constexpr std::uintptr_t kLargePage = std::uintptr_t(2) * 1024 * 1024;
 void ProcessMemory::configure() {
 #if defined(__GLIBC__)
     // Left to itself, glibc learns from the first large block freed to keep such blocks on a heap, and
-    // trims a heap as soon as 128 KiB lie free at its top. Then every download faults in afresh the pieces
-    // the network thread passes on, and an answer's buffer lands wherever a heap has room, to be faulted in
-    // again after each trim. Instead: an answer's buffer is always a mapping of its own, which can be
-    // backed by large pages and goes back whole when freed, and the pieces of a download are reused.
+    // until then trims a heap as soon as 128 KiB lie free at its top: every download faulted in afresh the
+    // pieces the network thread passes on, and an answer's buffer landed wherever a heap had room. Now an
+    // answer's buffer is always a mapping of its own, which can be backed by large pages and goes back
+    // whole when freed, and the heap is trimmed by returnFreed() alone, once a check or update is over.
     mallopt(M_MMAP_THRESHOLD, int(kMappedBlock));
     mallopt(M_TRIM_THRESHOLD, int(kKeptAtTop));
+    // One heap for every thread. glibc gives threads heaps of their own, and malloc_trim() cannot give
+    // back the free top of those: the network thread's would stay with the idle agent.
+    mallopt(M_ARENA_MAX, 1);
     configured = true;
 #endif
 }
