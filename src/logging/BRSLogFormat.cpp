@@ -1,8 +1,14 @@
 #include "BRSLogFormat.h"
 
 QString BRSLogFormat::substitute(QStringView format, const QString* arguments, std::size_t count) {
+    // Room for everything at once: an argument may be a whole signature, and growing into it would copy
+    // it again.
+    qsizetype size = format.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        size += arguments[i].size();
+    }
     QString result;
-    result.reserve(format.size() + 16);
+    result.reserve(size + 16);
     std::size_t next = 0;
     qsizetype start = 0;
     for (qsizetype i = 0; i + 1 < format.size(); ++i) {
