@@ -12,11 +12,12 @@
 
 namespace {
 // Once configured, blocks this large are mappings of their own, unmapped when freed; smaller ones come
-// from the heap.
+// from a heap.
 constexpr std::size_t kMappedBlock = std::size_t(8) * 1024 * 1024;
-// What the heap may keep free at its top before glibc trims it by itself: enough that a check or a
-// download is never trimmed midway.
-constexpr std::size_t kKeptAtTop = 4 * kMappedBlock;
+// What a heap keeps free at its top before glibc trims it: room for the pieces of a download in flight.
+// returnFreed() cannot trim the heaps glibc gives other threads, so this is also what the network
+// thread's heap may keep once a download is over.
+constexpr std::size_t kKeptAtTop = kMappedBlock / 2;
 std::atomic<bool> configured{false};
 #if defined(__linux__)
 constexpr std::uintptr_t kLargePage = std::uintptr_t(2) * 1024 * 1024;
@@ -29,12 +30,10 @@ void ProcessMemory::configure() {
     // until then trims a heap as soon as 128 KiB lie free at its top: every download faulted in afresh the
     // pieces the network thread passes on, and an answer's buffer landed wherever a heap had room. Now an
     // answer's buffer is always a mapping of its own, which can be backed by large pages and goes back
-    // whole when freed, and the heap is trimmed by returnFreed() alone, once a check or update is over.
+    // whole when freed, and a download's pieces are reused. (One heap for all threads would let
+    // returnFreed() reach the network thread's too, but the loggers then wait on the check's lock.)
     mallopt(M_MMAP_THRESHOLD, int(kMappedBlock));
     mallopt(M_TRIM_THRESHOLD, int(kKeptAtTop));
-    // One heap for every thread. glibc gives threads heaps of their own, and malloc_trim() cannot give
-    // back the free top of those: the network thread's would stay with the idle agent.
-    mallopt(M_ARENA_MAX, 1);
     configured = true;
 #endif
 }
