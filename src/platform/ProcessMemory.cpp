@@ -5,10 +5,7 @@
 
 #if defined(__GLIBC__)
 #include <malloc.h>
-#endif
-#if defined(__linux__)
 #include <sys/mman.h>
-#endif
 
 namespace {
 // Once configured, blocks this large are mappings of their own, unmapped when freed; smaller ones come
@@ -19,10 +16,9 @@ constexpr std::size_t kMappedBlock = std::size_t(8) * 1024 * 1024;
 // thread's heap may keep once a download is over.
 constexpr std::size_t kKeptAtTop = kMappedBlock / 2;
 std::atomic<bool> configured{false};
-#if defined(__linux__)
 constexpr std::uintptr_t kLargePage = std::uintptr_t(2) * 1024 * 1024;
-#endif
 }  // namespace
+#endif
 
 void ProcessMemory::configure() {
 #if defined(__GLIBC__)
@@ -39,7 +35,7 @@ void ProcessMemory::configure() {
 }
 
 void ProcessMemory::preferLargePages(char* data, std::size_t size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
     // Advice on a heap would outlive the buffer, so only a mapping of its own takes it.
     if (!configured || size < kMappedBlock) {
         return;
