@@ -20,12 +20,20 @@ void ProfileEditingSession::fetch() {
                                  });
 }
 
-void ProfileEditingSession::profileFetched(OrlinSyncService::ProfileReply reply) {
+template <typename Reply>
+bool ProfileEditingSession::accept(const Reply& reply) {
     if (!reply.result.ok()) {
         context_.showAlert(reply.result.error());
-        return;
+        return false;
     }
     context_.storeToken(reply.signIn.refreshToken, reply.signIn.userName);
+    return true;
+}
+
+void ProfileEditingSession::profileFetched(OrlinSyncService::ProfileReply reply) {
+    if (!accept(reply)) {
+        return;
+    }
     context_.editor->setFields(reply.result.value(),
                                [self = shared_from_this()](const ProfileUpdateModel& model) {
                                    if (self->context_.owner) {
@@ -44,9 +52,5 @@ void ProfileEditingSession::save(const ProfileUpdateModel& model) {
 }
 
 void ProfileEditingSession::saved(OrlinSyncService::SaveReply reply) {
-    if (!reply.result.ok()) {
-        context_.showAlert(reply.result.error());
-        return;
-    }
-    context_.storeToken(reply.signIn.refreshToken, reply.signIn.userName);
+    accept(reply);
 }

@@ -42,6 +42,9 @@ private:
     void profileFetched(OrlinSyncService::ProfileReply reply);
     void save(const ProfileUpdateModel& model);
     void saved(OrlinSyncService::SaveReply reply);
+    // Shows the alert for a failed reply, or keeps the sign-in a successful one brings; true for the latter.
+    template <typename Reply>
+    bool accept(const Reply& reply);
 
     Context context_;
     const BRSLoginCredentials credentials_;
