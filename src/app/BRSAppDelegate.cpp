@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "BRSLog.h"
 #include "BRSViewState.h"
 #include "Diagnosis.h"
 #include "FrontEnd.h"
@@ -104,14 +105,14 @@ void BRSAppDelegate::applicationDidFinishLaunching() {
 
 void BRSAppDelegate::observeValueForKeyPath(const QString& keyPath) {
     if (keyPath == BRSViewState::kIsUpdating) {
-        const bool updating = viewState_->isUpdating();
-        setItemEnabled(preferencesMenu_, !updating);
-        if (updating) {
-            if (statusView_) {
-                statusView_->setStatusMenu(nullptr);
-            }
+        // The menu stays while an update runs, so that About and Quit reach the user even when a slow
+        // service or a script waiting on Outlook holds the update; only what would start another is off.
+        if (viewState_->isUpdating()) {
+            setItemEnabled(preferencesMenu_, false);
+            setItemEnabled(updateAllSignaturesMenu_, false);
             setStatusImageForName(StatusImages::kUpdating);
         } else {
+            enableDisableMenus(dependencies_.backend.getCredentials());
             setDefaultStatus();
         }
     } else if (keyPath == BRSViewState::kAreUpdatesAvailable) {
@@ -218,6 +219,12 @@ void BRSAppDelegate::updateAllSignatures() {
 }
 
 void BRSAppDelegate::updateSignatures(bool getOnlyChangedSignatures) {
+    // A check that ends while an update waits (on the service, a script or an alert) may ask for one
+    // more; the running update already installs everything.
+    if (viewState_->isUpdating()) {
+        BRSLogInfo(u"%@", QStringLiteral("An update is already running; no second one was started."));
+        return;
+    }
     viewState_->setIsUpdating(true);
     viewState_->setHasError(false);
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();

@@ -1,6 +1,5 @@
 #include "UpdateCycle.h"
 
-#include <QProcess>
 #include <cerrno>
 
 #include "Alert.h"
@@ -12,6 +11,7 @@
 #include "BRSOutlookService.h"
 #include "BRSViewState.h"
 #include "Environment.h"
+#include "SystemSettings.h"
 
 namespace {
 const QString kDontShowAgain = QStringLiteral("Don't show again");
@@ -20,7 +20,7 @@ const QString kFullDiskAccessPane =
 
 // macOS answers EPERM, not EACCES, when an application without Full Disk Access reaches into Mail's data;
 // no signature can be written then, so trying the others would only repeat the refusal.
-bool lacksFullDiskAccess(const Error& error) {
+bool isPermissionRefusal(const Error& error) {
     return error.domain == ErrorDomains::kPosix && error.code == EPERM;
 }
 }  // namespace
@@ -42,13 +42,14 @@ UpdateCycle::MailClients UpdateCycle::MailClients::live(const Environment& envir
             .boolForKey(QStringLiteral("IsRunningNewOutlook"))
             .value_or(false);
     };
-#ifdef Q_OS_MACOS
-    clients.openSystemSettings = [](const QString& url) {
-        if (!QProcess::startDetached(QStringLiteral("/usr/bin/open"), {url})) {
-            BRSLogError(u"System Settings could not be opened at %@", url);
-        }
-    };
-#endif
+    if (SystemSettings::exists()) {
+        clients.openSystemSettings = [](const QString& url) {
+            if (!SystemSettings::open(url)) {
+                BRSLogError(u"System Settings could not be opened at %@", url);
+            }
+        };
+    }
+    clients.fullDiskAccessApplies = SystemSettings::exists();
     return clients;
 }
 
@@ -72,8 +73,11 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
         installers.push_back(clients_.makeAppleMail(preferences.isUsingICloudDrive()));
     }
 
-    bool failed = false;
+    bool failed = cancelled_;
     for (const std::unique_ptr<BRSMailAppService>& installer : installers) {
+        if (cancelled_) {
+            break;
+        }
         if (clean) {
             QStringList names;
             for (const BRSSignature& signature : signatures) {
@@ -88,10 +92,20 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
                 continue;
             }
             failed = true;
+            if (BRSAppleScript::isCancelled(error)) {
+                BRSLogInfo(u"The update stopped at the signature '%@' in %@: Orlin is quitting.",
+                           signature.name(), installer->appName());
+                cancelled_ = true;
+                break;
+            }
             BRSLogError(u"The signature '%@' could not be installed in %@: %@ (%@ %@)", signature.name(),
                         installer->appName(), error.localizedDescription, error.domain, error.code);
-            if (lacksFullDiskAccess(error)) {
+            if (clients_.fullDiskAccessApplies && isPermissionRefusal(error)) {
                 showFullDiskAccess();
+                break;
+            }
+            if (BRSAppleScript::isNotAuthorized(error)) {
+                showAutomationRefused();
                 break;
             }
             Alert alert = Alert::fromError(error);
@@ -135,11 +149,28 @@ void UpdateCycle::showFullDiskAccess() {
     alert.messageText = QStringLiteral("Orlin needs Full Disk Access to install signatures into Apple Mail.");
     alert.informativeText = QStringLiteral(
         "Open System Settings › Privacy & Security › Full Disk Access, turn on Orlin, and update again.");
+    offerSystemSettings(std::move(alert), kFullDiskAccessPane);
+}
+
+void UpdateCycle::showAutomationRefused() {
+    if (automationRefusalShown_) {
+        return;
+    }
+    automationRefusalShown_ = true;
+    Alert alert;
+    alert.messageText = QStringLiteral("Orlin is not allowed to control Microsoft Outlook.");
+    alert.informativeText = QStringLiteral(
+        "Open System Settings › Privacy & Security › Automation, allow Orlin to control Microsoft Outlook "
+        "(and Mail), and update again.");
+    offerSystemSettings(std::move(alert), kAutomationPane);
+}
+
+void UpdateCycle::offerSystemSettings(Alert alert, const QString& pane) {
     if (clients_.openSystemSettings) {
         alert.buttonTitles = {QStringLiteral("OK"), QStringLiteral("Open System Settings")};
     }
     if (alerts_.runModal(alert).buttonIndex == 1 && clients_.openSystemSettings) {
-        clients_.openSystemSettings(kFullDiskAccessPane);
+        clients_.openSystemSettings(pane);
     }
 }
 
@@ -150,6 +181,10 @@ bool UpdateCycle::mayQuitAppleMail(const Preferences& preferences, bool* restart
     // A failed probe counts as Mail not running.
     Error probeError;
     const std::optional<QString> running = clients_.runAppleScript(kMailIsRunningScript, &probeError);
+    if (!running && BRSAppleScript::isCancelled(probeError)) {
+        cancelled_ = true;
+        return false;
+    }
     if (!running) {
         BRSLogWarn(u"Whether Apple Mail is running could not be asked; taken as not running: %@",
                    probeError.localizedDescription);

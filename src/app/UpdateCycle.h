@@ -10,6 +10,7 @@
 #include "Error.h"
 #include "Preferences.h"
 
+struct Alert;
 class AlertPresenter;
 struct Environment;
 class BRSMailAppService;
@@ -29,6 +30,9 @@ public:
         std::function<bool()> isRunningNewOutlook;
         // Opens a System Settings pane by its address; left empty where there are no System Settings.
         std::function<void(const QString& url)> openSystemSettings;
+        // Whether an EPERM from Mail's folder means the missing Full Disk Access (macOS); elsewhere it is
+        // an ordinary failure with the system's own reason.
+        bool fullDiskAccessApplies = false;
 
         // The environment's defaults must outlive the clients.
         [[nodiscard]] static MailClients live(const Environment& environment);
@@ -36,6 +40,8 @@ public:
 
     static inline const QString kMailIsRunningScript = QStringLiteral("application \"Mail\" is running");
     static inline const QString kRunMailScript = QStringLiteral("tell application \"Mail\" to run");
+    static inline const QString kAutomationPane =
+        QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Automation");
 
     UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailClients clients);
 
@@ -49,8 +55,14 @@ private:
     void showNewOutlook();
     // Once per cycle: the refusal ends that client's part.
     void showFullDiskAccess();
+    // Once per cycle, whichever application refused first: the refusal ends that client's part.
+    void showAutomationRefused();
+    void offerSystemSettings(Alert alert, const QString& pane);
 
     BRSViewState& viewState_;
     AlertPresenter& alerts_;
     MailClients clients_;
+    bool automationRefusalShown_ = false;
+    // Orlin is quitting: the rest of the cycle is dropped without a word.
+    bool cancelled_ = false;
 };

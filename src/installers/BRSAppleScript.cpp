@@ -26,21 +26,25 @@ Error BRSAppleScript::genericError() {
                  QStringLiteral("The operation couldn’t be completed. (Migrator error 0.)")};
 }
 
-std::optional<QString> BRSAppleScript::scriptErrorMessage(const QString& standardError) {
+std::optional<Error> BRSAppleScript::scriptError(const QString& standardError) {
     // The kind of failure starts the message; before it come the script's name (when it has one) and the
     // character range of the offending statement, after it the AppleScript error number.
     static const QRegularExpression kMessage(
-        QStringLiteral("(?:execution|syntax|script) error: (.*?)(?:\\s*\\(-?\\d+\\))?\\s*$"),
+        QStringLiteral("(?:execution|syntax|script) error: (.*?)(?:\\s*\\((-?\\d+)\\))?\\s*$"),
         QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = kMessage.match(standardError);
-    if (!match.hasMatch()) {
+    if (!match.hasMatch() || match.captured(1).isEmpty()) {
         return std::nullopt;
     }
-    QString message = match.captured(1);
-    if (message.isEmpty()) {
-        return std::nullopt;
-    }
-    return message;
+    return Error{ErrorDomains::kOutlook, match.captured(2).toLongLong(), match.captured(1)};
+}
+
+bool BRSAppleScript::isNotAuthorized(const Error& error) {
+    return error.domain == ErrorDomains::kOutlook && error.code == kNotAuthorizedCode;
+}
+
+bool BRSAppleScript::isCancelled(const Error& error) {
+    return error.domain == ErrorDomains::kOutlook && error.code == kCancelledCode;
 }
 
 BRSAppleScript::BRSAppleScript(ScriptProcess process) : process_(std::move(process)) {}
@@ -48,6 +52,11 @@ BRSAppleScript::BRSAppleScript(ScriptProcess process) : process_(std::move(proce
 std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& source, Error* error) const {
     const std::chrono::milliseconds limit = timeout();
     const ScriptProcess::Result run = process_.run(source);
+    if (run.interrupted) {
+        report(error, Error{ErrorDomains::kOutlook, kCancelledCode,
+                            QStringLiteral("The script was stopped because Orlin is quitting.")});
+        return std::nullopt;
+    }
     if (run.timedOut) {
         const auto seconds = std::chrono::duration_cast<std::chrono::duration<double>>(limit).count();
         report(error, Error{ErrorDomains::kOutlook, 0,
@@ -66,8 +75,8 @@ std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& so
         }
         return result;
     }
-    if (std::optional<QString> message = scriptErrorMessage(QString::fromUtf8(run.standardError))) {
-        report(error, Error{ErrorDomains::kOutlook, 0, std::move(*message)});
+    if (std::optional<Error> failure = scriptError(QString::fromUtf8(run.standardError))) {
+        report(error, std::move(*failure));
     } else {
         report(error, genericError());
     }

@@ -13,6 +13,11 @@ class BRSAppleScript final {
 public:
     // Failures that leave nothing to tell the user: no script runner, or one that died without a message.
     static inline const QString kGenericErrorDomain = QStringLiteral("Migrator");
+    // AppleScript's own numbers, kept as the code of a script's error (domain ErrorDomains::kOutlook).
+    // The user did not allow Orlin to send Apple events to the application (Privacy › Automation).
+    static constexpr qint64 kNotAuthorizedCode = -1743;
+    // "User canceled": here, the script was given up because Orlin is quitting.
+    static constexpr qint64 kCancelledCode = -128;
 
     // Runs no script: every run fails with the generic error.
     BRSAppleScript() = default;
@@ -28,12 +33,17 @@ public:
     [[nodiscard]] static QString escapeString(const QString& text);
 
     [[nodiscard]] static Error genericError();
+    // Whether a failure means the user refused Orlin control of the application it addressed.
+    [[nodiscard]] static bool isNotAuthorized(const Error& error);
+    // Whether a failure only means the application is quitting: nothing to tell, nothing to retry.
+    [[nodiscard]] static bool isCancelled(const Error& error);
 
     // How long one script may run before it is killed and reported as not answering.
     [[nodiscard]] std::chrono::milliseconds timeout() const { return process_.settings().timeout; }
-    // The message of a failed run as `osascript` prints it ("…: execution error: <message> (-1728)"), or
-    // nothing when the output holds none.
-    [[nodiscard]] static std::optional<QString> scriptErrorMessage(const QString& standardError);
+    // The error of a failed run as `osascript` prints it ("…: execution error: <message> (-1728)"): the
+    // message, and the AppleScript number as the code (0 when none is printed); nothing when the output
+    // holds no message.
+    [[nodiscard]] static std::optional<Error> scriptError(const QString& standardError);
 
 private:
     ScriptProcess process_;

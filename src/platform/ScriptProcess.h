@@ -32,6 +32,9 @@ public:
         bool exitedNormally = false;
         // The script had not ended when its time ran out, and was killed.
         bool timedOut = false;
+        // The application was told to quit while the script ran (or before it could), so it was killed:
+        // nobody is left to wait for its answer.
+        bool interrupted = false;
         int exitCode = -1;
         QByteArray standardOutput;
         QByteArray standardError;
@@ -40,8 +43,10 @@ public:
     ScriptProcess() = default;
     explicit ScriptProcess(Settings settings);
 
-    // Blocks until the process has ended or the time-out has passed; a script that never answers (an
-    // application hung in an Apple event) would otherwise block the agent for ever.
+    // Returns once the process has ended, its time-out has passed, or the application is quitting. The
+    // wait runs the event loop, as a modal does, so the status menu, Quit and the windows stay responsive
+    // while a consent prompt or a slow Outlook holds the script; the poll is held meanwhile. Without an
+    // application object (a benchmark, a tool) it blocks instead.
     [[nodiscard]] Result run(const QString& source) const;
 
     [[nodiscard]] const Settings& settings() const { return settings_; }

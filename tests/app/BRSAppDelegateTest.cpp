@@ -6,8 +6,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
+#include "BRSAppleScript.h"
+#include "BRSOutlookService.h"
 #include "BRSViewState.h"
 #include "FakeFrontEnd.h"
 #include "PreferencesStorage.h"
@@ -94,7 +98,10 @@ protected:
             savedModels.append(model);
             saveRequests.push_back(std::move(completion));
         };
-        dependencies.mailClients.makeOutlook = [this] {
+        dependencies.mailClients.makeOutlook = [this]() -> std::unique_ptr<BRSMailAppService> {
+            if (outlook) {
+                return outlook();
+            }
             return std::make_unique<RecordingInstaller>(QStringLiteral("Outlook"), frontEnd.log);
         };
         dependencies.mailClients.makeAppleMail = [this](bool) {
@@ -130,6 +137,8 @@ protected:
     FakeFrontEnd frontEnd;
     FakeStatusMenu menu{frontEnd.log};
     ManualTimer* timer = nullptr;
+    // Set to install into this Outlook instead of the recording one.
+    std::function<std::unique_ptr<BRSMailAppService>()> outlook;
     // Set to run the launch with the real timer at this interval instead of the hand-fired one.
     std::optional<std::chrono::milliseconds> realTimerInterval;
     BRSLoginCredentials credentials = kNoCredentials;
@@ -310,7 +319,8 @@ TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRest
     EXPECT_LT(updating, notify);
     EXPECT_TRUE(afterCheck.contains(QStringLiteral("retrieve onlyChanged=0")));
     EXPECT_TRUE(state().isUpdating());
-    EXPECT_EQ(view().menu, nullptr) << "no menu while the update runs";
+    EXPECT_EQ(view().menu, &menu) << "the menu, and Quit with it, stays while the update runs";
+    EXPECT_FALSE(menu.update.isEnabled());
     EXPECT_FALSE(menu.preferences.isEnabled());
     EXPECT_EQ(view().popovers, QStringList{BRSAppDelegate::kUpdatesAvailableText});
 
@@ -319,6 +329,7 @@ TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRest
                        Error::serviceError(QStringLiteral("down")));
     EXPECT_FALSE(state().isUpdating());
     EXPECT_TRUE(menu.preferences.isEnabled());
+    EXPECT_TRUE(menu.update.isEnabled());
     EXPECT_EQ(view().menu, &menu);
     EXPECT_EQ(view().imageName, StatusImages::kError) << "a failed retrieval is a failure, not an ok";
     ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
@@ -354,6 +365,47 @@ TEST_F(BRSAppDelegateTest, AnUpdateInstallsWhatArrivedStoresTheTokenAndEnds) {
               QStringLiteral("Your signatures have been updated succesfully."));
     ASSERT_EQ(storedTokens.size(), 1);
     EXPECT_EQ(storedTokens.front().first, QStringLiteral("refresh-9"));
+}
+
+TEST_F(BRSAppDelegateTest, WhileAScriptHangsTheMenuStaysAndQuitEndsTheUpdateAtOnce) {
+    // An Outlook that never answers its Apple event: the script process reads nothing and waits.
+    const QTemporaryDir folder;
+    const QString program = folder.filePath(QStringLiteral("osascript"));
+    QFile file(program);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\nexec sleep 600\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    outlook = [program] {
+        return std::make_unique<BRSOutlookService>(BRSAppleScript(
+            ScriptProcess({.program = program, .environment = {}, .timeout = std::chrono::minutes(2)})));
+    };
+    credentials = kToken;
+    launch();
+    std::optional<bool> updateSucceeded;
+    controller->setUpdateFinishedHandler([&](bool ok) { updateSucceeded = ok; });
+    controller->updateAllSignatures();
+
+    // What the user does while the script waits: open the menu, then choose Quit.
+    bool menuWasThere = false;
+    QTimer::singleShot(300, [&] {
+        menuWasThere = view().menu == &menu && !menu.update.isEnabled();
+        QCoreApplication::exit(0);
+    });
+    QElapsedTimer quitting;
+    QTimer::singleShot(0, [&] {
+        retrievals.front()(
+            QList<BRSSignature>{BRSSignature(QStringLiteral("A"), QStringLiteral("<a>"), QString())}, false,
+            std::nullopt, std::nullopt, std::nullopt);
+    });
+    quitting.start();
+    QCoreApplication::exec();
+
+    EXPECT_TRUE(menuWasThere) << "the event loop ran, with the menu in place, while the script waited";
+    EXPECT_LT(quitting.elapsed(), 5000) << "Quit waited for the script";
+    EXPECT_EQ(updateSucceeded, false);
+    EXPECT_FALSE(state().isUpdating());
+    EXPECT_TRUE(frontEnd.alerts.shownAlerts().isEmpty()) << "nothing to say to a user who quits";
 }
 
 TEST_F(BRSAppDelegateTest, AnUpdateEndsOnTheOutcomeOfItsOwnRetrieval) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "BRSAppleScript.h"
 #include "BRSViewState.h"
 #include "PreferencesStorage.h"
 #include "RecordingInstaller.h"
@@ -21,7 +22,8 @@ protected:
     bool run(const QList<BRSSignature>& signatures, bool clean = false) {
         UpdateCycle::MailClients clients;
         clients.makeOutlook = [this] {
-            return std::make_unique<RecordingInstaller>(QStringLiteral("Outlook"), log, failing);
+            return std::make_unique<RecordingInstaller>(QStringLiteral("Outlook"), log, failing,
+                                                        outlookFailure);
         };
         clients.makeAppleMail = [this](bool iCloud) {
             log.append(QStringLiteral("Apple Mail iCloud=%1").arg(iCloud));
@@ -29,6 +31,7 @@ protected:
                                                         failing + mailFailing, mailFailure);
         };
         clients.isRunningNewOutlook = [this] { return newOutlook; };
+        clients.fullDiskAccessApplies = fullDiskAccessApplies;
         if (offersSystemSettings) {
             clients.openSystemSettings = [this](const QString& url) { openedUrls.append(url); };
         }
@@ -65,6 +68,8 @@ protected:
     std::optional<QString> mailRunning = QStringLiteral("true");
     QStringList mailFailing;
     std::optional<Error> mailFailure;
+    std::optional<Error> outlookFailure;
+    bool fullDiskAccessApplies = true;
     bool newOutlook = false;
     bool offersSystemSettings = false;
     QStringList openedUrls;
@@ -220,6 +225,54 @@ TEST_F(UpdateCycleTest, WithoutFullDiskAccessMailEndsWithOneAlertAndOutlookIsSti
     mailFailure->code = EACCES;
     EXPECT_FALSE(run(two));
     EXPECT_EQ(alerts.shownAlerts().size(), 4);
+
+    // Without Full Disk Access in the system (Linux), EPERM too is an ordinary failure with its reason.
+    fullDiskAccessApplies = false;
+    mailFailure->code = EPERM;
+    EXPECT_FALSE(run(two));
+    EXPECT_EQ(alertMessages().mid(4),
+              (QStringList{QStringLiteral("Operation not permitted | An error occurred while updating the "
+                                          "signature 'A' in Apple Mail."),
+                           QStringLiteral("Operation not permitted | An error occurred while updating the "
+                                          "signature 'B' in Apple Mail.")}));
+}
+
+TEST_F(UpdateCycleTest, ARefusedAutomationConsentGetsOneAlertPerUpdateThatOffersItsPane) {
+    set("updateSignaturesForMail", true);
+    set("hideQuitMailInfobox", true);
+    failing = {QStringLiteral("A"), QStringLiteral("B")};
+    outlookFailure = Error{ErrorDomains::kOutlook, -1743,
+                           QStringLiteral("Not authorized to send Apple events to Microsoft Outlook.")};
+    mailFailure = outlookFailure;
+    offersSystemSettings = true;
+    alerts.enqueueAnswer({1, false});
+    EXPECT_FALSE(run(two));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Outlook set A <a>"),
+                                QStringLiteral("Apple Mail set A <a>")}))
+        << "the refusal ends each client's part at its first signature";
+    EXPECT_EQ(alertMessages(),
+              QStringList{QStringLiteral(
+                  "Orlin is not allowed to control Microsoft Outlook. | Open System Settings › Privacy & "
+                  "Security › Automation, allow Orlin to control Microsoft Outlook (and Mail), and update "
+                  "again.")})
+        << "one alert for the whole update, no success";
+    EXPECT_EQ(openedUrls, QStringList{UpdateCycle::kAutomationPane});
+
+    // The next update asks again.
+    EXPECT_FALSE(run(two));
+    EXPECT_EQ(alerts.shownAlerts().size(), 2);
+}
+
+TEST_F(UpdateCycleTest, AScriptGivenUpBecauseOrlinQuitsEndsTheUpdateWithoutAWord) {
+    set("updateSignaturesForMail", true);
+    failing = {QStringLiteral("A")};
+    outlookFailure =
+        Error{ErrorDomains::kOutlook, BRSAppleScript::kCancelledCode, QStringLiteral("quitting")};
+    mailRunning = QStringLiteral("false");
+    EXPECT_FALSE(run(two));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("script application \"Mail\" is running"),
+                                QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Outlook set A <a>")}));
+    EXPECT_TRUE(alerts.shownAlerts().isEmpty());
 }
 
 TEST_F(UpdateCycleTest, TheNewOutlookGetsNoScriptAndOneAlertWhileMailIsServedAndRestarted) {

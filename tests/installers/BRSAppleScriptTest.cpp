@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "FakeOsascript.h"
 #include "ScriptProcess.h"
@@ -27,22 +30,32 @@ TEST(BRSAppleScriptEscapeTest, EscapesAQuoteThatAMarkJoinsIntoOneCharacter) {
     EXPECT_EQ(BRSAppleScript::escapeString(QStringLiteral("\\\u0301")), QStringLiteral("\\\\\u0301"));
 }
 
-TEST(BRSAppleScriptErrorMessageTest, TakesTheMessageBetweenTheKindAndTheErrorNumber) {
-    EXPECT_EQ(BRSAppleScript::scriptErrorMessage(
+Error outlookError(qint64 code, const char* message) {
+    return Error{ErrorDomains::kOutlook, code, QString::fromUtf8(message)};
+}
+
+TEST(BRSAppleScriptErrorMessageTest, TakesTheMessageBetweenTheKindAndTheErrorNumberAndKeepsTheNumber) {
+    EXPECT_EQ(BRSAppleScript::scriptError(
                   QStringLiteral("12:40: execution error: Can’t get application \"X\". (-1728)\n")),
-              QStringLiteral("Can’t get application \"X\"."));
-    EXPECT_EQ(BRSAppleScript::scriptErrorMessage(
+              outlookError(-1728, "Can’t get application \"X\"."));
+    EXPECT_EQ(BRSAppleScript::scriptError(
                   QStringLiteral("/tmp/a.scpt:0:7: syntax error: A unknown token can’t go here. (-2740)")),
-              QStringLiteral("A unknown token can’t go here."));
-    EXPECT_EQ(BRSAppleScript::scriptErrorMessage(QStringLiteral("script error: No result (as such) here\n")),
-              QStringLiteral("No result (as such) here"));
-    EXPECT_EQ(
-        BRSAppleScript::scriptErrorMessage(QStringLiteral("0:5: execution error: Line one\nline two. (1)\n")),
-        QStringLiteral("Line one\nline two."));
-    EXPECT_EQ(BRSAppleScript::scriptErrorMessage(QStringLiteral("osascript: no such file\n")), std::nullopt);
-    EXPECT_EQ(BRSAppleScript::scriptErrorMessage(QStringLiteral("0:1: execution error:  (-1)")),
-              std::nullopt);
-    EXPECT_EQ(BRSAppleScript::scriptErrorMessage(QString()), std::nullopt);
+              outlookError(-2740, "A unknown token can’t go here."));
+    EXPECT_EQ(BRSAppleScript::scriptError(QStringLiteral("script error: No result (as such) here\n")),
+              outlookError(0, "No result (as such) here"));
+    EXPECT_EQ(BRSAppleScript::scriptError(QStringLiteral("0:5: execution error: Line one\nline two. (1)\n")),
+              outlookError(1, "Line one\nline two."));
+    EXPECT_EQ(BRSAppleScript::scriptError(QStringLiteral("osascript: no such file\n")), std::nullopt);
+    EXPECT_EQ(BRSAppleScript::scriptError(QStringLiteral("0:1: execution error:  (-1)")), std::nullopt);
+    EXPECT_EQ(BRSAppleScript::scriptError(QString()), std::nullopt);
+
+    const std::optional<Error> refused = BRSAppleScript::scriptError(
+        QStringLiteral("0:30: execution error: Not authorized to send Apple events to Microsoft Outlook. "
+                       "(-1743)\n"));
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_TRUE(BRSAppleScript::isNotAuthorized(*refused));
+    EXPECT_FALSE(BRSAppleScript::isNotAuthorized(outlookError(-1728, "x")));
+    EXPECT_FALSE(BRSAppleScript::isNotAuthorized(Error{ErrorDomains::kPosix, -1743, QString()}));
 }
 
 class BRSAppleScriptRunTest : public ::testing::Test {
@@ -78,15 +91,14 @@ TEST_F(BRSAppleScriptRunTest, AScriptFailureCarriesTheOutlookDomainAndTheMessage
     EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
                   QStringLiteral("tell application \"Mail\" to explode"), &error),
               std::nullopt);
-    EXPECT_EQ(error, (Error{ErrorDomains::kOutlook, 0,
-                            QStringLiteral("Expected end of line but found unknown token.")}));
+    EXPECT_EQ(error, outlookError(-2741, "Expected end of line but found unknown token."));
 
     fake.setFailure(QStringLiteral("Mail"), QStringLiteral("notAuthorized"));
     EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
                   QStringLiteral("tell application \"Mail\" to quit\n"), &error),
               std::nullopt);
-    EXPECT_EQ(error, (Error{ErrorDomains::kOutlook, 0,
-                            QStringLiteral("Not authorized to send Apple events to Mail.")}));
+    EXPECT_EQ(error, outlookError(BRSAppleScript::kNotAuthorizedCode,
+                                  "Not authorized to send Apple events to Mail."));
     // A failure without an error out-parameter must not crash.
     EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
                   QStringLiteral("tell application \"Mail\" to quit\n")),
@@ -117,6 +129,34 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
     const std::optional<QString> result = BRSAppleScript().runAppleScriptForSource(script, &error);
     EXPECT_EQ(result, std::nullopt);
     EXPECT_EQ(error, BRSAppleScript::genericError());
+}
+
+TEST_F(BRSAppleScriptRunTest, AHungScriptKeepsTheEventLoopRunningAndEndsWhenTheApplicationQuits) {
+    fake.setProcessFailure(QStringLiteral("hang"));
+    const BRSAppleScript script = FakeOsascript::script(std::chrono::seconds(60));
+    // What a click on Quit does while the script waits: it runs from the event loop, and ends it.
+    bool eventLoopRan = false;
+    QTimer::singleShot(100, [&] {
+        eventLoopRan = true;
+        QCoreApplication::exit(0);
+    });
+    QElapsedTimer waited;
+    waited.start();
+    Error error;
+    // exec() is what the agent runs; without it exit() has no loop to end.
+    QTimer::singleShot(0, [&] {
+        EXPECT_EQ(script.runAppleScriptForSource(QStringLiteral("application \"Mail\" is running"), &error),
+                  std::nullopt);
+        // A script asked for after Quit is given up at once too.
+        Error after;
+        EXPECT_EQ(script.runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to run"), &after),
+                  std::nullopt);
+        EXPECT_TRUE(BRSAppleScript::isCancelled(after));
+    });
+    QCoreApplication::exec();
+    EXPECT_TRUE(eventLoopRan);
+    EXPECT_TRUE(BRSAppleScript::isCancelled(error)) << error.localizedDescription.toStdString();
+    EXPECT_LT(waited.elapsed(), 10000) << "Quit did not wait for the script's time-out";
 }
 
 }  // namespace

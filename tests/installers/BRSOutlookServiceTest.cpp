@@ -65,7 +65,7 @@ TEST_F(BRSOutlookServiceTest, FailuresComeBackAsOutlookErrorsAndTheCleanUpStaysS
     Error error;
     EXPECT_FALSE(
         outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
-    EXPECT_EQ(error, (Error{ErrorDomains::kOutlook, 0,
+    EXPECT_EQ(error, (Error{ErrorDomains::kOutlook, -1728,
                             QStringLiteral("Can’t get application \"Microsoft Outlook\".")}));
     EXPECT_FALSE(outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
 
@@ -74,6 +74,7 @@ TEST_F(BRSOutlookServiceTest, FailuresComeBackAsOutlookErrorsAndTheCleanUpStaysS
         outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
     EXPECT_EQ(error.localizedDescription,
               QStringLiteral("Not authorized to send Apple events to Microsoft Outlook."));
+    EXPECT_TRUE(BRSAppleScript::isNotAuthorized(error)) << "the number tells the refusal apart";
     outlook.deleteAllSignaturesNotIn({QStringLiteral("A")});
     EXPECT_EQ(fake.outlookSignatureNames(), QStringList{QStringLiteral("keep me")});
 }
