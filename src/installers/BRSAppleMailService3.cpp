@@ -299,6 +299,18 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
                                         const QString& filePrefix, Error* error) {
     const QString listName = filePrefix + QStringLiteral("AllSignatures.plist");
     const QString listPath = folder + QLatin1Char('/') + listName;
+    // The folder is opened first: macOS lets a process without Full Disk Access look up paths in Mail's
+    // data but refuses to open them (EPERM), and that refusal, not a lock or stat failure further on, is
+    // what tells the user what to do.
+    if (DIR* contents = ::opendir(QFile::encodeName(folder).constData())) {
+        ::closedir(contents);
+    } else if (const int code = errno; code != ENOENT && code != ENOTDIR) {
+        report(error,
+               posixError(
+                   code,
+                   QStringLiteral("The folder “%1” couldn’t be opened").arg(QFileInfo(folder).fileName())));
+        return false;
+    }
     // Only a list Mail has made is locked, so that a missing folder or list gets its own message.
     struct stat listInfo {};
     if (::stat(QFile::encodeName(listPath).constData(), &listInfo) != 0) {
