@@ -189,7 +189,8 @@ Finding outlookFinding(const Environment& environment, const Preferences& prefer
     const QString off =
         preferences.updateSignaturesForOutlook() ? QString() : QStringLiteral(" (Outlook updates off)");
     const std::optional<bool> isNew =
-        ApplicationPreferences(kOutlookDomain, environment.folders.config).boolForKey(kNewOutlookKey);
+        ApplicationPreferences(kOutlookDomain, environment.folders.config, environment.folders.library)
+            .boolForKey(kNewOutlookKey);
     if (!isNew) {
         return {QStringLiteral("Outlook mode"), QStringLiteral("unknown") + off};
     }

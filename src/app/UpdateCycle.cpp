@@ -37,8 +37,9 @@ UpdateCycle::MailClients UpdateCycle::MailClients::live(const Environment& envir
     clients.runAppleScript = [script](const QString& source, Error* error) {
         return script.runAppleScriptForSource(source, error);
     };
-    clients.isRunningNewOutlook = [config = environment.folders.config] {
-        return ApplicationPreferences(QStringLiteral("com.microsoft.Outlook"), config)
+    clients.isRunningNewOutlook = [config = environment.folders.config,
+                                   library = environment.folders.library] {
+        return ApplicationPreferences(QStringLiteral("com.microsoft.Outlook"), config, library)
             .boolForKey(QStringLiteral("IsRunningNewOutlook"))
             .value_or(false);
     };

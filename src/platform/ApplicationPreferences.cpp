@@ -35,14 +35,33 @@ QVariant variantFromPropertyList(CFPropertyListRef value) {
 
 }  // namespace
 
-ApplicationPreferences::ApplicationPreferences(QString applicationId, QString configFolder)
-    : applicationId_(std::move(applicationId)), configFolder_(std::move(configFolder)) {}
+ApplicationPreferences::ApplicationPreferences(QString applicationId, QString configFolder,
+                                               QString libraryFolder)
+    : applicationId_(std::move(applicationId)),
+      configFolder_(std::move(configFolder)),
+      libraryFolder_(std::move(libraryFolder)) {}
 
 QString ApplicationPreferences::standInPath() const {
     return QDir::cleanPath(configFolder_) + QLatin1Char('/') + applicationId_ + QStringLiteral(".plist");
 }
 
+QString ApplicationPreferences::containerPath() const {
+    return QDir::cleanPath(libraryFolder_) + QStringLiteral("/Containers/") + applicationId_ +
+           QStringLiteral("/Data/Library/Preferences/") + applicationId_ + QStringLiteral(".plist");
+}
+
 QVariant ApplicationPreferences::objectForKey(const QString& key) const {
+    if (!libraryFolder_.isEmpty()) {
+        if (const std::optional<QVariantMap> container = PropertyList::readDictionary(containerPath())) {
+            if (const QVariant value = container->value(key); value.isValid()) {
+                return value;
+            }
+        }
+    }
+    return domainObjectForKey(key);
+}
+
+QVariant ApplicationPreferences::domainObjectForKey(const QString& key) const {
 #ifdef Q_OS_MACOS
     const CFStringRef cfKey = key.toCFString();
     const CFStringRef cfApplication = applicationId_.toCFString();

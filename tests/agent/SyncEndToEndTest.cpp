@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -214,7 +215,13 @@ TEST_F(SyncEndToEndTest, AFailedOutlookScriptLeavesTheSignatureAndTheScriptsErro
         run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});
     ASSERT_EQ(update.lines.filter(QStringLiteral("alert ")).size(), 1) << update.output.toStdString();
 
+#ifdef Q_OS_MACOS
+    // The Mac build's executable is the bundle's, and its logs are named after it.
+    const QDir logs(home.path() + QStringLiteral("/Library/Logs/") +
+                    QFileInfo(QStringLiteral(ORLIN_AGENT_PATH)).fileName());
+#else
     const QDir logs(home.path() + QStringLiteral("/.local/state/orlin-agent/logs"));
+#endif
     QString written;
     for (const QString& name : logs.entryList({QStringLiteral("*.log")}, QDir::Files)) {
         QFile file(logs.filePath(name));
@@ -229,12 +236,12 @@ TEST_F(SyncEndToEndTest, AFailedOutlookScriptLeavesTheSignatureAndTheScriptsErro
 }
 
 TEST_F(SyncEndToEndTest, TheNewOutlookGetsOneAlertAndNoScript) {
-#ifdef Q_OS_MACOS
-    GTEST_SKIP() << "macOS reads Outlook's own preferences, which a test must not write";
-#endif
     ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
-    ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("/.config")));
-    QFile outlook(home.path() + QStringLiteral("/.config/com.microsoft.Outlook.plist"));
+    // Where the sandboxed Outlook keeps its preferences, below the test's own home on every platform.
+    const QString preferences =
+        home.path() + QStringLiteral("/Library/Containers/com.microsoft.Outlook/Data/Library/Preferences");
+    ASSERT_TRUE(QDir().mkpath(preferences));
+    QFile outlook(preferences + QStringLiteral("/com.microsoft.Outlook.plist"));
     ASSERT_TRUE(outlook.open(QIODevice::WriteOnly));
     outlook.write(R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict><key>IsRunningNewOutlook</key><true/></dict></plist>
