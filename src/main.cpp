@@ -249,7 +249,7 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
             .quit = [] { QCoreApplication::quit(); },
         };
         menu.emplace(actions);
-        dummyMenu.emplace(actions);
+        dummyMenu.emplace(actions, QtStatusMenu::Placement::ApplicationMenu);
         controller.connectMenu(*menu);
         controller.setDummyMenu(&*dummyMenu);
     };

@@ -4,6 +4,7 @@ namespace {
 
 QAction* addItem(QMenu& menu, const QString& title, const std::function<void()>& action) {
     QAction* item = menu.addAction(title);
+    item->setMenuRole(QAction::NoRole);
     if (action) {
         QObject::connect(item, &QAction::triggered, &menu, [action] { action(); });
     }
@@ -12,21 +13,27 @@ QAction* addItem(QMenu& menu, const QString& title, const std::function<void()>&
 
 }  // namespace
 
-QtStatusMenu::QtStatusMenu(const Actions& actions) {
+QtStatusMenu::QtStatusMenu(const Actions& actions, Placement placement) {
+    const bool withRoles = placement == Placement::ApplicationMenu;
     update_.bind(addItem(menu_, QStringLiteral("Update All Signatures"), actions.updateAllSignatures));
     addItem(menu_, QStringLiteral("Edit Profile…"), actions.showProfile);
     menu_.addSeparator();
-    // The roles move these three into the application menu when this menu sits in the Mac menu bar,
-    // where ⌘, and ⌘Q are expected to work.
+    // In the Mac menu bar the roles move these three into the application menu, where ⌘, and ⌘Q are
+    // expected to work.
     QAction* preferences = addItem(menu_, QStringLiteral("Preferences…"), actions.showPreferences);
-    preferences->setMenuRole(QAction::PreferencesRole);
+    if (withRoles) {
+        preferences->setMenuRole(QAction::PreferencesRole);
+    }
     preferences->setShortcut(QKeySequence::Preferences);
     preferences_.bind(preferences);
     enterToken_.bind(addItem(menu_, QStringLiteral("Enter Access Code…"), actions.showEnterToken));
     menu_.addSeparator();
-    addItem(menu_, QStringLiteral("About Orlin"), actions.showAbout)->setMenuRole(QAction::AboutRole);
+    QAction* about = addItem(menu_, QStringLiteral("About Orlin"), actions.showAbout);
     QAction* quit = addItem(menu_, QStringLiteral("Quit Orlin"), actions.quit);
-    quit->setMenuRole(QAction::QuitRole);
+    if (withRoles) {
+        about->setMenuRole(QAction::AboutRole);
+        quit->setMenuRole(QAction::QuitRole);
+    }
     quit->setShortcut(QKeySequence::Quit);
 }
 

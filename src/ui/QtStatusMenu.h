@@ -19,7 +19,13 @@ public:
         std::function<void()> quit;
     };
 
-    explicit QtStatusMenu(const Actions& actions);
+    // Where the menu is shown. A Mac moves every action with a menu role (and, by their titles, those left
+    // to its heuristics) out of a menu into the application menu: in the status item's menu that would
+    // take About, Preferences… and Quit away from the user, since an agent never shows its application
+    // menu. So only the application menu's own copy carries the roles.
+    enum class Placement { StatusItem, ApplicationMenu };
+
+    explicit QtStatusMenu(const Actions& actions, Placement placement = Placement::StatusItem);
 
     [[nodiscard]] MenuItem& updateAllSignaturesItem() override { return update_; }
     [[nodiscard]] MenuItem& preferencesItem() override { return preferences_; }

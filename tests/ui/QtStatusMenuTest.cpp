@@ -73,6 +73,23 @@ TEST(QtStatusMenuTest, TheSwitchedItemsAreTheMenusOwnActions) {
     EXPECT_TRUE(actionTitled(native, QStringLiteral("Enter Access Code…"))->isEnabled());
 }
 
+TEST(QtStatusMenuTest, OnlyTheApplicationMenusCopyCarriesMenuRoles) {
+    // A role (or the title heuristics of the default role) would move About, Preferences… and Quit out of
+    // the status item's menu on a Mac.
+    QtStatusMenu status({});
+    for (const QAction* action : status.nativeMenu()->actions()) {
+        if (!action->isSeparator()) {
+            EXPECT_EQ(action->menuRole(), QAction::NoRole) << action->text().toStdString();
+        }
+    }
+    QtStatusMenu application({}, QtStatusMenu::Placement::ApplicationMenu);
+    QMenu& native = *application.nativeMenu();
+    EXPECT_EQ(actionTitled(native, QStringLiteral("About Orlin"))->menuRole(), QAction::AboutRole);
+    EXPECT_EQ(actionTitled(native, QStringLiteral("Preferences…"))->menuRole(), QAction::PreferencesRole);
+    EXPECT_EQ(actionTitled(native, QStringLiteral("Quit Orlin"))->menuRole(), QAction::QuitRole);
+    EXPECT_EQ(actionTitled(native, QStringLiteral("Update All Signatures"))->menuRole(), QAction::NoRole);
+}
+
 template <typename Window>
 QDialog* dialogOf(WindowController* controller) {
     auto* window = dynamic_cast<Window*>(controller);
