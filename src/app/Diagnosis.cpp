@@ -108,10 +108,15 @@ QString systemVersionText(const UserDefaults& defaults) {
         return QStringLiteral("unknown (not macOS; the defaults key simulatedSystemVersion names one)");
 #endif
     }
-    return QStringLiteral("macOS %1.%2.%3")
-        .arg(version.majorVersion)
-        .arg(version.minorVersion)
-        .arg(version.patchVersion);
+    const QString text = QStringLiteral("macOS %1.%2.%3")
+                             .arg(version.majorVersion)
+                             .arg(version.minorVersion)
+                             .arg(version.patchVersion);
+#ifdef Q_OS_MACOS
+    return text;
+#else
+    return text + QStringLiteral(" (simulated: the defaults key simulatedSystemVersion)");
+#endif
 }
 
 QList<Finding> secretFindings(const Environment& environment) {
