@@ -10,8 +10,24 @@ const QString BrsHelpMeICloudDriveViewController::kShowICloudPaneScript = QStrin
     "set the current pane to pane id \"com.apple.preferences.icloud\"\n"
     "end tell\n");
 
-BrsHelpMeICloudDriveViewController::BrsHelpMeICloudDriveViewController(ScriptRunner runScript)
-    : runScript_(std::move(runScript)), view_([this](QWidget& view) { build(view); }) {}
+BrsHelpMeICloudDriveViewController::BrsHelpMeICloudDriveViewController(ScriptRunner runScript,
+                                                                       UrlOpener openUrl,
+                                                                       SystemVersion version)
+    : runScript_(std::move(runScript)),
+      openUrl_(std::move(openUrl)),
+      version_(version),
+      view_([this](QWidget& view) { build(view); }) {}
+
+QString BrsHelpMeICloudDriveViewController::iCloudSettingsUrl(const SystemVersion& version) {
+    if (version.majorVersion >= 14) {
+        // macOS 14 rebuilt the account settings; the Ventura pane's identifier is no longer its own.
+        return QStringLiteral("x-apple.systempreferences:com.apple.systempreferences.AppleIDSettings?iCloud");
+    }
+    if (version.majorVersion == 13) {
+        return QStringLiteral("x-apple.systempreferences:com.apple.preferences.AppleIDPrefPane?iCloud");
+    }
+    return {};
+}
 
 QWidget* BrsHelpMeICloudDriveViewController::view() {
     return &view_.get();
@@ -36,7 +52,9 @@ void BrsHelpMeICloudDriveViewController::build(QWidget& view) {
 }
 
 void BrsHelpMeICloudDriveViewController::showMeClick() {
-    if (runScript_) {
+    if (const QString url = iCloudSettingsUrl(version_); !url.isEmpty() && openUrl_) {
+        openUrl_(url);
+    } else if (runScript_) {
         runScript_(kShowICloudPaneScript);
     }
 }

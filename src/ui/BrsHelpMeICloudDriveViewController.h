@@ -5,17 +5,25 @@
 #include <functional>
 
 #include "LazyWindow.h"
+#include "SystemVersion.h"
 
 // The help shown beside the iCloud Drive check box: what the setting means, and a button that opens the
 // system's iCloud settings so the user can look it up there.
 class BrsHelpMeICloudDriveViewController final {
 public:
     using ScriptRunner = std::function<void(const QString& source)>;
+    using UrlOpener = std::function<void(const QString& url)>;
 
+    // System Preferences (macOS 11 and 12) is scriptable; System Settings (13 and later) is not.
     static const QString kShowICloudPaneScript;
 
-    // Runs its script through `runScript`; without one the button opens nothing.
-    explicit BrsHelpMeICloudDriveViewController(ScriptRunner runScript = {});
+    // How the button reaches the iCloud settings on `version`: by address through `openUrl` where System
+    // Settings answers to one, by script through `runScript` otherwise; without either it opens nothing.
+    explicit BrsHelpMeICloudDriveViewController(ScriptRunner runScript = {}, UrlOpener openUrl = {},
+                                                SystemVersion version = {});
+
+    // The address of the iCloud settings on `version`; empty before System Settings (macOS 13).
+    [[nodiscard]] static QString iCloudSettingsUrl(const SystemVersion& version);
 
     // Made on first use without a parent: whoever shows it takes ownership.
     QWidget* view();
@@ -25,5 +33,7 @@ private:
     void build(QWidget& view);
 
     ScriptRunner runScript_;
+    UrlOpener openUrl_;
+    SystemVersion version_;
     LazyWindow<QWidget> view_;
 };
