@@ -186,6 +186,10 @@ AutostartList AutostartList::forUser([[maybe_unused]] const QString& home,
 #endif
 }
 
+QString AutostartList::launchAgentLabel() {
+    return AppInfo::bundleIdentifier() + QStringLiteral(".login");
+}
+
 QString AutostartList::resolvedApplicationPath(const QString& path) {
     QString resolved = QFileInfo(path).canonicalFilePath();
     if (resolved.isEmpty()) {
@@ -224,7 +228,7 @@ std::optional<AutostartList::Entry> AutostartList::append(const QString& applica
     QStringList names = QDir(folder_).entryList({QLatin1Char('*') + suffix()}, QDir::Files | QDir::Hidden);
     std::sort(names.begin(), names.end());
     // The list's order is the file names' order, so the new name must sort after the last one.
-    QString stem = AppInfo::bundleIdentifier();
+    QString stem = format_ == Format::DesktopEntries ? AppInfo::bundleIdentifier() : launchAgentLabel();
     if (!names.isEmpty() && !(stem + suffix() > names.last())) {
         stem = names.last().chopped(suffix().size()) + QLatin1Char('~') + stem;
     }
@@ -252,10 +256,20 @@ std::optional<AutostartList::Entry> AutostartList::append(const QString& applica
                              : applicationPath + QStringLiteral("/Contents/MacOS/") +
                                    QFileInfo(applicationPath).completeBaseName();
         }
-        contents =
-            PropertyList::xmlFromDictionary({{QStringLiteral("Label"), stem},
-                                             {QStringLiteral("ProgramArguments"), QStringList{executable}},
-                                             {QStringLiteral("RunAtLoad"), true}});
+        contents = PropertyList::xmlFromDictionary({
+            // Whatever the file is called, and apart from the administrator's agent for every user:
+            // launchd loads only one job per label.
+            {QStringLiteral("Label"), launchAgentLabel()},
+            {QStringLiteral("ProgramArguments"), QStringList{executable}},
+            {QStringLiteral("RunAtLoad"), true},
+            // A menu-bar app: launchd must give it an app's resources rather than a background job's, and
+            // start it only in a graphical login session (not for an ssh login), where there is a menu bar.
+            {QStringLiteral("ProcessType"), QStringLiteral("Interactive")},
+            {QStringLiteral("LimitLoadToSessionType"), QStringLiteral("Aqua")},
+            // From macOS 13 on, Login Items shows the item under Orlin's name rather than as an unknown
+            // developer's.
+            {QStringLiteral("AssociatedBundleIdentifiers"), QStringList{AppInfo::bundleIdentifier()}},
+        });
     }
     if (!writeFile(filePath, contents)) {
         return std::nullopt;

@@ -24,6 +24,8 @@ public:
     // The list of the user whose home and configuration folder these are, on this platform.
     [[nodiscard]] static AutostartList forUser(const QString& home, const QString& configFolder);
 
+    // The label of the launch agent the agent writes for itself.
+    [[nodiscard]] static QString launchAgentLabel();
     // The form of `path` that targets are compared in.
     [[nodiscard]] static QString resolvedApplicationPath(const QString& path);
 

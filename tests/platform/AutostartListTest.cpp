@@ -123,7 +123,23 @@ TEST_F(AutostartListTest, LaunchAgentsResolveAnExecutableInsideABundleToTheBundl
     EXPECT_EQ(list.entries().last().filePath, added->filePath);
     const QVariantMap agent = PropertyList::readDictionary(added->filePath).value();
     EXPECT_EQ(agent.value(QStringLiteral("RunAtLoad")), QVariant(true));
-    EXPECT_EQ(agent.value(QStringLiteral("Label")).toString(), QFileInfo(added->filePath).completeBaseName());
+    EXPECT_EQ(agent.value(QStringLiteral("ProgramArguments")).toStringList(),
+              QStringList{bundle + QStringLiteral("/Contents/MacOS/Orlin")});
+    EXPECT_EQ(agent.value(QStringLiteral("ProcessType")).toString(), QStringLiteral("Interactive"));
+    EXPECT_EQ(agent.value(QStringLiteral("LimitLoadToSessionType")).toString(), QStringLiteral("Aqua"));
+    EXPECT_EQ(agent.value(QStringLiteral("AssociatedBundleIdentifiers")).toStringList(),
+              QStringList{QStringLiteral("com.halvex.Orlin")});
+    EXPECT_EQ(agent.value(QStringLiteral("Label")).toString(), QStringLiteral("com.halvex.Orlin.login"));
+
+    // Even when its file name has to sort after another's, the label stays the agent's own.
+    ASSERT_TRUE(list.remove(*added));
+    ASSERT_TRUE(PropertyList::writeDictionary(folder + QStringLiteral("/zz.plist"),
+                                              {{QStringLiteral("Label"), QStringLiteral("zz")}}));
+    const auto late = list.append(bundle);
+    ASSERT_TRUE(late.has_value());
+    EXPECT_EQ(list.entries().last().filePath, late->filePath);
+    EXPECT_EQ(PropertyList::readDictionary(late->filePath)->value(QStringLiteral("Label")).toString(),
+              QStringLiteral("com.halvex.Orlin.login"));
 }
 
 }  // namespace
