@@ -58,6 +58,14 @@ void setDefaultIfMissing(UserDefaults& defaults, const QString& key, bool value)
 
 }  // namespace
 
+#ifdef Q_OS_MACOS
+// A Mac answers with its real version (11 or later for any Qt this builds with), for which the installer
+// takes the newest Mail folder it finds.
+const QString DemoSandbox::kMailSignaturesFolder = QStringLiteral("Library/Mail/V10/MailData/Signatures");
+#else
+const QString DemoSandbox::kMailSignaturesFolder = QStringLiteral("Library/Mail/V7/MailData/Signatures");
+#endif
+
 DemoSandbox::DemoSandbox(QString root) : root_(QDir::cleanPath(std::move(root))) {}
 
 QString DemoSandbox::defaultRoot() {

@@ -17,8 +17,10 @@ class UserDefaults;
 // variables stay as they were, so nothing else the process starts or reads is moved by accident.
 class DemoSandbox final {
 public:
-    // Mail's folder for system 10.15 with iCloud Drive off, which is what the demo simulates.
-    static inline const QString kMailSignaturesFolder = QStringLiteral("Library/Mail/V7/MailData/Signatures");
+    // Mail's folder in the layout the installer looks for: the one of system 10.15 with iCloud Drive off,
+    // which the demo simulates, or on a Mac the running system's.
+    static const QString kMailSignaturesFolder;
+    // Ignored on a Mac, where the installers see the real version.
     static inline const QString kSimulatedSystemVersion = QStringLiteral("10.15");
 
     explicit DemoSandbox(QString root);

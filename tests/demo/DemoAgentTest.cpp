@@ -26,7 +26,12 @@
 
 namespace {
 
-const QStringList kClients = {QStringLiteral("Outlook (simulated)"), QStringLiteral("/Library/Mail/V7/")};
+// Outlook, and the Mail folder the installer looks for on the running system.
+QStringList clients() {
+    return {QStringLiteral("Outlook (simulated)"),
+            QLatin1Char('/') + DemoSandbox::kMailSignaturesFolder.section(QLatin1Char('/'), 0, 2) +
+                QLatin1Char('/')};
+}
 
 class DemoAgentTest : public ::testing::Test {
 protected:
@@ -94,7 +99,7 @@ TEST_F(DemoAgentTest, TheFirstRunInstallsIntoBothClientsAndTheSecondFindsNothing
     EXPECT_GE(installed.size(), 6) << "three signatures or more, each into two clients";
     for (const QString& name :
          {QStringLiteral("Demo Full"), QStringLiteral("Demo Reply"), QStringLiteral("Demo Short")}) {
-        for (const QString& client : kClients) {
+        for (const QString& client : clients()) {
             EXPECT_EQ(installed.filter(QStringLiteral("installed %1 -> ").arg(name)).filter(client).size(), 1)
                 << name.toStdString() << " in " << client.toStdString() << "\n"
                 << first.output.toStdString();
