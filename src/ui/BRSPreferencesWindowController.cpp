@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "Alert.h"
 #include "BRSAppleScript.h"
 #include "BRSCredentialsWindowController.h"
 #include "BRSLoginItemsService.h"
@@ -185,10 +186,26 @@ void BRSPreferencesWindowController::changeImUsingICloudDrive() {
 
 void BRSPreferencesWindowController::changeStartAtLogin() {
     BRSLoginItemsService service(environment_);
-    service.toggleLaunchAtStartup();
-    // The autostart list may refuse the change, or have changed behind the window's back since it was
-    // loaded; the box shows what the list holds now rather than what the click asked for.
+    const BRSLoginItemsService::Outcome outcome = service.toggleLaunchAtStartup();
+    // The system may refuse the change, or the item may have changed behind the window's back since it
+    // was loaded; the box shows what holds now rather than what the click asked for.
     startAtLogin_->setChecked(service.isLaunchAtStartup());
+    Alert alert;
+    if (outcome == BRSLoginItemsService::Outcome::Translocated) {
+        alert.messageText = QStringLiteral("Move Orlin to the Applications folder first.");
+        alert.informativeText = QStringLiteral(
+            "Orlin is running from a temporary location macOS gave it (App Translocation). Drag Orlin into "
+            "Applications, open it from there, and turn on \"Start Orlin when I log in\" again.");
+    } else if (outcome == BRSLoginItemsService::Outcome::AwaitingApproval) {
+        alert.messageText = QStringLiteral("Allow Orlin in Login Items.");
+        alert.informativeText = QStringLiteral(
+            "macOS starts Orlin at login once you allow it: open System Settings, go to General › Login "
+            "Items, and switch Orlin on.");
+        alert.style = AlertStyle::Informational;
+    } else {
+        return;
+    }
+    alerts_.runModal(alert);
 }
 
 void BRSPreferencesWindowController::buildHelpPopover(QFrame& popover) {

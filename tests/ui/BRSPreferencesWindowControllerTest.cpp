@@ -215,6 +215,22 @@ TEST_F(BRSPreferencesWindowControllerTest, StartAtLoginShowsAndFlipsTheLoginItem
     EXPECT_FALSE(preferences.startAtLogin()->isChecked());
 }
 
+TEST_F(BRSPreferencesWindowControllerTest, StartAtLoginFromATranslocatedCopyIsRefusedWithAnAlert) {
+    Environment environment = testEnvironment();
+    environment.applicationPath =
+        environment.folders.home + QStringLiteral("/T/AppTranslocation/0F1E/d/Orlin.app");
+    BRSPreferencesWindowController preferences(alerts, environment);
+    preferences.window();
+
+    preferences.startAtLogin()->click();
+    EXPECT_FALSE(preferences.startAtLogin()->isChecked());
+    EXPECT_FALSE(BRSLoginItemsService(environment).isLaunchAtStartup());
+    ASSERT_EQ(alerts.shownAlerts().size(), 1);
+    EXPECT_EQ(alerts.shownAlerts().constFirst().messageText,
+              QStringLiteral("Move Orlin to the Applications folder first."));
+    EXPECT_TRUE(alerts.shownAlerts().constFirst().informativeText.contains(QStringLiteral("Applications")));
+}
+
 TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButRaisesNoViewStateFlag) {
     BRSViewState viewState;
     int flags = 0;
