@@ -74,7 +74,7 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
         installers.push_back(clients_.makeAppleMail(preferences.isUsingICloudDrive()));
     }
 
-    bool failed = cancelled_;
+    bool failed = false;
     for (const std::unique_ptr<BRSMailAppService>& installer : installers) {
         if (cancelled_) {
             break;
@@ -94,8 +94,6 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
             }
             failed = true;
             if (BRSAppleScript::isCancelled(error)) {
-                BRSLogInfo(u"The update stopped at the signature '%@' in %@: Orlin is quitting.",
-                           signature.name(), installer->appName());
                 cancelled_ = true;
                 break;
             }
@@ -115,6 +113,10 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
                     .arg(signature.name(), installer->appName());
             alerts_.runModal(alert);
         }
+    }
+    if (cancelled_) {
+        BRSLogInfo(u"%@", QStringLiteral("The update was stopped: Orlin is quitting."));
+        return false;
     }
     if (failed) {
         // Mail stays closed and no success is claimed: the user has just seen what went wrong.
