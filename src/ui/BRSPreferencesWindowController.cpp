@@ -11,11 +11,13 @@
 #include "Alert.h"
 #include "BRSAppleScript.h"
 #include "BRSCredentialsWindowController.h"
+#include "BRSLog.h"
 #include "BRSLoginItemsService.h"
 #include "BRSViewState.h"
 #include "DialogButtons.h"
 #include "ModalSession.h"
 #include "PreferencesStorage.h"
+#include "SystemSettings.h"
 #include "WindowPlacement.h"
 
 BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& alerts,
@@ -36,6 +38,13 @@ BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& a
                                      BRSAppleScript(environment_.scriptProcess())](const QString& source) {
             // Nothing to tell the user when the pane does not open: the help text stands on its own.
             static_cast<void>(script.runAppleScriptForSource(source));
+        };
+    }
+    if (!seams_.openSystemSettings && SystemSettings::exists()) {
+        seams_.openSystemSettings = [](const QString& url) {
+            if (!SystemSettings::open(url)) {
+                BRSLogError(u"System Settings could not be opened at %@", url);
+            }
         };
     }
 }
@@ -209,7 +218,9 @@ void BRSPreferencesWindowController::changeStartAtLogin() {
 }
 
 void BRSPreferencesWindowController::buildHelpPopover(QFrame& popover) {
-    helpViewController_ = std::make_unique<BrsHelpMeICloudDriveViewController>(seams_.runAppleScript);
+    helpViewController_ = std::make_unique<BrsHelpMeICloudDriveViewController>(
+        seams_.runAppleScript, seams_.openSystemSettings,
+        SystemVersion::operatingSystemVersion(environment_.defaults()));
     // A popup closes by itself when the user clicks anywhere outside it.
     popover.setParent(&window(), Qt::Popup);
     popover.setFrameShape(QFrame::StyledPanel);

@@ -31,6 +31,8 @@ public:
         std::function<void(BRSCredentialsWindowController&)> runModal;
         // By default the environment's script runner.
         BrsHelpMeICloudDriveViewController::ScriptRunner runAppleScript;
+        // By default System Settings, where there are any.
+        BrsHelpMeICloudDriveViewController::UrlOpener openSystemSettings;
     };
 
     // The environment gives the preferences, the login items and the script runner.

@@ -161,7 +161,9 @@ TEST_F(BRSPreferencesWindowControllerTest,
     QStringList scripts;
     BRSPreferencesWindowController preferences(
         alerts, testEnvironment(),
-        {.runModal = {}, .runAppleScript = [&](const QString& source) { scripts.append(source); }});
+        {.runModal = {},
+         .runAppleScript = [&](const QString& source) { scripts.append(source); },
+         .openSystemSettings = {}});
     preferences.showWindow();
     EXPECT_EQ(preferences.helpPopover(), nullptr);
 
@@ -193,6 +195,21 @@ TEST_F(BRSPreferencesWindowControllerTest,
                                          "current pane to pane id \"com.apple.preferences.icloud\"\n"
                                          "end tell\n")});
     popover->hide();
+
+    // System Settings (macOS 13 and later) answers to an address, not to a script.
+    QStringList urls;
+    for (const SystemVersion version :
+         {SystemVersion{12, 7, 0}, SystemVersion{13, 6, 0}, SystemVersion{15, 1, 0}}) {
+        BrsHelpMeICloudDriveViewController([&](const QString& source) { scripts.append(source); },
+                                           [&](const QString& url) { urls.append(url); }, version)
+            .showMeClick();
+    }
+    EXPECT_EQ(scripts.size(), 2) << "macOS 12 still gets the System Preferences script";
+    EXPECT_EQ(
+        urls,
+        (QStringList{
+            QStringLiteral("x-apple.systempreferences:com.apple.preferences.AppleIDPrefPane?iCloud"),
+            QStringLiteral("x-apple.systempreferences:com.apple.systempreferences.AppleIDSettings?iCloud")}));
 }
 
 TEST_F(BRSPreferencesWindowControllerTest, StartAtLoginShowsAndFlipsTheLoginItem) {
@@ -247,7 +264,8 @@ TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButR
                  credentials.textToken()->setText(QStringLiteral("from-preferences"));
                  credentials.save();
              },
-         .runAppleScript = {}});
+         .runAppleScript = {},
+         .openSystemSettings = {}});
     preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
     preferences.showWindow();
 

@@ -211,8 +211,9 @@ int main(int argc, char** argv) {
     credentials.showWindow();
     ok &= save(credentials.window(), folder, QStringLiteral("token-entry"));
 
-    BRSPreferencesWindowController preferences(alerts, environment,
-                                               {.runModal = {}, .runAppleScript = [](const QString&) {}});
+    BRSPreferencesWindowController preferences(
+        alerts, environment,
+        {.runModal = {}, .runAppleScript = [](const QString&) {}, .openSystemSettings = {}});
     preferences.showWindow();
     ok &= save(preferences.window(), folder, QStringLiteral("preferences"));
     preferences.whatIsThis()->click();
