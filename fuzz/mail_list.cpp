@@ -31,7 +31,12 @@ QByteArray readAll(const QString& path) {
 uint32_t entryCount(const QString& path) {
     const QByteArray bytes = readAll(path);
     plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
+    const auto length = static_cast<uint32_t>(bytes.size());
+    if (plist_is_binary(bytes.constData(), length)) {
+        plist_from_bin(bytes.constData(), length, &root);
+    } else {
+        plist_from_xml(bytes.constData(), length, &root);
+    }
     if (!root || plist_get_node_type(root) != PLIST_ARRAY) {
         std::abort();
     }

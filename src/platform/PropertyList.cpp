@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QTimeZone>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -13,8 +14,53 @@
 
 namespace {
 
+// Dates come out in UTC. From Qt 6.5 QTimeZone::utc() is that time spec, and Qt::UTC is deprecated from 6.9;
+// in 6.4 the zone is a full time zone the date would carry along, so the older spec stays there.
+QDateTime utcFromMSecsSinceEpoch(qint64 msecs) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    return QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc());
+#else
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+#endif
+}
+
+// Rounds towards the past, as a date's fraction of a second belongs to the second it began in.
+constexpr qint64 floorDivide(qint64 value, qint64 divisor) {
+    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
+#ifndef ORLIN_PLIST_UNIX_DATE
 // Seconds between the Unix epoch and the reference date property lists count from (2001-01-01).
 constexpr qint64 kReferenceDateOffset = 978307200;
+
+// libplist 2.2 keeps a date as seconds from 2001 in a double and hands back the whole seconds truncated
+// towards zero with the magnitude of the fraction: -1.5 comes back as -1 and 500000. (Within the second
+// before 2001 the sign is lost; nothing in the call tells it.) The microseconds are themselves truncated,
+// so a millisecond written comes back a microsecond short and is rounded to the nearest.
+QDateTime dateFromReference(int32_t seconds, int32_t microseconds) {
+    const qint64 fraction = microseconds < 0 ? -qint64(microseconds) : qint64(microseconds);
+    const qint64 total = qint64(seconds) * 1000000 + (seconds < 0 || microseconds < 0 ? -fraction : fraction);
+    return utcFromMSecsSinceEpoch(kReferenceDateOffset * 1000 + floorDivide(total + 500, 1000));
+}
+
+// A date is written in the whole second it began in: an XML list holds no fraction, and libplist's writer
+// would truncate one towards 2001, a second late for any date before.
+// Nothing for a date the older calls cannot hold (beyond 68 years either side of 2001): a wrapped count
+// would be a wrong date, written silently.
+plist_t dateNode(const QDateTime& date) {
+    const qint64 seconds = floorDivide(date.toMSecsSinceEpoch(), 1000) - kReferenceDateOffset;
+    if (seconds < std::numeric_limits<int32_t>::min() || seconds > std::numeric_limits<int32_t>::max()) {
+        return nullptr;
+    }
+    return plist_new_date(static_cast<int32_t>(seconds), 0);
+}
+#else
+// The newer calls count whole seconds from 1970; a date is written in the second it began in, which is
+// all an XML list holds anyway.
+plist_t dateNode(const QDateTime& date) {
+    return plist_new_unix_date(floorDivide(date.toMSecsSinceEpoch(), 1000));
+}
+#endif
 
 QString takeText(char* text) {
     QString result = QString::fromUtf8(text);
@@ -54,11 +100,21 @@ QVariant toVariant(plist_t node) {
             return QVariant(bytes);
         }
         case PLIST_DATE: {
+#ifdef ORLIN_PLIST_UNIX_DATE
+            int64_t seconds = 0;
+            plist_get_unix_date_val(node, &seconds);
+            // A list may hold any double; one beyond the milliseconds a date can count is no date.
+            constexpr int64_t kLimit = std::numeric_limits<int64_t>::max() / 1000;
+            if (seconds > kLimit || seconds < -kLimit) {
+                return {};
+            }
+            return QVariant(utcFromMSecsSinceEpoch(seconds * 1000));
+#else
             int32_t seconds = 0;
             int32_t microseconds = 0;
             plist_get_date_val(node, &seconds, &microseconds);
-            return QVariant(QDateTime::fromMSecsSinceEpoch(
-                (kReferenceDateOffset + seconds) * 1000 + microseconds / 1000, Qt::UTC));
+            return QVariant(dateFromReference(seconds, microseconds));
+#endif
         }
         case PLIST_ARRAY: {
             QVariantList list;
@@ -104,10 +160,8 @@ plist_t fromVariant(const QVariant& value) {
             return plist_new_data(bytes.constData(), static_cast<uint64_t>(bytes.size()));
         }
         case QMetaType::QDateTime: {
-            const qint64 msecs = value.toDateTime().toMSecsSinceEpoch() - kReferenceDateOffset * 1000;
-            const qint64 seconds = msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000;
-            return plist_new_date(static_cast<int32_t>(seconds),
-                                  static_cast<int32_t>((msecs - seconds * 1000) * 1000));
+            const QDateTime date = value.toDateTime();
+            return date.isValid() ? dateNode(date) : nullptr;
         }
         case QMetaType::QVariantList:
         case QMetaType::QStringList: {
@@ -173,7 +227,8 @@ QByteArray PropertyList::xmlFromDictionary(const QVariantMap& dictionary) {
     uint32_t length = 0;
     plist_to_xml(static_cast<plist_t>(root.get()), &xml, &length);
     QByteArray result(xml, static_cast<qsizetype>(length));
-    plist_to_xml_free(xml);
+    // libplist takes the text with malloc; plist_to_xml_free, its old name for freeing it, is gone from 2.3.
+    std::free(xml);
     return result;
 }
 

@@ -29,7 +29,8 @@ public:
     [[nodiscard]] static std::optional<QVariantMap> readDictionary(const QString& path);
     [[nodiscard]] static std::optional<QVariantMap> dictionaryFromData(const QByteArray& data);
 
-    // Values Qt has no property-list type for are left out of the file.
+    // Values Qt has no property-list type for, and dates the library cannot hold, are left out of the
+    // file. Dates keep whole seconds, as XML lists do.
     [[nodiscard]] static QByteArray xmlFromDictionary(const QVariantMap& dictionary);
     // Replaces the file whole or not at all; an existing file keeps its permissions.
     [[nodiscard]] static bool writeDictionary(const QString& path, const QVariantMap& dictionary,

@@ -103,7 +103,12 @@ QVariant toVariant(plist_t node) {
 QVariant readList(const QString& path) {
     const QByteArray bytes = readFile(path);
     plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
+    const auto length = static_cast<uint32_t>(bytes.size());
+    if (plist_is_binary(bytes.constData(), length)) {
+        plist_from_bin(bytes.constData(), length, &root);
+    } else {
+        plist_from_xml(bytes.constData(), length, &root);
+    }
     if (!root) {
         return {};
     }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QTimeZone>
+#include <bit>
 
 namespace {
 
@@ -17,7 +19,7 @@ TEST(PropertyListTest, ValuesSurviveARoundTripThroughXml) {
         {QStringLiteral("text"), QStringLiteral("æøå <&> \"quoted\"")},
         {QStringLiteral("empty"), QString()},
         {QStringLiteral("bytes"), QByteArray("\x00\x01\xff", 3)},
-        {QStringLiteral("when"), QDateTime(QDate(2024, 2, 29), QTime(12, 30, 15), Qt::UTC)},
+        {QStringLiteral("when"), QDateTime(QDate(2024, 2, 29), QTime(12, 30, 15), QTimeZone::utc())},
         {QStringLiteral("list"), QVariantList{1, QStringLiteral("two")}},
         {QStringLiteral("nested"), QVariantMap{{QStringLiteral("inner"), true}}},
     };
@@ -113,6 +115,55 @@ TEST(PropertyListTest, ShapesThatWouldEndTheProcessAreRefusedBeforeParsing) {
     QByteArray truncated = deepBinary(10);
     truncated[8 + 5 * 5 + 1] = char(0x7f);  // a reference past the last object
     EXPECT_FALSE(PropertyList::parse(truncated));
+}
+
+// A binary list holding one dictionary whose key "when" is a date, given in seconds from 2001 as the
+// format stores it.
+QByteArray binaryDate(double secondsFrom2001) {
+    const auto bits = std::bit_cast<quint64>(secondsFrom2001);
+    return binaryList({char(0xD1) + bigEndian32(1) + bigEndian32(2), QByteArray("\x54when", 5),
+                       char(0x33) + bigEndian32(quint32(bits >> 32)) + bigEndian32(quint32(bits))});
+}
+
+QDateTime utc(int year, int month, int day, int hour, int minute, int second, int msec = 0) {
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second, msec), QTimeZone::utc());
+}
+
+// As text, so that a failure shows the date.
+std::string iso(const QVariant& date) {
+    return date.toDateTime().toUTC().toString(Qt::ISODateWithMs).toStdString();
+}
+
+std::string readDate(const QByteArray& list) {
+    return iso(PropertyList::dictionaryFromData(list).value_or(QVariantMap()).value(QStringLiteral("when")));
+}
+
+TEST(PropertyListTest, DatesOnEitherSideOf2001And1970KeepTheirSecond) {
+#ifdef ORLIN_PLIST_UNIX_DATE
+    // The library hands out whole seconds only.
+    EXPECT_EQ(readDate(binaryDate(5.999)), "2001-01-01T00:00:05.000Z");
+    EXPECT_EQ(readDate(binaryDate(-978307201.0)), "1969-12-31T23:59:59.000Z");
+#else
+    EXPECT_EQ(readDate(binaryDate(5.999)), "2001-01-01T00:00:05.999Z") << "not a microsecond short";
+    EXPECT_EQ(readDate(binaryDate(-1.5)), "2000-12-31T23:59:58.500Z") << "the fraction counts back";
+    EXPECT_EQ(readDate(binaryDate(-978307201.25)), "1969-12-31T23:59:58.750Z");
+#endif
+
+    const auto read = PropertyList::dictionaryFromData(PropertyList::xmlFromDictionary(
+        {{QStringLiteral("beforeReference"), utc(2000, 12, 31, 23, 59, 58, 750)},
+         {QStringLiteral("beforeEpoch"), utc(1969, 7, 20, 20, 17, 40)},
+         {QStringLiteral("farPast"), utc(1901, 1, 1, 0, 0, 0)},
+         {QStringLiteral("invalid"), QDateTime()}}));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(iso(read->value(QStringLiteral("beforeReference"))), "2000-12-31T23:59:58.000Z")
+        << "an XML list keeps the second the date began in";
+    EXPECT_EQ(iso(read->value(QStringLiteral("beforeEpoch"))), "1969-07-20T20:17:40.000Z");
+    EXPECT_FALSE(read->contains(QStringLiteral("invalid")));
+#ifdef ORLIN_PLIST_UNIX_DATE
+    EXPECT_EQ(iso(read->value(QStringLiteral("farPast"))), "1901-01-01T00:00:00.000Z");
+#else
+    EXPECT_FALSE(read->contains(QStringLiteral("farPast"))) << "beyond what the library holds, not wrapped";
+#endif
 }
 
 }  // namespace
