@@ -118,27 +118,41 @@ TEST_F(PreferencesStorageTest, AManagedValueIsWhatIsReportedWhateverTheCommandLi
 
 // The sample an administrator starts from: a profile whose payloads macOS would refuse, or whose grants
 // name another application, installs nothing useful and says nothing about it.
-TEST(AdministratorProfileTest, TheSampleProfileForcesTheServiceAndGrantsMailOutlookAndFullDiskAccess) {
+// The payloads of one of the administrator's sample profiles, by type; every payload UUID goes to `uuids`.
+QMap<QString, QVariantMap> samplePayloads(const char* name, QStringList* uuids) {
     const std::optional<QVariantMap> profile = PropertyList::readDictionary(
-        QStringLiteral(ORLIN_SOURCE_DIR "/resources/mdm/com.halvex.Orlin.mobileconfig"));
-    ASSERT_TRUE(profile);
-    EXPECT_EQ(profile->value(QStringLiteral("PayloadType")), QStringLiteral("Configuration"));
+        QStringLiteral(ORLIN_SOURCE_DIR "/resources/mdm/") + QLatin1String(name));
+    EXPECT_TRUE(profile) << name;
+    EXPECT_EQ(profile.value_or(QVariantMap()).value(QStringLiteral("PayloadType")),
+              QStringLiteral("Configuration"));
+    uuids->append(profile.value_or(QVariantMap()).value(QStringLiteral("PayloadUUID")).toString());
     QMap<QString, QVariantMap> payloads;
-    QStringList uuids{profile->value(QStringLiteral("PayloadUUID")).toString()};
-    for (const QVariant& entry : profile->value(QStringLiteral("PayloadContent")).toList()) {
+    for (const QVariant& entry :
+         profile.value_or(QVariantMap()).value(QStringLiteral("PayloadContent")).toList()) {
         const QVariantMap payload = entry.toMap();
         EXPECT_TRUE(payload.value(QStringLiteral("PayloadIdentifier"))
                         .toString()
                         .startsWith(QLatin1String("com.halvex.Orlin.")));
-        uuids.append(payload.value(QStringLiteral("PayloadUUID")).toString());
+        uuids->append(payload.value(QStringLiteral("PayloadUUID")).toString());
         payloads.insert(payload.value(QStringLiteral("PayloadType")).toString(), payload);
     }
-    EXPECT_EQ(payloads.keys(), QStringList({QStringLiteral("com.apple.ManagedClient.preferences"),
-                                            QStringLiteral("com.apple.TCC.configuration-profile-policy")}));
-    uuids.removeDuplicates();
-    EXPECT_EQ(uuids.size(), 3);
+    return payloads;
+}
 
-    const QVariantMap forced = payloads.value(QStringLiteral("com.apple.ManagedClient.preferences"))
+TEST(AdministratorProfileTest,
+     TheSampleProfilesForceTheServiceAndSeparatelyAllowMailOutlookAndFullDiskAccess) {
+    // The managed preferences may be installed by hand; the privacy payload only through MDM, so it is a
+    // profile of its own.
+    QStringList uuids;
+    const QMap<QString, QVariantMap> preferences = samplePayloads("com.halvex.Orlin.mobileconfig", &uuids);
+    EXPECT_EQ(preferences.keys(), QStringList{QStringLiteral("com.apple.ManagedClient.preferences")});
+    const QMap<QString, QVariantMap> privacy =
+        samplePayloads("com.halvex.Orlin.privacy.mobileconfig", &uuids);
+    EXPECT_EQ(privacy.keys(), QStringList{QStringLiteral("com.apple.TCC.configuration-profile-policy")});
+    uuids.removeDuplicates();
+    EXPECT_EQ(uuids.size(), 4);
+
+    const QVariantMap forced = preferences.value(QStringLiteral("com.apple.ManagedClient.preferences"))
                                    .value(QStringLiteral("PayloadContent"))
                                    .toMap()
                                    .value(QStringLiteral("com.halvex.Orlin"))
@@ -156,18 +170,21 @@ TEST(AdministratorProfileTest, TheSampleProfileForcesTheServiceAndGrantsMailOutl
             << address.toString().toStdString();
     }
 
-    const QVariantMap services = payloads.value(QStringLiteral("com.apple.TCC.configuration-profile-policy"))
+    const QVariantMap services = privacy.value(QStringLiteral("com.apple.TCC.configuration-profile-policy"))
                                      .value(QStringLiteral("Services"))
                                      .toMap();
     QStringList receivers;
     for (const QVariant& entry : services.value(QStringLiteral("AppleEvents")).toList()) {
         const QVariantMap grant = entry.toMap();
         EXPECT_EQ(grant.value(QStringLiteral("Identifier")), QStringLiteral("com.halvex.Orlin"));
-        EXPECT_EQ(grant.value(QStringLiteral("Allowed")), true);
+        EXPECT_EQ(grant.value(QStringLiteral("Authorization")), QStringLiteral("Allow"));
+        EXPECT_FALSE(grant.contains(QStringLiteral("Allowed"))) << "the older key beside Authorization";
         receivers.append(grant.value(QStringLiteral("AEReceiverIdentifier")).toString());
     }
+    // System Preferences is scripted by the iCloud help on macOS 11 and 12.
     EXPECT_EQ(receivers,
-              QStringList({QStringLiteral("com.microsoft.Outlook"), QStringLiteral("com.apple.mail")}));
+              QStringList({QStringLiteral("com.microsoft.Outlook"), QStringLiteral("com.apple.mail"),
+                           QStringLiteral("com.apple.systempreferences")}));
     const QVariantList allFiles = services.value(QStringLiteral("SystemPolicyAllFiles")).toList();
     ASSERT_EQ(allFiles.size(), 1);
     EXPECT_EQ(allFiles.first().toMap().value(QStringLiteral("Identifier")),
