@@ -24,6 +24,7 @@ public:
     void unwatch();
 
 private:
+#ifdef __linux__
     void run();
 
     Listener listener_;
@@ -33,4 +34,5 @@ private:
     int watch_ = -1;
     quint64 generation_ = 0;
     std::thread thread_;
+#endif
 };
