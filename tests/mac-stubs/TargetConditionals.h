@@ -1,0 +1,13 @@
+#pragma once
+#pragma GCC system_header
+
+// A Mac, as Qt's platform detection asks.
+#define TARGET_OS_MAC 1
+#define TARGET_OS_OSX 1
+#define TARGET_OS_IPHONE 0
+#define TARGET_OS_IOS 0
+#define TARGET_OS_TV 0
+#define TARGET_OS_WATCH 0
+#define TARGET_OS_VISION 0
+#define TARGET_OS_SIMULATOR 0
+#define TARGET_OS_EMBEDDED 0
