@@ -3,8 +3,10 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-AgentRun AgentProcess::run(const QString& program, const QStringList& arguments,
-                           const QMap<QString, QString>& environment, const QByteArray& input) {
+#include "TestHome.h"
+
+void AgentProcess::start(QProcess& agent, const QString& program, const QStringList& arguments,
+                         const QMap<QString, QString>& environment) {
     QProcessEnvironment processEnvironment = QProcessEnvironment::systemEnvironment();
     for (const char* name :
          {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_DIRS",
@@ -12,12 +14,30 @@ AgentRun AgentProcess::run(const QString& program, const QStringList& arguments,
         processEnvironment.remove(QString::fromLatin1(name));
     }
     for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
-        processEnvironment.insert(it.key(), it.value());
+        if (it.key() == QLatin1String("HOME")) {
+            setHome(processEnvironment, it.value());
+        } else {
+            processEnvironment.insert(it.key(), it.value());
+        }
     }
-
-    QProcess agent;
+    QStringList agentArguments = arguments;
+#ifdef Q_OS_MACOS
+    if (!agentArguments.contains(QStringLiteral("-secretStore"))) {
+        agentArguments << QStringLiteral("-secretStore") << QStringLiteral("file");
+    }
+    // A program that fails every script: the system's osascript would drive the user's Outlook and Mail.
+    if (!processEnvironment.contains(QStringLiteral("ORLIN_OSASCRIPT"))) {
+        processEnvironment.insert(QStringLiteral("ORLIN_OSASCRIPT"), QStringLiteral("/usr/bin/false"));
+    }
+#endif
     agent.setProcessEnvironment(processEnvironment);
-    agent.start(program, arguments);
+    agent.start(program, agentArguments);
+}
+
+AgentRun AgentProcess::run(const QString& program, const QStringList& arguments,
+                           const QMap<QString, QString>& environment, const QByteArray& input) {
+    QProcess agent;
+    start(agent, program, arguments, environment);
     if (!agent.waitForStarted(10000)) {
         return {};
     }
