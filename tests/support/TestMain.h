@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "TestHome.h"
+#include "TestPreferencesSuite.h"
 #include "UserDefaults.h"
 
 template <typename Application>
@@ -25,8 +26,9 @@ int runAllTests(int argc, char** argv) {
 
     Application app(argc, argv);
 #ifdef Q_OS_MACOS
-    // The system's preferences ignore HOME: the tests keep to a suite of their own.
-    UserDefaults::standardUserDefaults().useSuite(QStringLiteral("com.halvex.Orlin.tests"));
+    // The system's preferences follow no home moved this late: the suite keeps the tests off the user's
+    // real settings. Elsewhere the moved home already holds the defaults' file.
+    const TestPreferencesSuite suite(UserDefaults::standardUserDefaults());
 #endif
     return RUN_ALL_TESTS();
 }
