@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -47,8 +49,18 @@ protected:
             {{QStringLiteral("HOME"), realHome.path()}, {QStringLiteral("XDG_DATA_HOME"), dataHome.path()}});
     }
 
+    // Where the agent keeps its data: XDG_DATA_HOME, which macOS has no use for, or the Mac's Application
+    // Support below the home.
+    QString dataRoot() const {
+#ifdef Q_OS_MACOS
+        return realHome.path() + QStringLiteral("/Library/Application Support");
+#else
+        return dataHome.path();
+#endif
+    }
+
     DemoSandbox sandbox() const {
-        return DemoSandbox(dataHome.path() + QStringLiteral("/com.halvex.Orlin/demo"));
+        return DemoSandbox(dataRoot() + QStringLiteral("/com.halvex.Orlin/demo"));
     }
 
     QString outlookContent(const QString& name) const {
@@ -127,6 +139,25 @@ TEST_F(DemoAgentTest, TheFirstRunInstallsIntoBothClientsAndTheSecondFindsNothing
 TEST_F(DemoAgentTest, EverythingStaysInTheSandboxAndMailsOwnSignatureSurvives) {
     ASSERT_EQ(run().exitCode, 0);
 
+#ifdef Q_OS_MACOS
+    // The sandbox itself is below the home here, and so is the demo's preferences suite, which the system
+    // keeps in its own folder: nothing else may be, no defaults of the agent's own, no logs, no secrets.
+    QStringList outside;
+    for (QDirIterator it(realHome.path(), QDir::Files | QDir::Hidden | QDir::System,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString path = it.next();
+        const QString name = QFileInfo(path).fileName();
+        const bool demoSuite =
+            QFileInfo(path).absolutePath() == realHome.path() + QStringLiteral("/Library/Preferences") &&
+            name.startsWith(QLatin1String("com.halvex.Orlin.demo.plist"));
+        if (!path.startsWith(sandbox().root() + QLatin1Char('/')) && !demoSuite) {
+            outside.append(path);
+        }
+    }
+    EXPECT_TRUE(outside.isEmpty()) << outside.join(u' ').toStdString();
+    EXPECT_TRUE(QDir(dataHome.path()).isEmpty()) << "macOS has no XDG data folder";
+#else
     // The user's real home gets nothing: no defaults, no Library folder, no logs, no secrets.
     EXPECT_TRUE(
         QDir(realHome.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
@@ -136,6 +167,7 @@ TEST_F(DemoAgentTest, EverythingStaysInTheSandboxAndMailsOwnSignatureSurvives) {
                .toStdString();
     EXPECT_EQ(QDir(dataHome.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("com.halvex.Orlin")});
+#endif
 
     QFile list(sandbox().mailSignaturesDirectory() + QStringLiteral("/AllSignatures.plist"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
@@ -267,7 +299,7 @@ TEST_F(DemoAgentTest, TheDemoRefusesToTakeAToken) {
     const AgentRun refused =
         run({QStringLiteral("--demo"), QStringLiteral("--enter-token"), QStringLiteral("x")});
     EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_FALSE(QDir(dataHome.path() + QStringLiteral("/com.halvex.Orlin")).exists());
+    EXPECT_FALSE(QDir(dataRoot() + QStringLiteral("/com.halvex.Orlin")).exists());
 }
 
 }  // namespace
