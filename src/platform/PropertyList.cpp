@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QTimeZone>
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -37,9 +38,13 @@ constexpr qint64 kReferenceDateOffset = 978307200;
 // towards zero with the magnitude of the fraction: -1.5 comes back as -1 and 500000. (Within the second
 // before 2001 the sign is lost; nothing in the call tells it.) The microseconds are themselves truncated,
 // so a millisecond written comes back a microsecond short and is rounded to the nearest.
+// A date before the first second the calls can write back is read as that second, so that a list read
+// can always be saved again whole.
 QDateTime dateFromReference(int32_t seconds, int32_t microseconds) {
     const qint64 fraction = microseconds < 0 ? -qint64(microseconds) : qint64(microseconds);
-    const qint64 total = qint64(seconds) * 1000000 + (seconds < 0 || microseconds < 0 ? -fraction : fraction);
+    const qint64 total =
+        std::max(qint64(seconds) * 1000000 + (seconds < 0 || microseconds < 0 ? -fraction : fraction),
+                 qint64(std::numeric_limits<int32_t>::min()) * 1000000);
     return utcFromMSecsSinceEpoch(kReferenceDateOffset * 1000 + floorDivide(total + 500, 1000));
 }
 

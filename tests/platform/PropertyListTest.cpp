@@ -159,6 +159,13 @@ TEST(PropertyListTest, DatesOnEitherSideOf2001And1970KeepTheirSecond) {
         << "an XML list keeps the second the date began in";
     EXPECT_EQ(iso(read->value(QStringLiteral("beforeEpoch"))), "1969-07-20T20:17:40.000Z");
     EXPECT_FALSE(read->contains(QStringLiteral("invalid")));
+
+    // At the earliest second the library's older calls hold, a date read can still be saved.
+    const auto earliest = PropertyList::dictionaryFromData(binaryDate(-2147483648.5));
+    ASSERT_TRUE(earliest && earliest->contains(QStringLiteral("when")));
+    EXPECT_TRUE(PropertyList::dictionaryFromData(PropertyList::xmlFromDictionary(*earliest))
+                    .value_or(QVariantMap())
+                    .contains(QStringLiteral("when")));
 #ifdef ORLIN_PLIST_UNIX_DATE
     EXPECT_EQ(iso(read->value(QStringLiteral("farPast"))), "1901-01-01T00:00:00.000Z");
 #else
