@@ -41,6 +41,18 @@ QString scriptProgram(QStringList* problems) {
     return ScriptProcess::systemProgram();
 }
 
+#ifdef Q_OS_MACOS
+// The preferences of an agent that the agent's own tests start: a suite of the test's, so that no test
+// reads or writes the user's real settings or an administrator's forced values. Only a suite named for
+// tests is taken, so a stray variable cannot move a real user's settings.
+void useTestSuiteIfNamed(UserDefaults& defaults) {
+    const QString suite = qEnvironmentVariable("ORLIN_DEFAULTS_SUITE");
+    if (suite.startsWith(AppInfo::bundleIdentifier() + QStringLiteral(".test."))) {
+        defaults.useSuite(suite);
+    }
+}
+#endif
+
 }  // namespace
 
 std::chrono::milliseconds Environment::scriptTimeoutFrom(const UserDefaults& defaults) {
@@ -61,6 +73,9 @@ Environment Environment::fromProcess(QStringList* problems) {
     environment.folders.config = configFolder();
     environment.folders.runtime = AppInfo::runtimeDirectory();
     environment.applicationPath = AppInfo::applicationPath();
+#ifdef Q_OS_MACOS
+    useTestSuiteIfNamed(UserDefaults::standardUserDefaults());
+#endif
     // The process's defaults outlive every environment made from them.
     environment.defaultsStore =
         std::shared_ptr<UserDefaults>(&UserDefaults::standardUserDefaults(), [](UserDefaults*) {});

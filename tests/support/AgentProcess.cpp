@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 
 #include "TestHome.h"
+#include "TestPreferencesSuite.h"
 
 void AgentProcess::start(QProcess& agent, const QString& program, const QStringList& arguments,
                          const QMap<QString, QString>& environment) {
@@ -28,6 +29,11 @@ void AgentProcess::start(QProcess& agent, const QString& program, const QStringL
     // A program that fails every script: the system's osascript would drive the user's Outlook and Mail.
     if (!processEnvironment.contains(QStringLiteral("ORLIN_OSASCRIPT"))) {
         processEnvironment.insert(QStringLiteral("ORLIN_OSASCRIPT"), QStringLiteral("/usr/bin/false"));
+    }
+    // Preferences of the agent's own, in the test's home, with no administrator's values above them.
+    if (!processEnvironment.contains(QStringLiteral("ORLIN_DEFAULTS_SUITE"))) {
+        processEnvironment.insert(QStringLiteral("ORLIN_DEFAULTS_SUITE"),
+                                  TestPreferencesSuite::processSuiteName() + QStringLiteral(".agent"));
     }
 #endif
     agent.setProcessEnvironment(processEnvironment);
