@@ -397,7 +397,7 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
         return false;
     }
     const QByteArray listXml(xml, static_cast<qsizetype>(xmlLength));
-    plist_to_xml_free(xml);
+    std::free(xml);
     Error listError;
     if (!AtomicFile::write(listPath, listXml, &listError)) {
         // A new entry that did not reach the list would leave a signature file Mail never shows, while
