@@ -43,14 +43,14 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
-bool flushToDisk(int fd) {
+int flushToDisk(int fd) {
 #ifdef __APPLE__
     // fsync on macOS only reaches the drive's cache; F_FULLFSYNC reaches the medium where it is supported.
     if (::fcntl(fd, F_FULLFSYNC) == 0) {
-        return true;
+        return 0;
     }
 #endif
-    return ::fsync(fd) == 0;
+    return ::fsync(fd);
 }
 
 // A short name of our own rather than one derived from the target, which may already be as long as a file
@@ -61,7 +61,10 @@ QByteArray temporaryPath(const QByteArray& folder) {
 
 }  // namespace
 
-bool AtomicFile::write(const QString& path, const QByteArray& bytes, Options options, Error* error) {
+bool AtomicFile::write(const QString& path, const QByteArray& bytes, Options options,
+                       const FinishingCalls& calls, Error* error) {
+    const auto flush = calls.flush ? calls.flush : std::function<int(int)>(flushToDisk);
+    const auto close = calls.close ? calls.close : std::function<int(int)>(::close);
     const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     const auto fail = [&](int code) {
@@ -93,9 +96,10 @@ bool AtomicFile::write(const QString& path, const QByteArray& bytes, Options opt
         return fail(EEXIST);
     }
 
-    const bool written = (!exactMode || ::fchmod(fd, mode) == 0) && writeAll(fd, bytes) && flushToDisk(fd);
+    const bool written = (!exactMode || ::fchmod(fd, mode) == 0) && writeAll(fd, bytes) && flush(fd) == 0;
     const int writeErrno = errno;
-    const bool closed = ::close(fd) == 0;
+    // A file system that writes back on close (NFS, some FUSE mounts) reports a lost write only here.
+    const bool closed = close(fd) == 0;
     const int closeErrno = errno;
     if (!written || !closed) {
         ::unlink(temporary.constData());

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 #include <sys/types.h>
 
 struct Error;
@@ -23,8 +25,19 @@ public:
         bool keepExistingMode = true;
     };
 
+    // The two calls that can still fail once every byte is written. A disk that refuses that late is hard
+    // to bring about for real, so a test hands its own; an empty one is the system's.
+    struct FinishingCalls {
+        std::function<int(int fd)> flush;
+        std::function<int(int fd)> close;
+    };
+
     [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, Options options,
-                                    Error* error = nullptr);
+                                    Error* error = nullptr) {
+        return write(path, bytes, options, FinishingCalls{}, error);
+    }
+    [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, Options options,
+                                    const FinishingCalls& calls, Error* error = nullptr);
     [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, Error* error = nullptr) {
         return write(path, bytes, Options{}, error);
     }

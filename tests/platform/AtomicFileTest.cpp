@@ -93,6 +93,38 @@ TEST_F(AtomicFileTest, AWriteCutShortLeavesTheTargetByteIdenticalAndNoTemporary)
     EXPECT_EQ(entriesOf(root.path()), QStringList{QStringLiteral("AllSignatures.plist")});
 }
 
+// A disk that accepts every byte and then fails the flush or the close: the write has not happened.
+TEST_F(AtomicFileTest, AFlushOrCloseThatFailsLateFailsTheWriteWithItsErrno) {
+    const QByteArray original("original");
+    put(path, original);
+    const auto failingWith = [](int code, bool closeFirst) {
+        return [code, closeFirst](int fd) {
+            if (closeFirst) {
+                ::close(fd);
+            }
+            errno = code;
+            return -1;
+        };
+    };
+    struct Case {
+        const char* name;
+        AtomicFile::FinishingCalls calls;
+        int code;
+    };
+    const Case cases[] = {
+        {"flush", {.flush = failingWith(EIO, false), .close = {}}, EIO},
+        {"close", {.flush = {}, .close = failingWith(EDQUOT, true)}, EDQUOT},
+    };
+    for (const Case& failing : cases) {
+        SCOPED_TRACE(failing.name);
+        Error error;
+        EXPECT_FALSE(AtomicFile::write(path, QByteArray(5000, 'n'), {}, failing.calls, &error));
+        EXPECT_EQ(error.code, failing.code);
+        EXPECT_EQ(contentsOf(path), original);
+        EXPECT_EQ(entriesOf(root.path()), QStringList{QStringLiteral("AllSignatures.plist")});
+    }
+}
+
 // Mounting a small memory file system takes root and Linux's mount(); elsewhere the limit on the file's
 // size above stands in for a full disk.
 #ifdef __linux__
