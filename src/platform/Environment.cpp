@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QVariant>
+#include <cmath>
 
 #include "AppInfo.h"
 #include "FileSecretStore.h"
@@ -9,6 +11,9 @@
 #include "UserDefaults.h"
 
 namespace {
+
+constexpr double kMinimumScriptSeconds = 1;
+constexpr double kMaximumScriptSeconds = 3600;
 
 QString configFolder() {
 #ifdef Q_OS_MACOS
@@ -55,11 +60,26 @@ void useTestSuiteIfNamed(UserDefaults& defaults) {
 
 }  // namespace
 
-std::chrono::milliseconds Environment::scriptTimeoutFrom(const UserDefaults& defaults) {
+std::chrono::milliseconds Environment::scriptTimeoutFrom(const UserDefaults& defaults,
+                                                         QStringList* problems) {
+    const QString key = QStringLiteral("scriptTimeoutSeconds");
+    const QVariant value = defaults.objectForKey(key);
+    if (!value.isValid()) {
+        return ScriptProcess::kDefaultTimeout;
+    }
     bool ok = false;
-    const double seconds = defaults.objectForKey(QStringLiteral("scriptTimeoutSeconds")).toDouble(&ok);
-    if (ok && seconds > 0) {
-        return std::chrono::milliseconds(qint64(seconds * 1000));
+    const double seconds = value.toDouble(&ok);
+    // Both bounds are checked as doubles, so NaN fails them: infinity or 1e30 would overflow the count of
+    // milliseconds, and a thousandth of a second rounds to none, either of which stops every script at once.
+    if (ok && seconds >= kMinimumScriptSeconds && seconds <= kMaximumScriptSeconds) {
+        return std::chrono::milliseconds(std::llround(seconds * 1000));
+    }
+    if (problems) {
+        problems->append(QStringLiteral("%1 “%2” is not from %3 to %4 seconds; %5 seconds are used.")
+                             .arg(key, value.toString())
+                             .arg(kMinimumScriptSeconds)
+                             .arg(kMaximumScriptSeconds)
+                             .arg(std::chrono::seconds(ScriptProcess::kDefaultTimeout).count()));
     }
     return ScriptProcess::kDefaultTimeout;
 }
@@ -81,7 +101,7 @@ Environment Environment::fromProcess(QStringList* problems) {
         std::shared_ptr<UserDefaults>(&UserDefaults::standardUserDefaults(), [](UserDefaults*) {});
     environment.clock = [] { return QDateTime::currentDateTime(); };
     environment.script.program = scriptProgram(problems);
-    environment.script.timeout = scriptTimeoutFrom(environment.defaults());
+    environment.script.timeout = scriptTimeoutFrom(environment.defaults(), problems);
     environment.secretStore = SecretStore::make(
         environment.defaults(), FileSecretStore::pathIn(environment.folders.applicationSupport));
     return environment;

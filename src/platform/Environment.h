@@ -46,6 +46,8 @@ struct Environment final {
     // Call once the application object exists and the command line has reached the defaults; what it
     // had to pass over is added to `problems`.
     [[nodiscard]] static Environment fromProcess(QStringList* problems = nullptr);
-    // The script time-out the defaults name ("scriptTimeoutSeconds"), any positive number of seconds.
-    [[nodiscard]] static std::chrono::milliseconds scriptTimeoutFrom(const UserDefaults& defaults);
+    // The script time-out the defaults name ("scriptTimeoutSeconds"), from one second to an hour. Anything
+    // else gives the default, and what was passed over is added to `problems`.
+    [[nodiscard]] static std::chrono::milliseconds scriptTimeoutFrom(const UserDefaults& defaults,
+                                                                     QStringList* problems = nullptr);
 };
