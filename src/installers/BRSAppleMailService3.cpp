@@ -4,19 +4,21 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRegularExpression>
 #include <QUuid>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "AtomicFile.h"
 #include "BRSAppleScript.h"
@@ -61,23 +63,60 @@ Error listNotFound() {
         QStringLiteral("Apple Mail's signature list was not found. Open Apple Mail once, then try again.")};
 }
 
-// Characters XML 1.0 cannot carry (NUL, the other C0 controls but tab and line ends, lone surrogates,
-// U+FFFE and U+FFFF) become U+FFFD. Without this, a NUL cut the name short and a lone surrogate turned
-// into "?", so the stored name never matched again and every install added another entry.
+// Characters XML 1.0 cannot carry would cut a name short (NUL) or turn into "?" (a lone surrogate), so the
+// stored name never matched again and every install added another entry. They are mapped the way the
+// Outlook scripts map them, which keeps two such names apart.
 QString xmlSafe(const QString& text) {
-    QString result;
-    result.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text.at(i).unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            result.append(text.at(i));
-            result.append(text.at(++i));
-            continue;
+    return BRSMailAppService::portableText(text);
+}
+
+// The XML writer puts returns, line feeds and tabs into text as they are, and a reader then normalises a
+// return (or return and line feed) to a line feed, so "A\rB" came back as "A\nB" and never matched again.
+// Written as character references, they read back unchanged. Outside text the writer uses only line
+// feeds and tabs for layout, and inside it every "<" is escaped, so text runs from <string> or <key> to the
+// next "<".
+QByteArray withLineEndsAsReferences(const QByteArray& xml) {
+    QByteArray result;
+    result.reserve(xml.size());
+    qsizetype at = 0;
+    // Each tag is looked for again only once passed, so a list of many strings and no keys stays linear.
+    qsizetype string = xml.indexOf("<string>");
+    qsizetype key = xml.indexOf("<key>");
+    while (at < xml.size()) {
+        if (string >= 0 && string < at) {
+            string = xml.indexOf("<string>", at);
         }
-        const bool forbidden = (unit < 0x20 && unit != 0x09 && unit != 0x0A && unit != 0x0D) ||
-                               QChar::isSurrogate(unit) || unit == 0xFFFE || unit == 0xFFFF;
-        result.append(forbidden ? QChar(QChar::ReplacementCharacter) : text.at(i));
+        if (key >= 0 && key < at) {
+            key = xml.indexOf("<key>", at);
+        }
+        const qsizetype tag = string < 0 ? key : key < 0 ? string : std::min(string, key);
+        if (tag < 0) {
+            break;
+        }
+        const qsizetype textStart = tag + (tag == string ? 8 : 5);
+        qsizetype textEnd = xml.indexOf('<', textStart);
+        if (textEnd < 0) {
+            textEnd = xml.size();
+        }
+        result.append(xml.constData() + at, textStart - at);
+        for (qsizetype i = textStart; i < textEnd; ++i) {
+            switch (xml.at(i)) {
+                case '\r':
+                    result.append("&#13;");
+                    break;
+                case '\n':
+                    result.append("&#10;");
+                    break;
+                case '\t':
+                    result.append("&#9;");
+                    break;
+                default:
+                    result.append(xml.at(i));
+            }
+        }
+        at = textEnd;
     }
+    result.append(xml.constData() + at, xml.size() - at);
     return result;
 }
 
@@ -151,6 +190,98 @@ bool readListFile(const QString& path, QByteArray* bytes, Error* error) {
     ::close(fd);
     return true;
 }
+
+// Holds the list lock from the moment it is taken until it goes out of scope. Only the OS lock on the open
+// file decides who holds it; the file's contents name the holder for whoever looks, nothing more. So an
+// empty or garbage file left by a power cut, or one that iCloud Drive brought over from another Mac (an OS
+// lock never crosses machines, and a synced file could never have kept two Macs apart), is taken over as
+// soon as no process here holds it.
+class ListLock final {
+public:
+    ListLock() = default;
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
+    ~ListLock() {
+        if (fd_ >= 0) {
+            // Removed while still held: a writer that opened this file before then finds, once it holds
+            // the lock, that the name no longer leads to it, and starts over.
+            ::unlink(path_.constData());
+            ::close(fd_);
+        }
+    }
+
+    // False with the error set when the lock cannot be had within `timeout`, or the file cannot be made.
+    bool lock(const QString& path, const QString& listName, std::chrono::milliseconds timeout, Error* error) {
+        path_ = QFile::encodeName(path);
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            // Close-on-exec, so an osascript child can never keep the lock held.
+            const int fd = ::open(path_.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+            if (fd < 0) {
+                report(
+                    error,
+                    posixError(errno,
+                               QStringLiteral("The signature list “%1” couldn’t be locked").arg(listName)));
+                return false;
+            }
+            int locked = -1;
+            do {
+                locked = ::flock(fd, LOCK_EX | LOCK_NB);
+            } while (locked != 0 && errno == EINTR);
+            const int code = locked == 0 ? 0 : errno;
+            if (locked == 0 && namesThisFile(fd)) {
+                fd_ = fd;
+                writeHint();
+                return true;
+            }
+            ::close(fd);
+            if (locked != 0 && code != EWOULDBLOCK) {
+                report(error,
+                       posixError(
+                           code, QStringLiteral("The signature list “%1” couldn’t be locked").arg(listName)));
+                return false;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) {
+                report(error, Error{kCocoaErrorDomain, kFileLocking,
+                                    QStringLiteral("Apple Mail's signature list “%1” is in use by another "
+                                                   "copy of Orlin. Try again in a moment.")
+                                        .arg(listName)});
+                return false;
+            }
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(50)));
+        }
+    }
+
+private:
+    // Whether the path still leads to the locked file: the last holder removes it as it lets go.
+    bool namesThisFile(int fd) const {
+        struct stat held {};
+        struct stat named {};
+        return ::fstat(fd, &held) == 0 && ::lstat(path_.constData(), &named) == 0 &&
+               held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    }
+
+    void writeHint() const {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        const QByteArray hint = QByteArray::number(qint64(::getpid())) + ' ' + QByteArray(host) + '\n';
+        ssize_t written = -1;
+        if (::ftruncate(fd_, 0) == 0) {
+            written = ::pwrite(fd_, hint.constData(), size_t(hint.size()), 0);
+        }
+        if (written != ssize_t(hint.size())) {
+            // The lock holds all the same; a full disk shows, with its own errno, at the list's write.
+            const int code = written < 0 ? errno : ENOSPC;
+            BRSLogWarn(u"The lock file %@ does not name its holder: %@", QFile::decodeName(path_),
+                       QString::fromLocal8Bit(std::strerror(code)));
+        }
+    }
+
+    QByteArray path_;
+    int fd_ = -1;
+};
 
 // The newest "V<n>" folder of Mail's that already holds a signature folder; the number is compared as a
 // number, so V10 is newer than V9.
@@ -322,26 +453,10 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
         return false;
     }
 
-    // Two writers of ours reading and writing the list at once would lose each other's entries. A lock
-    // whose holder has died is taken over, whatever its age; a living holder is waited for only briefly.
-    QLockFile lock(listPath + QStringLiteral(".lock"));
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(static_cast<int>(listLockTimeout_.count()))) {
-        if (lock.error() == QLockFile::LockFailedError) {
-            report(error,
-                   Error{kCocoaErrorDomain, kFileLocking,
-                         QStringLiteral("Apple Mail's signature list “%1” is in use by another copy of "
-                                        "Orlin. Try again in a moment.")
-                             .arg(listName)});
-        } else {
-            // The lock does not say why; the folder's own answer gives the reason (EPERM, EACCES, EROFS…).
-            const int code =
-                ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) == 0 ? EIO
-                                                                                                    : errno;
-            report(
-                error,
-                posixError(code, QStringLiteral("The signature list “%1” couldn’t be locked").arg(listName)));
-        }
+    // Two writers of ours reading and writing the list at once would lose each other's entries. A holder
+    // that has died lets go with its process; a living one is waited for only briefly.
+    ListLock lock;
+    if (!lock.lock(listPath + QStringLiteral(".lock"), listName, listLockTimeout_, error)) {
         return false;
     }
 
@@ -396,7 +511,7 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
                             QStringLiteral("The signature list couldn’t be converted to a property list.")});
         return false;
     }
-    const QByteArray listXml(xml, static_cast<qsizetype>(xmlLength));
+    const QByteArray listXml = withLineEndsAsReferences(QByteArray(xml, static_cast<qsizetype>(xmlLength)));
     std::free(xml);
     Error listError;
     if (!AtomicFile::write(listPath, listXml, &listError)) {

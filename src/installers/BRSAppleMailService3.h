@@ -18,10 +18,11 @@ class UserDefaults;
 // a release of ours) or, with iCloud Drive, the same iCloud folder as 10.12 to 10.15.
 //
 // Names are matched exactly, so "Sales" and "sales" are two Mail signatures; characters a property list
-// cannot hold count as U+FFFD on both sides. The installer never creates the signature folder or the list:
-// until Mail has made them, nothing can be installed. Every read-modify-write of the list holds a lock file
-// beside it, so two writers of ours never lose each other's entries. Failures of the file system keep
-// their errno in the POSIX domain, so that a refusal by the system (EPERM) can be told from the rest.
+// cannot hold are mapped as portableText maps them, on both sides. The installer never creates the
+// signature folder or the list: until Mail has made them, nothing can be installed. Every read-modify-write
+// of the list holds an OS lock on a file beside it, so two writers of ours never lose each other's entries.
+// Failures of the file system keep their errno in the POSIX domain, so that a refusal by the system
+// (EPERM) can be told from the rest.
 class BRSAppleMailService3 final : public BRSMailAppService {
 public:
     // Mail's files are looked for in `libraryFolder`; the defaults may name the system version (see

@@ -20,4 +20,11 @@ public:
                                                     const QString& textContent, Error* error = nullptr) = 0;
     // The client's name as the user knows it.
     [[nodiscard]] virtual QString appName() const = 0;
+
+    // The text as every client can hold it: each character that neither an XML property list nor an
+    // AppleScript literal may carry (NUL and the other C0 controls but tab, line feed and return, lone
+    // surrogates, U+FFFE, U+FFFF) becomes U+FFFD followed by its code as four upper-case hex digits. The
+    // code keeps two names that differ only there apart; everything else passes unchanged, so a mapped
+    // text maps to itself and a name settles after one update.
+    [[nodiscard]] static QString portableText(const QString& text);
 };

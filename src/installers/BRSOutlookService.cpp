@@ -43,16 +43,20 @@ QString BRSOutlookService::appName() const {
     return QStringLiteral("Outlook");
 }
 
+// A NUL in a literal ends the script text early, and a lone surrogate has no UTF-8 form and reached Outlook
+// as "?", so "\ud800x" and "\ud801x" became one signature that never settled. Both are mapped the way
+// Mail's list maps them, before the literal is built.
 QString BRSOutlookService::setSignatureScript(const QString& name, const QString& htmlContent) {
-    return kSetSignatureHead + BRSAppleScript::escapeString(name) + kSetSignatureMiddle +
-           BRSAppleScript::escapeString(htmlContent) + kSetSignatureTail;
+    return kSetSignatureHead + BRSAppleScript::escapeString(portableText(name)) + kSetSignatureMiddle +
+           BRSAppleScript::escapeString(portableText(htmlContent)) + kSetSignatureTail;
 }
 
 QString BRSOutlookService::deleteSignaturesScript(const QStringList& namesToKeep) {
     QStringList quoted;
     quoted.reserve(namesToKeep.size());
     for (const QString& name : namesToKeep) {
-        quoted.append(QLatin1Char('"') + BRSAppleScript::escapeString(name) + QLatin1Char('"'));
+        // Mapped as the set script maps it, or the signature it made would count as not listed.
+        quoted.append(QLatin1Char('"') + BRSAppleScript::escapeString(portableText(name)) + QLatin1Char('"'));
     }
     return kDeleteSignaturesHead + quoted.join(QLatin1Char(',')) + kDeleteSignaturesTail;
 }

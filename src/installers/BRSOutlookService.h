@@ -17,7 +17,8 @@ public:
     void deleteAllSignaturesNotIn(const QStringList& names) override;
     [[nodiscard]] QString appName() const override;
 
-    // The script texts, exposed so tests can hold them to the exact bytes Outlook is sent.
+    // The script texts, exposed so tests can hold them to the exact bytes Outlook is sent. Names and HTML
+    // go in as portableText maps them.
     [[nodiscard]] static QString setSignatureScript(const QString& name, const QString& htmlContent);
     [[nodiscard]] static QString deleteSignaturesScript(const QStringList& namesToKeep);
 

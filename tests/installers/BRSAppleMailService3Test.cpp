@@ -464,7 +464,7 @@ TEST_F(BRSAppleMailService3Test, ElevenAndLaterWithoutAMailFolderFailAndWriteNot
     EXPECT_EQ(QDir(v7()).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist")});
 }
 
-TEST_F(BRSAppleMailService3Test, NamesAListCannotHoldSettleToOneEntryAndWellFormedXml) {
+TEST_F(BRSAppleMailService3Test, NamesSettleToOneEntryEachStayApartAndReadBackAsGiven) {
     const QString list = v7() + QStringLiteral("/AllSignatures.plist");
     // Mail's own entry may hold a character XML forbids when it arrives in binary form.
     QVariantMap foreign =
@@ -472,8 +472,11 @@ TEST_F(BRSAppleMailService3Test, NamesAListCannotHoldSettleToOneEntryAndWellForm
     foreign.insert(QStringLiteral("Note\u0001"), QStringLiteral("bell\u0007"));
     writeFile(list, listBytes({foreign}, true));
     const QString names[] = {QStringLiteral("nul") + QChar(u'\0') + QStringLiteral("cut"),
-                             QStringLiteral("lone") + QChar(0xD800) + QStringLiteral("high"),
-                             QStringLiteral("bell\u0007") + QChar(0xFFFF)};
+                             QStringLiteral("lone") + QChar(0xD800) + QStringLiteral("x"),
+                             QStringLiteral("lone") + QChar(0xD801) + QStringLiteral("x"),
+                             QStringLiteral("bell\u0007") + QChar(0xFFFF),
+                             QStringLiteral("A\rB"),
+                             QStringLiteral("C\r\nD\tE\nF")};
     BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
     for (int round = 0; round < 3; ++round) {
         for (const QString& name : names) {
@@ -482,19 +485,32 @@ TEST_F(BRSAppleMailService3Test, NamesAListCannotHoldSettleToOneEntryAndWellForm
                 << error.localizedDescription.toStdString();
         }
     }
+    // Read as any XML reader reads it, which folds a raw return into a line feed.
     const QByteArray xml = readFile(list);
+    QStringList strings;
     QXmlStreamReader reader(xml);
     while (!reader.atEnd()) {
-        reader.readNext();
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("string")) {
+            strings.append(reader.readElementText());
+        }
     }
     EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    EXPECT_TRUE(strings.contains(QStringLiteral("A\rB")));
+    EXPECT_TRUE(strings.contains(QStringLiteral("C\r\nD\tE\nF")));
+
     const QVariantList entries = readList(list).toList();
-    ASSERT_EQ(entries.size(), 4);
-    EXPECT_EQ(entries[1].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("nul\uFFFDcut"));
-    EXPECT_EQ(entries[2].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("lone\uFFFDhigh"));
-    EXPECT_EQ(entries[3].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("bell\uFFFD\uFFFD"));
-    EXPECT_EQ(entries[0].toMap().value(QStringLiteral("Note\uFFFD")), QStringLiteral("bell\uFFFD"));
-    EXPECT_EQ(QDir(v7()).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 3);
+    ASSERT_EQ(entries.size(), 7);
+    const QString expected[] = {QStringLiteral("nul\uFFFD0000cut"),
+                                QStringLiteral("lone\uFFFDD800x"),
+                                QStringLiteral("lone\uFFFDD801x"),
+                                QStringLiteral("bell\uFFFD0007\uFFFDFFFF"),
+                                QStringLiteral("A\rB"),
+                                QStringLiteral("C\r\nD\tE\nF")};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(entries[i + 1].toMap().value(QStringLiteral("SignatureName")), expected[i]) << i;
+    }
+    EXPECT_EQ(entries[0].toMap().value(QStringLiteral("Note\uFFFD0001")), QStringLiteral("bell\uFFFD0007"));
+    EXPECT_EQ(QDir(v7()).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 6);
 }
 
 TEST_F(BRSAppleMailService3Test, AHostilelyDeepListFailsWithoutACrashAndIsLeftUntouched) {
@@ -749,6 +765,56 @@ TEST(BRSAppleMailService3WriteTest, AnotherWriterHoldingTheListLockFailsTheInsta
         << error.localizedDescription.toStdString();
     EXPECT_FALSE(QFile::exists(lockPath));
 }
+
+TEST(BRSAppleMailService3WriteTest, ALeftOverListLockIsTakenOverWhateverItHolds) {
+    QTemporaryDir root;
+    const QString list = root.filePath(QStringLiteral("AllSignatures.plist"));
+    writeFile(list, listBytes({}));
+    const QString lockPath = list + QStringLiteral(".lock");
+    BRSAppleMailService3 mail = mailService(false);
+    mail.setListLockTimeout(std::chrono::milliseconds(200));
+    // Cut short by a power cut, garbage, and one that iCloud Drive has just brought from another Mac,
+    // naming a process number that is alive here.
+    const QByteArray leftOvers[] = {
+        QByteArray(), QByteArray("\xff\0garbage", 9),
+        QByteArray::number(qint64(::getppid())) + "\norlin-agent\nother-mac.local\n"};
+    for (const QByteArray& contents : leftOvers) {
+        writeFile(lockPath, contents);
+        Error error;
+        EXPECT_TRUE(
+            mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error))
+            << contents.toHex().toStdString() << ": " << error.localizedDescription.toStdString();
+        EXPECT_FALSE(QFile::exists(lockPath));
+    }
+}
+
+// Running out of inodes takes root and Linux's mount().
+#ifdef __linux__
+TEST(BRSAppleMailService3WriteTest, AListLockThatCannotBeMadeReportsItsErrno) {
+    QTemporaryDir root;
+    const QString mountPoint = root.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    // Room for the folder and the list, and for no other file.
+    if (::geteuid() != 0 || ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0,
+                                    "size=64k,nr_inodes=2") != 0) {
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    const QString list = mountPoint + QStringLiteral("/AllSignatures.plist");
+    writeFile(list, listBytes({}));
+    const QByteArray before = readFile(list);
+    Error error;
+    const bool installed = mailService(false).setSignature(QStringLiteral("A"), QStringLiteral("<p/>"),
+                                                           mountPoint, QString(), &error);
+    const QByteArray after = readFile(list);
+    ::umount(QFile::encodeName(mountPoint).constData());
+    EXPECT_FALSE(installed);
+    EXPECT_EQ(error.domain, ErrorDomains::kPosix);
+    EXPECT_EQ(error.code, ENOSPC);
+    EXPECT_TRUE(error.localizedDescription.contains(QStringLiteral("couldn’t be locked")))
+        << error.localizedDescription.toStdString();
+    EXPECT_EQ(after, before);
+}
+#endif
 
 TEST(BRSAppleMailService3WriteTest, AFolderTheSystemRefusesFailsWithEperm) {
     QTemporaryDir root;

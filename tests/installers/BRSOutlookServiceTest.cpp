@@ -59,6 +59,24 @@ TEST_F(BRSOutlookServiceTest, AListedNameWithAQuoteIsKept) {
     EXPECT_EQ(fake.outlookSignatureNames(), QStringList{QStringLiteral("Say \"hi\"")});
 }
 
+TEST_F(BRSOutlookServiceTest, NamesNoLiteralCanHoldAreMappedAsMailMapsThemStayApartAndSettle) {
+    const QStringList names = {QStringLiteral("nul") + QChar(u'\0') + QStringLiteral("cut"),
+                               QChar(0xD800) + QStringLiteral("x"), QChar(0xD801) + QStringLiteral("x")};
+    const QString script = BRSOutlookService::setSignatureScript(names[0], QStringLiteral("<p>a\0b</p>"));
+    EXPECT_FALSE(script.contains(QChar(u'\0')));
+    for (int round = 0; round < 2; ++round) {
+        for (const QString& name : names) {
+            Error error;
+            ASSERT_TRUE(outlook.setSignatureWithName(name, QStringLiteral("<p/>"), QString(), &error))
+                << error.localizedDescription.toStdString();
+        }
+        outlook.deleteAllSignaturesNotIn(names);
+    }
+    const QStringList expected = {QStringLiteral("nul\uFFFD0000cut"), QStringLiteral("\uFFFDD800x"),
+                                  QStringLiteral("\uFFFDD801x")};
+    EXPECT_EQ(fake.outlookSignatureNames(), expected) << "the names Mail's list holds for them";
+}
+
 TEST_F(BRSOutlookServiceTest, FailuresComeBackAsOutlookErrorsAndTheCleanUpStaysSilent) {
     fake.addOutlookSignatures({QStringLiteral("keep me")});
     fake.setFailure(QStringLiteral("Microsoft Outlook"), QStringLiteral("notInstalled"));
