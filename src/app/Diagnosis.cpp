@@ -222,8 +222,12 @@ Finding lastCheckFinding(const UserDefaults& defaults) {
 // One tick's worth of asking, without the menu or the windows. The caller has the data to itself.
 Finding onlineFinding(const Environment& environment) {
     const QString label = QStringLiteral("Online check");
-    InstanceLock lock(environment.folders.runtime, environment.folders.applicationSupport);
-    if (!lock.tryLock()) {
+    InstanceLock lock(environment.folders.applicationSupport);
+    QString problem;
+    if (!lock.tryLock(&problem)) {
+        if (!problem.isEmpty()) {
+            return {label, QStringLiteral("skipped: %1").arg(problem), true};
+        }
         return {label, QStringLiteral("skipped: the agent is running, and its own last check is above")};
     }
     SyncBackend backend = SyncBackend::live(environment);

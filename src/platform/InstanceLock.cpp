@@ -1,30 +1,60 @@
 #include "InstanceLock.h"
 
-#include <QCryptographicHash>
+#include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
-namespace {
+#include <cerrno>
+#include <cstring>
 
-QString lockPath(const QString& runtimeFolder, const QString& dataFolder) {
-    const QByteArray digest =
-        QCryptographicHash::hash(QDir::cleanPath(dataFolder).toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    return runtimeFolder + QStringLiteral("/com.halvex.Orlin-") + QString::fromLatin1(digest) +
-           QStringLiteral(".lock");
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+InstanceLock::InstanceLock(const QString& dataFolder)
+    : path_(QDir::cleanPath(dataFolder) + QStringLiteral("/agent.lock")) {}
+
+InstanceLock::~InstanceLock() {
+    // The file stays: removing it would let a starting agent lock a new file while a third still waits on
+    // the old one.
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
 }
 
-}  // namespace
-
-InstanceLock::InstanceLock(const QString& runtimeFolder, const QString& dataFolder)
-    : path_(lockPath(runtimeFolder, dataFolder)), lock_(path_) {
-    // Staleness by age would let a second agent in beside a first that has run for a while; only a holder
-    // that no longer runs makes the lock stale.
-    lock_.setStaleLockTime(0);
-}
-
-bool InstanceLock::tryLock() {
+bool InstanceLock::tryLock(QString* problem) {
+    if (fd_ >= 0) {
+        return true;
+    }
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    return lock_.tryLock(0);
+    const QByteArray native = QFile::encodeName(path_);
+    const auto refuse = [this, problem](int code) {
+        if (problem) {
+            *problem = QStringLiteral("the lock file %1 cannot be used: %2")
+                           .arg(path_, QString::fromLocal8Bit(std::strerror(code)));
+        }
+        return false;
+    };
+    // Close-on-exec: an osascript child that outlived the agent would otherwise keep the lock held.
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return refuse(errno);
+    }
+    int locked = -1;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        const int code = errno;
+        ::close(fd);
+        return code == EWOULDBLOCK ? false : refuse(code);
+    }
+    fd_ = fd;
+    // Only a hint for whoever looks at the file; a write that fails here changes nothing about the lock.
+    const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+    if (::ftruncate(fd_, 0) == 0) {
+        [[maybe_unused]] const ssize_t written = ::pwrite(fd_, pid.constData(), size_t(pid.size()), 0);
+    }
+    return true;
 }
