@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -103,14 +104,19 @@ BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd, const Environme
 constexpr int kAlreadyRunningExitCode = 3;
 
 // One agent per set of user data: a second would interleave the Mail list's read-modify-write and race
-// the first over the refresh token. Held until the process ends.
-bool claimInstance(std::unique_ptr<InstanceLock>& lock, const Environment::Folders& folders) {
-    lock = std::make_unique<InstanceLock>(folders.runtime, folders.applicationSupport);
-    if (lock->tryLock()) {
-        return true;
+// the first over the refresh token. Held until the process ends; otherwise the status to exit with.
+int claimInstance(std::unique_ptr<InstanceLock>& lock, const Environment::Folders& folders) {
+    lock = std::make_unique<InstanceLock>(folders.applicationSupport);
+    QString problem;
+    if (lock->tryLock(&problem)) {
+        return 0;
+    }
+    if (!problem.isEmpty()) {
+        printTo(stderr, QStringLiteral("orlin-agent: %1\n").arg(problem));
+        return 1;
     }
     printTo(stderr, QStringLiteral("orlin-agent: the agent is already running.\n"));
-    return false;
+    return kAlreadyRunningExitCode;
 }
 
 // Posted: the first tick can end inside the launch, before the event loop runs.
@@ -198,8 +204,8 @@ int diagnose(int argc, char** argv, const AgentOptions& options, const DemoSessi
 int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& connectMenus,
              const AgentOptions& options, const DemoSession* demo, const Environment& environment) {
     std::unique_ptr<InstanceLock> instance;
-    if (!claimInstance(instance, environment.folders)) {
-        return kAlreadyRunningExitCode;
+    if (const int refused = claimInstance(instance, environment.folders); refused != 0) {
+        return refused;
     }
 #if ORLIN_WITH_DEMO
     if (demo) {
@@ -259,6 +265,9 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write past the file size limit then fails with EFBIG and is reported like a full disk, instead of
+    // the signal ending the agent halfway through replacing a file.
+    std::signal(SIGXFSZ, SIG_IGN);
     ProcessMemory::configure();
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {

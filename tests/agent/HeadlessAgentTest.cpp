@@ -2,12 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
+#include <cstring>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#ifdef __linux__
+#include <sys/mount.h>
+#endif
 
 #include "AgentProcess.h"
 
 namespace {
+
+// Where the agent of `home` keeps its data, and its lock.
+QString dataFolderIn(const QString& home) {
+#ifdef Q_OS_MACOS
+    return home + QStringLiteral("/Library/Application Support/com.halvex.Orlin");
+#else
+    return home + QStringLiteral("/.local/share/com.halvex.Orlin");
+#endif
+}
 
 AgentRun runAgent(const QStringList& arguments, const QByteArray& input = {}) {
     const QTemporaryDir home;
@@ -58,16 +78,21 @@ TEST(HeadlessAgentTest, ADeployedDomainTokenIsUsedAndAFailedCheckShowsTheErrorSt
 
 TEST(HeadlessAgentTest, ASecondAgentOnTheSameDataExitsWithStatusThreeAndLeavesTheFirstRunning) {
     const QTemporaryDir home;
+    // The desktop's session and one from cron or ssh name different runtime folders, or none.
+    const QString desktopRuntime = home.filePath(QStringLiteral("desktop-runtime"));
+    const QString sshRuntime = home.filePath(QStringLiteral("ssh-runtime"));
+    ASSERT_TRUE(QDir().mkpath(desktopRuntime) && QDir().mkpath(sshRuntime));
     QProcess first;
-    AgentProcess::start(first, QStringLiteral(ORLIN_AGENT_PATH), {QStringLiteral("--headless")},
-                        {{QStringLiteral("HOME"), home.path()}});
+    AgentProcess::start(
+        first, QStringLiteral(ORLIN_AGENT_PATH), {QStringLiteral("--headless")},
+        {{QStringLiteral("HOME"), home.path()}, {QStringLiteral("XDG_RUNTIME_DIR"), desktopRuntime}});
     ASSERT_TRUE(first.waitForStarted(10000));
     // The first has its lock once it has drawn its status item.
     ASSERT_TRUE(first.waitForReadyRead(30000));
 
-    const AgentRun second = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH),
-                                              {QStringLiteral("--headless"), QStringLiteral("--once")},
-                                              {{QStringLiteral("HOME"), home.path()}});
+    const AgentRun second = AgentProcess::run(
+        QStringLiteral(ORLIN_AGENT_PATH), {QStringLiteral("--headless"), QStringLiteral("--once")},
+        {{QStringLiteral("HOME"), home.path()}, {QStringLiteral("XDG_RUNTIME_DIR"), sshRuntime}});
     EXPECT_EQ(second.exitCode, 3);
     EXPECT_TRUE(second.errors.contains(QStringLiteral("already running"))) << second.errors.toStdString();
     EXPECT_EQ(first.state(), QProcess::Running);
@@ -78,13 +103,83 @@ TEST(HeadlessAgentTest, ASecondAgentOnTheSameDataExitsWithStatusThreeAndLeavesTh
     first.kill();
     first.waitForFinished();
 
-    // A lock left by an agent that was killed is taken over.
-    const AgentRun after = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH),
-                                             {QStringLiteral("--headless"), QStringLiteral("--once")},
-                                             {{QStringLiteral("HOME"), home.path()}});
-    EXPECT_EQ(after.exitCode, 1) << after.errors.toStdString();
-    EXPECT_FALSE(after.errors.contains(QStringLiteral("already running")));
+    // A lock left by an agent that was killed is taken over, and so is one whose contents a power cut
+    // lost or garbled, or that names a process that runs (this test's): only a running agent keeps it.
+    const auto startsAgain = [&home] {
+        const AgentRun after = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH),
+                                                 {QStringLiteral("--headless"), QStringLiteral("--once")},
+                                                 {{QStringLiteral("HOME"), home.path()}});
+        EXPECT_EQ(after.exitCode, 1) << after.errors.toStdString();
+        EXPECT_FALSE(after.errors.contains(QStringLiteral("already running")));
+    };
+    startsAgain();
+    ASSERT_TRUE(QDir().mkpath(dataFolderIn(home.path())));
+    const QString lock = dataFolderIn(home.path()) + QStringLiteral("/agent.lock");
+    for (const QByteArray& left :
+         {QByteArray(), QByteArray("\0\0\xff garbage", 11), QByteArray::number(qint64(::getpid())) + '\n'}) {
+        SCOPED_TRACE(left.toStdString());
+        QFile file(lock);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(left), left.size());
+        file.close();
+        startsAgain();
+    }
 }
+
+// As a shell's `ulimit -f` leaves it: a small limit on the size of a file, and the signal that a write past
+// it raises at its default, which ends the process.
+TEST(HeadlessAgentTest, UnderAFileSizeLimitWritesFailAndAreReportedInsteadOfEndingTheAgent) {
+    const QTemporaryDir home;
+    QProcess agent;
+    agent.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 64;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    AgentProcess::start(agent, QStringLiteral(ORLIN_AGENT_PATH),
+                        {QStringLiteral("--headless"), QStringLiteral("--once")},
+                        {{QStringLiteral("HOME"), home.path()}});
+    ASSERT_TRUE(agent.waitForStarted(10000));
+    agent.closeWriteChannel();
+    ASSERT_TRUE(agent.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(agent.readAllStandardError());
+    ASSERT_EQ(agent.exitStatus(), QProcess::NormalExit) << "killed by signal " << agent.exitCode();
+    EXPECT_EQ(agent.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << errors.toStdString();
+}
+
+TEST(HeadlessAgentTest, DiagnoseFlagsAFailedLastCheck) {
+    const AgentRun run = runAgent({QStringLiteral("--diagnose"), QStringLiteral("-lastCheckTime"),
+                                   QStringLiteral("2026-12-01T10:00:00Z"), QStringLiteral("-lastCheckResult"),
+                                   QStringLiteral("failed: The network connection was lost.")});
+    EXPECT_EQ(run.exitCode, 1);
+    const QStringList lastCheck = run.lines.filter(QStringLiteral("Last check: "));
+    ASSERT_EQ(lastCheck.size(), 1) << run.output.toStdString();
+    EXPECT_TRUE(lastCheck.first().startsWith(QStringLiteral("PROBLEM Last check: ")));
+    EXPECT_TRUE(lastCheck.first().endsWith(QStringLiteral(", failed: The network connection was lost.")));
+}
+
+// Root writes to any folder whatever its mode: only a read-only mount refuses it.
+#ifdef __linux__
+TEST(HeadlessAgentTest, DiagnoseFlagsACacheFolderItCannotWrite) {
+    const QTemporaryDir home;
+    const QString cache = dataFolderIn(home.path());
+    ASSERT_TRUE(QDir().mkpath(cache));
+    if (::geteuid() != 0 ||
+        ::mount("tmpfs", QFile::encodeName(cache).constData(), "tmpfs", MS_RDONLY, "size=64k") != 0) {
+        GTEST_SKIP() << "mounting a read-only tmpfs needs root";
+    }
+    const AgentRun run = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH), {QStringLiteral("--diagnose")},
+                                           {{QStringLiteral("HOME"), home.path()}});
+    ::umount(QFile::encodeName(cache).constData());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.lines.contains(QStringLiteral("PROBLEM Cache folder: %1 (not writable: %2)")
+                                       .arg(cache, QString::fromLocal8Bit(std::strerror(EROFS)))))
+        << run.output.toStdString();
+}
+#endif
 
 TEST(HeadlessAgentTest, HelpAndBadOptions) {
     const AgentRun help = runAgent({QStringLiteral("--help")});
