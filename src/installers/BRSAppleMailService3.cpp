@@ -506,6 +506,19 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
     char* xml = nullptr;
     uint32_t xmlLength = 0;
     plist_to_xml(list.get(), &xml, &xmlLength);
+    // Objects a binary list shares are written out once per place: a list that grew far past what was
+    // read (even as XML, with escapes and indentation) is a hostile one, and writing it could fill the disk.
+    const qint64 allowedLength = 16 * qint64(listBytes.size()) + (qint64(1) << 20) + 8 * safeName.size();
+    if (xml && qint64(xmlLength) > allowedLength) {
+        std::free(xml);
+        report(error,
+               Error{kCocoaErrorDomain, kPropertyListWriteInvalid,
+                     QStringLiteral("Apple Mail's signature list would grow from %1 to %2 bytes, so it "
+                                    "was left as it was.")
+                         .arg(listBytes.size())
+                         .arg(xmlLength)});
+        return false;
+    }
     if (!xml) {
         report(error, Error{kCocoaErrorDomain, kPropertyListWriteInvalid,
                             QStringLiteral("The signature list couldn’t be converted to a property list.")});

@@ -1,5 +1,6 @@
 #include "PropertyListPrecheck.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -10,11 +11,32 @@ constexpr char kBinaryMagic[] = "bplist00";
 constexpr qsizetype kBinaryHeaderSize = 8;
 constexpr qsizetype kBinaryTrailerSize = 32;
 
-// Counts open elements. Text inside a well-formed document cannot hold '<', so every '<' starts markup:
-// comments, CDATA, declarations and processing instructions are skipped whole, self-closing elements
-// open nothing.
+// Where a document type declaration ends, quoted literals may hold '>'; nothing for one with an internal
+// subset. No property list writer emits a subset, and libplist ends one at the first "]>" whatever quotes
+// or comments around it say: any rule of ours for its end could disagree with that, and the elements in
+// the gap would never be counted.
+const char* endOfDoctype(const char* from, const char* end) {
+    char quote = 0;
+    for (const char* q = from; q < end; ++q) {
+        if (quote) {
+            quote = *q == quote ? 0 : quote;
+        } else if (*q == '"' || *q == '\'') {
+            quote = *q;
+        } else if (*q == '[') {
+            return nullptr;
+        } else if (*q == '>') {
+            return q + 1;
+        }
+    }
+    return end;
+}
+
+// Counts open elements, and elements in all. Text inside a well-formed document cannot hold '<', so every
+// '<' starts markup: comments, CDATA, the document type and processing instructions are skipped whole,
+// each to where libplist ends it too, self-closing elements open nothing. Any other declaration is
+// refused, as libplist refuses it.
 bool xmlIsSafeToParse(const QByteArray& data, int limit) {
-    if (data.contains('\0')) {
+    if (data.contains('\0') || static_cast<quint64>(data.size()) > PropertyListPrecheck::kMaxBytes) {
         return false;
     }
     const char* p = data.constData();
@@ -29,6 +51,7 @@ bool xmlIsSafeToParse(const QByteArray& data, int limit) {
         return end;
     };
     int depth = 0;
+    quint64 elements = 0;
     while (p < end) {
         p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
         if (!p) {
@@ -39,8 +62,15 @@ bool xmlIsSafeToParse(const QByteArray& data, int limit) {
             p = skipPast(p + 4, "-->");
         } else if (left >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0) {
             p = skipPast(p + 9, "]]>");
-        } else if (left >= 2 && (p[1] == '?' || p[1] == '!')) {
-            p = skipPast(p + 2, ">");
+        } else if (left >= 9 && std::memcmp(p, "<!DOCTYPE", 9) == 0) {
+            p = endOfDoctype(p + 9, end);
+            if (!p) {
+                return false;
+            }
+        } else if (left >= 2 && p[1] == '!') {
+            return false;
+        } else if (left >= 2 && p[1] == '?') {
+            p = skipPast(p + 2, "?>");
         } else if (left >= 2 && p[1] == '/') {
             --depth;
             p = skipPast(p + 2, ">");
@@ -60,7 +90,7 @@ bool xmlIsSafeToParse(const QByteArray& data, int limit) {
             if (q >= end) {
                 break;
             }
-            if (q[-1] != '/' && ++depth > limit) {
+            if ((q[-1] != '/' && ++depth > limit) || ++elements > PropertyListPrecheck::kMaxObjects) {
                 return false;
             }
             p = q + 1;
@@ -95,6 +125,8 @@ public:
 private:
     static constexpr int32_t kUnvisited = -1;
     static constexpr int32_t kOnPath = -2;
+    static constexpr uint64_t kObjectCap = PropertyListPrecheck::kMaxObjects + 1;
+    static constexpr uint64_t kByteCap = PropertyListPrecheck::kMaxBytes + 1;
 
     struct Frame {
         uint64_t object;
@@ -183,22 +215,28 @@ private:
         return true;
     }
 
-    // For a container: where its references start and how many there are. Other objects have none.
-    bool references(uint64_t object, uint64_t* start, uint64_t* count) const {
+    // For a container: where its references start and how many there are; other objects have none. For a
+    // string or data: the bytes it reads into (a UTF-16 character may take three in UTF-8).
+    bool describe(uint64_t object, uint64_t* start, uint64_t* count, uint64_t* ownBytes) const {
         uint64_t offset = 0;
+        *count = 0;
+        *ownBytes = 0;
         if (!read(offsetTable_ + object * offsetSize_, offsetSize_, &offset) || offset >= offsetTable_) {
             return false;
         }
-        const uint8_t marker = bytes_[offset];
-        const uint8_t kind = marker >> 4;
-        if (kind != 0xA && kind != 0xB && kind != 0xC && kind != 0xD) {
-            *count = 0;
+        const uint8_t kind = bytes_[offset] >> 4;
+        const bool container = kind == 0xA || kind == 0xB || kind == 0xC || kind == 0xD;
+        if (!container && kind != 0x4 && kind != 0x5 && kind != 0x6) {
             return true;
         }
         uint64_t length = 0;
         uint64_t at = 0;
         if (!lengthAt(offset, &length, &at)) {
             return false;
+        }
+        if (!container) {
+            *ownBytes = std::min<uint64_t>(length, kByteCap) * (kind == 0x6 ? 3 : 1);
+            return true;
         }
         if (kind == 0xD) {
             // Keys first, then values; both are followed, the keys are leaves anyway.
@@ -215,20 +253,39 @@ private:
         return true;
     }
 
-    // Depth-first without recursion, remembering each object's depth so that shared sub-trees are
-    // measured once.
+    // What an object stands for once every reference is followed: itself and each object below it, as
+    // often as it is reached, and the bytes those read into, with one more for each line of nesting.
+    struct Expanded {
+        uint64_t objects = 0;
+        uint64_t bytes = 0;
+
+        // Saturates just past the limits, so that no sum can wrap.
+        void add(const Expanded& other) {
+            objects = std::min(objects + other.objects, kObjectCap);
+            bytes = std::min(bytes + other.bytes + other.objects, kByteCap);
+        }
+        [[nodiscard]] bool withinLimits() const {
+            return objects <= PropertyListPrecheck::kMaxObjects && bytes <= PropertyListPrecheck::kMaxBytes;
+        }
+    };
+
+    // Depth-first without recursion, remembering each object's depth and expanded size so that a shared
+    // sub-tree is walked once however often it is referred to, and yet counted each time.
     bool maxDepthFrom(uint64_t top, int limit) {
         std::vector<int32_t> depthOf(objectCount_, kUnvisited);
+        std::vector<Expanded> expandedOf(objectCount_);
         std::vector<Frame> path;
         const auto enter = [&](uint64_t object) {
             uint64_t start = 0;
             uint64_t count = 0;
-            if (!references(object, &start, &count)) {
+            uint64_t ownBytes = 0;
+            if (!describe(object, &start, &count, &ownBytes)) {
                 return false;
             }
+            expandedOf[object] = Expanded{1, ownBytes};
             if (count == 0) {
                 depthOf[object] = 1;
-                return true;
+                return expandedOf[object].withinLimits();
             }
             depthOf[object] = kOnPath;
             path.push_back(Frame{object, start, count, 0});
@@ -241,10 +298,16 @@ private:
             Frame& frame = path.back();
             if (frame.left == 0) {
                 const int32_t depth = frame.deepest + 1;
-                depthOf[frame.object] = depth;
+                const uint64_t done = frame.object;
+                depthOf[done] = depth;
                 path.pop_back();
                 if (!path.empty()) {
                     path.back().deepest = std::max(path.back().deepest, depth);
+                    Expanded& parent = expandedOf[path.back().object];
+                    parent.add(expandedOf[done]);
+                    if (!parent.withinLimits()) {
+                        return false;
+                    }
                 }
                 continue;
             }
@@ -268,6 +331,11 @@ private:
             // path may have grown; frame is re-read.
             path.back().deepest = std::max(path.back().deepest, depthOf[child]);
             if (path.size() + static_cast<size_t>(depthOf[child]) > static_cast<size_t>(limit)) {
+                return false;
+            }
+            Expanded& parent = expandedOf[path.back().object];
+            parent.add(expandedOf[child]);
+            if (!parent.withinLimits()) {
                 return false;
             }
         }

@@ -528,6 +528,29 @@ TEST_F(BRSAppleMailService3Test, AHostilelyDeepListFailsWithoutACrashAndIsLeftUn
     EXPECT_EQ(QDir(v7()).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist")});
 }
 
+// A binary list may share one object between many places; written out as XML each place gets a copy.
+TEST_F(BRSAppleMailService3Test, AListThatWouldBeWrittenFarLargerThanReadIsLeftUntouched) {
+    const QString list = v7() + QStringLiteral("/AllSignatures.plist");
+    const auto big32 = [](quint32 v) {
+        const char bytes[] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+        return QByteArray(bytes, 4);
+    };
+    // An array of 1000 references to one 8 KiB string: 8 MB as XML, about 12 KB as read.
+    QByteArray bytes = QByteArray("bplist00\xAF\x11\x03\xE8", 12) + QByteArray("\0\1", 2).repeated(1000);
+    const quint32 stringAt = quint32(bytes.size());
+    bytes += QByteArray("\x5F\x11\x20\x00", 4) + QByteArray(8192, 'x');
+    const quint32 tableAt = quint32(bytes.size());
+    bytes += big32(8) + big32(stringAt) + QByteArray(6, '\0') + char(4) + char(2) + QByteArray(4, '\0') +
+             big32(2) + QByteArray(12, '\0') + big32(tableAt);
+    writeFile(list, bytes);
+    Error error;
+    EXPECT_FALSE(mailService(false, FakeOsascript::script())
+                     .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    EXPECT_FALSE(error.localizedDescription.isEmpty());
+    EXPECT_EQ(readFile(list), bytes);
+    EXPECT_EQ(QDir(v7()).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist")});
+}
+
 // Drops to an unprivileged user while it lives, so that file permissions apply even when the tests run as
 // root; does nothing for a user who is not root already.
 class UnprivilegedScope final {

@@ -102,11 +102,15 @@ TEST(PropertyListTest, ShapesThatWouldEndTheProcessAreRefusedBeforeParsing) {
     EXPECT_FALSE(PropertyList::parse(deepBinary(PropertyListPrecheck::kLimit + 1)));
     EXPECT_FALSE(PropertyList::parse(deepBinary(50000)));
     EXPECT_FALSE(PropertyList::parse(deepBinary(3, true))) << "a cycle never ends";
+    EXPECT_FALSE(PropertyListPrecheck::isSafeToParse(deepBinary(3, true))) << "refused before any parser";
     // A NUL in a key or a string stops libplist on an assertion the moment it is read.
     const QByteArray dictionary = char(0xD1) + bigEndian32(1) + bigEndian32(2);
     EXPECT_TRUE(PropertyList::dictionaryFromData(binaryList({dictionary, QByteArray("\x53key", 4), "\x09"})));
     EXPECT_FALSE(PropertyList::parse(binaryList({dictionary, QByteArray("\x53k\0y", 4), "\x09"})));
     EXPECT_FALSE(PropertyList::parse(binaryList({dictionary, QByteArray("\x62\0k\0\0", 5), "\x09"})));
+    EXPECT_TRUE(
+        PropertyList::dictionaryFromData(binaryList({dictionary, QByteArray("\x62\0k\1\0", 5), "\x09"})))
+        << "a UTF-16 key holds zero bytes without holding NUL";
     EXPECT_FALSE(
         PropertyList::parse(binaryList({dictionary, QByteArray("\x53key", 4), QByteArray("\x52v\0", 3)})));
     EXPECT_FALSE(PropertyList::dictionaryFromData(
@@ -115,6 +119,68 @@ TEST(PropertyListTest, ShapesThatWouldEndTheProcessAreRefusedBeforeParsing) {
     QByteArray truncated = deepBinary(10);
     truncated[8 + 5 * 5 + 1] = char(0x7f);  // a reference past the last object
     EXPECT_FALSE(PropertyList::parse(truncated));
+}
+
+// Markup the precheck must not skip further than libplist does: a quoted '>' in a document type or a
+// processing instruction, followed by what would open a comment or CDATA section to the end of the file.
+TEST(PropertyListTest, DeclarationsHideNoNesting) {
+    const QByteArray body = "<plist version=\"1.0\"><dict><key>k</key>";
+    const auto deep = [&](const QByteArray& prolog, int depth) {
+        return prolog + body + QByteArray("<array>").repeated(depth - 2) + "<true/>" +
+               QByteArray("</array>").repeated(depth - 2) + "</dict></plist>";
+    };
+    const QByteArray apple =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n";
+    EXPECT_TRUE(PropertyList::dictionaryFromData(deep(apple, PropertyListPrecheck::kLimit)));
+    EXPECT_FALSE(PropertyListPrecheck::isSafeToParse(deep(apple, PropertyListPrecheck::kLimit + 1)));
+    for (const QByteArray& prolog :
+         {QByteArray("<!DOCTYPE plist SYSTEM \"a> <!--\">"), QByteArray("<?xml a=\">\" <![CDATA[ ?>")}) {
+        EXPECT_TRUE(PropertyList::dictionaryFromData(deep(prolog, PropertyListPrecheck::kLimit)))
+            << prolog.constData();
+        EXPECT_FALSE(PropertyListPrecheck::isSafeToParse(deep(prolog, PropertyListPrecheck::kLimit + 1)))
+            << prolog.constData();
+    }
+    // No property list has an internal subset, and libplist ends one at the first "]>" whatever quotes
+    // or comments say, so it is refused rather than measured.
+    for (const QByteArray& prolog : {QByteArray("<!DOCTYPE plist [ <!ENTITY x \"> <![CDATA[\"> ]>"),
+                                     QByteArray("<!DOCTYPE plist [ ]>")}) {
+        EXPECT_FALSE(PropertyList::dictionaryFromData(deep(prolog, 3))) << prolog.constData();
+        EXPECT_FALSE(PropertyList::dictionaryFromData(deep(prolog, 60000))) << "would overflow the stack";
+    }
+    EXPECT_FALSE(PropertyList::dictionaryFromData("<!ELEMENT plist ANY>" + body + "</dict></plist>"));
+}
+
+// A top-level array of count references, each to the object numbered to.
+QByteArray arrayOf(quint32 count, quint32 to) {
+    QByteArray array(1, char(0xAF));
+    array += char(0x12) + bigEndian32(count);
+    for (quint32 i = 0; i < count; ++i) {
+        array += bigEndian32(to);
+    }
+    return array;
+}
+
+// Shared objects are parsed once per reference: a list a few kilobytes long can stand for billions.
+TEST(PropertyListTest, SharedObjectsCountOncePerReference) {
+    // 1 + outer * (1 + 999) objects.
+    const auto fanOut = [](quint32 outer) {
+        return binaryList({arrayOf(outer, 1), arrayOf(999, 2), QByteArray(1, char(0x09))});
+    };
+    EXPECT_TRUE(PropertyListPrecheck::isSafeToParse(fanOut(999)));
+    EXPECT_FALSE(PropertyListPrecheck::isSafeToParse(fanOut(1000)));
+
+    // Sixteen arrays, each holding the next a hundred times: under 2 KB, 10^32 objects expanded.
+    QList<QByteArray> bomb;
+    for (quint32 i = 0; i < 16; ++i) {
+        bomb.append(arrayOf(100, i + 1));
+    }
+    bomb.append(QByteArray("\x51x", 2));
+    EXPECT_FALSE(PropertyList::parse(binaryList(bomb)));
+
+    const QByteArray mebibyte = QByteArray("\x5F\x12", 2) + bigEndian32(1 << 20) + QByteArray(1 << 20, 'x');
+    EXPECT_TRUE(PropertyListPrecheck::isSafeToParse(binaryList({arrayOf(60, 1), mebibyte})));
+    EXPECT_FALSE(PropertyListPrecheck::isSafeToParse(binaryList({arrayOf(64, 1), mebibyte})));
 }
 
 // A binary list holding one dictionary whose key "when" is a date, given in seconds from 2001 as the
