@@ -145,12 +145,15 @@ void Profile2WindowController::centerWindow() {
     if (!screen) {
         screen = QGuiApplication::primaryScreen();
     }
-    if (!screen) {
-        return;
+    if (screen) {
+        centerWindowIn(screen->availableGeometry());
     }
+}
+
+void Profile2WindowController::centerWindowIn(const QRect& available) {
+    QDialog& dialog = window();
     // The form arrives after the window is up, so its first size cannot follow the form: room for most
     // profiles where the screen has it, and never less than what keeps Save and Close in reach.
-    const QRect available = screen->availableGeometry();
     const int height = std::max(dialog.minimumSizeHint().height(),
                                 std::min(kPreferredWindowHeight, available.height() - kTitleBarAllowance));
     dialog.resize(dialog.width(), height);

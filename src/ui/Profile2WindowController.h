@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QList>
+#include <QRect>
 
 #include "EditorField.h"
 #include "LazyWindow.h"
@@ -32,6 +33,9 @@ public:
     ~Profile2WindowController() override;
 
     void centerWindow() override;
+    // The same, on a screen of which `available` is free: the first size must suit a screen smaller than
+    // the one the window happens to be tried on.
+    void centerWindowIn(const QRect& available);
     void showWindow() override;
     void setFields(const ProfileGetModel& profile, SaveAction onSave) override;
 

@@ -340,6 +340,23 @@ TEST_F(Profile2WindowControllerTest, OnASmallScreenTheButtonsStayInReachAndTheFo
     EXPECT_TRUE(form.viewport()->rect().contains(shown)) << "the last row can be scrolled into view";
 }
 
+// The first size is made before the window manager adds its title bar, so on a screen lower than the
+// preferred height and a bar together it leaves room for one, and uses the rest.
+TEST_F(Profile2WindowControllerTest, OnAScreenUnder640PixelsTheFirstSizeLeavesRoomForTheTitleBar) {
+    constexpr int kTitleBar = 38;
+    // 1280 x 800 at twice the scale less a panel, and a low external screen, both under 640 pixels.
+    for (const QRect& available : {QRect(0, 32, 640, 368), QRect(1000, 0, 1024, 600)}) {
+        SCOPED_TRACE(available.height());
+        editor.centerWindowIn(available);
+        const QRect placed = editor.window().geometry();
+        EXPECT_LE(placed.height() + kTitleBar, available.height());
+        EXPECT_GE(placed.height() + kTitleBar + 8, available.height()) << "the rest of the screen is used";
+        EXPECT_TRUE(available.contains(placed));
+    }
+    editor.centerWindowIn(QRect(0, 0, 1440, 900));
+    EXPECT_EQ(editor.window().height(), 600) << "a taller screen gets the preferred height";
+}
+
 TEST_F(Profile2WindowControllerTest, EveryEmployeeRowContributesItsLastCheckState) {
     const QList<SharedEmployeeGetModel> employees = {employee(QStringLiteral("Ann"), true),
                                                      employee(QStringLiteral("Bo"), false),
