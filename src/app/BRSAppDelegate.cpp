@@ -10,8 +10,10 @@
 #include "PreferencesStorage.h"
 #include "ProfileEditingSession.h"
 #include "RepeatingTimer.h"
+#include "ServiceTransport.h"
 #include "StatusMenu.h"
 #include "StatusView.h"
+#include "UrlErrors.h"
 #include "WindowController.h"
 
 namespace {
@@ -200,8 +202,9 @@ void BRSAppDelegate::timerCallback() {
 
 void BRSAppDelegate::tickCompleted(bool updatesAvailable, const Text& token, const Text& userName,
                                    const std::optional<Error>& error) {
+    // Stored whatever went wrong after signing in: the service may already have revoked the old token.
+    storeToken(token, userName);
     if (!error) {
-        storeToken(token, userName);
         if (updatesAvailable && getPreferences().updateSignaturesAutomatically()) {
             updateSignatures(false);
         }
@@ -241,9 +244,7 @@ void BRSAppDelegate::updateSignatures(bool getOnlyChangedSignatures) {
 void BRSAppDelegate::updateRetrieved(const std::optional<QList<BRSSignature>>& signatures, bool clean,
                                      const Text& token, const Text& userName,
                                      const std::optional<Error>& error) {
-    if (!error) {
-        storeToken(token, userName);
-    }
+    storeToken(token, userName);
     if (!signatures) {
         showAlert(error.value_or(BRSSignatureService::signaturesError()));
         // The account is as broken as after a failed check; the ok icon would claim otherwise. The end of
@@ -317,8 +318,13 @@ Preferences BRSAppDelegate::getPreferences() const {
 
 Alert BRSAppDelegate::connectionErrorAlert(const Error& error) {
     Alert alert;
-    if (error.code == ErrorCodes::kPropertyListReadCorrupt ||
-        error.code == ErrorCodes::kUserCancelledAuthentication) {
+    // The proxy's refusal says nothing about the user's access code, so it must not point at it.
+    if (error.domain == UrlErrors::kDomain && error.code == ServiceTransport::kProxyAuthenticationRequired) {
+        alert.messageText = QStringLiteral(
+            "Your network's proxy server asked Orlin to sign in (HTTP 407). Ask your administrator for proxy "
+            "access for Orlin.");
+    } else if (error.code == ErrorCodes::kPropertyListReadCorrupt ||
+               error.code == ErrorCodes::kUserCancelledAuthentication) {
         alert.messageText = QStringLiteral("Did you enter an incorrect username or password?");
     } else {
         alert = Alert::fromError(error);

@@ -42,7 +42,7 @@ private:
     void profileFetched(OrlinSyncService::ProfileReply reply);
     void save(const ProfileUpdateModel& model);
     void saved(OrlinSyncService::SaveReply reply);
-    // Shows the alert for a failed reply, or keeps the sign-in a successful one brings; true for the latter.
+    // Keeps the sign-in any reply brings, then shows the alert for a failed one; true for a successful one.
     template <typename Reply>
     bool accept(const Reply& reply);
 

@@ -1,5 +1,6 @@
 #include "SyncBackend.h"
 
+#include "BRSLog.h"
 #include "BRSSettingsStorage.h"
 #include "Environment.h"
 #include "ServiceConfiguration.h"
@@ -13,8 +14,17 @@ SyncBackend SyncBackend::live(const Environment& environment) {
     const QString cacheFolder = environment.folders.applicationSupport;
     SyncBackend backend;
     backend.getCredentials = [&defaults] { return BRSSettingsStorage(defaults).getCredentials(); };
-    backend.setToken = [&defaults](const Text& token, const Text& userName) {
-        BRSSettingsStorage(defaults).setToken(token, userName);
+    // Two flows of this agent may finish out of order; only the newest token of the series stays valid.
+    // A token the user entered while a flow ran is not of that series, and stays.
+    backend.setToken = [&defaults, service](const Text& token, const Text& userName) {
+        BRSSettingsStorage storage(defaults);
+        const Text newest = service.newestRefreshToken(token);
+        const Text stored = storage.getCredentials().token();
+        if (newest && stored && !stored->isEmpty() && !service.mayReplace(*stored, *newest)) {
+            BRSLogInfo(u"%@", QStringLiteral("A token entered while Orlin was signing in was kept."));
+            return;
+        }
+        storage.setToken(newest, userName);
     };
     backend.checkForSignatureUpdates = [service, imageHost, cacheFolder](
                                            const BRSLoginCredentials& credentials,

@@ -83,32 +83,49 @@ QString endpoint(const QString& base, const QString& path,
     }
     return builder.getUrl();
 }
+
+// The sign-in as it stands when a flow ends, which may be after another flow exchanged its token again.
+SignIn latest(const RefreshTokenExchanges& exchanges, SignIn signIn) {
+    if (signIn.refreshToken) {
+        signIn.refreshToken = exchanges.newest(*signIn.refreshToken);
+    }
+    return signIn;
+}
 }  // namespace
 
 OrlinSyncService::OrlinSyncService(ServiceConfiguration configuration)
-    : configuration_(std::move(configuration)) {}
+    : configuration_(std::move(configuration)), exchanges_(std::make_shared<RefreshTokenExchanges>()) {}
+
+OrlinSyncService::Text OrlinSyncService::newestRefreshToken(const Text& refreshToken) const {
+    return refreshToken ? Text(exchanges_->newest(*refreshToken)) : refreshToken;
+}
+
+bool OrlinSyncService::mayReplace(const QString& stored, const QString& refreshToken) const {
+    return exchanges_->descends(refreshToken, stored);
+}
 
 template <typename T>
 void OrlinSyncService::getBelowSyncRoot(const BRSLoginCredentials& credentials, const QString& path,
                                         std::function<void(Reply<T>)> completion,
                                         std::function<Reply<T>(QByteArray body, SignIn signIn)> read) const {
-    getAccessCodeAndStuffFromOrlin(credentials, [path, completion = std::move(completion),
-                                                 read = std::move(read)](Result<Access> access) {
-        if (!access.ok()) {
-            completion({access.error(), {}});
-            return;
-        }
-        Access granted = std::move(access).value();
-        ServiceTransport::getJSON(granted.syncRoot + path, granted.accessToken,
-                                  [signIn = std::move(granted.signIn), completion, read](
-                                      QByteArray body, std::optional<Error> error) {
-                                      if (error) {
-                                          completion({std::move(*error), {}});
-                                          return;
-                                      }
-                                      completion(read(std::move(body), signIn));
-                                  });
-    });
+    getAccessCodeAndStuffFromOrlin(
+        credentials, [path, exchanges = exchanges_, completion = std::move(completion),
+                      read = std::move(read)](Result<Access> access) {
+            if (!access.ok()) {
+                completion({access.error(), {}});
+                return;
+            }
+            Access granted = std::move(access).value();
+            ServiceTransport::getJSON(granted.syncRoot + path, granted.accessToken,
+                                      [signIn = std::move(granted.signIn), exchanges, completion, read](
+                                          QByteArray body, std::optional<Error> error) {
+                                          if (error) {
+                                              completion({std::move(*error), latest(*exchanges, signIn)});
+                                              return;
+                                          }
+                                          completion(read(std::move(body), latest(*exchanges, signIn)));
+                                      });
+        });
 }
 
 void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials,
@@ -128,26 +145,26 @@ void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials,
 
 void OrlinSyncService::getProfile(const BRSLoginCredentials& credentials,
                                   ProfileCompletion completion) const {
-    getBelowSyncRoot<ProfileGetModel>(credentials, QStringLiteral("/api/5.0/profile"), std::move(completion),
-                                      [](QByteArray body, SignIn signIn) -> ProfileReply {
-                                          std::optional<ProfileGetResponse> response =
-                                              ProfileGetResponse::fromJsonData(body);
-                                          if (!response) {
-                                              return {failure(kProfileRead, kProfileReadMessage), {}};
-                                          }
-                                          // The service's "result" has been seen to disagree with its
-                                          // "error"; the error text is what the user needs to read, so it
-                                          // decides.
-                                          if (response->error) {
-                                              return {failure(kProfileRead, *response->error), {}};
-                                          }
-                                          return {std::move(response->data), std::move(signIn)};
-                                      });
+    getBelowSyncRoot<ProfileGetModel>(
+        credentials, QStringLiteral("/api/5.0/profile"), std::move(completion),
+        [](QByteArray body, SignIn signIn) -> ProfileReply {
+            std::optional<ProfileGetResponse> response = ProfileGetResponse::fromJsonData(body);
+            if (!response) {
+                return {failure(kProfileRead, kProfileReadMessage), std::move(signIn)};
+            }
+            // The service's "result" has been seen to disagree with its
+            // "error"; the error text is what the user needs to read, so it
+            // decides.
+            if (response->error) {
+                return {failure(kProfileRead, *response->error), std::move(signIn)};
+            }
+            return {std::move(response->data), std::move(signIn)};
+        });
 }
 
 void OrlinSyncService::saveProfile(const BRSLoginCredentials& credentials,
                                    const ProfileUpdateModel& profileModel, SaveCompletion completion) const {
-    getAccessCodeAndStuffFromOrlin(credentials, [body = profileModel.toJsonData(),
+    getAccessCodeAndStuffFromOrlin(credentials, [body = profileModel.toJsonData(), exchanges = exchanges_,
                                                  completion = std::move(completion)](Result<Access> access) {
         if (!access.ok()) {
             completion({access.error(), {}});
@@ -158,29 +175,33 @@ void OrlinSyncService::saveProfile(const BRSLoginCredentials& credentials,
         const std::optional<QNetworkRequest> request = ServiceTransport::requestFor(
             granted.syncRoot + QStringLiteral("/api/5.0/profile"), granted.accessToken, &addressError);
         if (!request) {
-            MainQueue::post([completion, error = failure(kProfileSave, addressError)] {
-                completion({error, {}});
+            MainQueue::post([completion, exchanges, signIn = std::move(granted.signIn),
+                             error = failure(kProfileSave, addressError)] {
+                completion({error, latest(*exchanges, signIn)});
             });
             return;
         }
         ServiceTransport::postJSON(
             *request, body,
-            [signIn = std::move(granted.signIn), completion](QByteArray answer, std::optional<Error> error) {
+            [signIn = std::move(granted.signIn), exchanges, completion](QByteArray answer,
+                                                                        std::optional<Error> error) {
+                SignIn current = latest(*exchanges, signIn);
                 if (error) {
-                    completion({Error::serviceError(error->localizedDescription), {}});
+                    completion({Error::serviceError(error->localizedDescription), std::move(current)});
                     return;
                 }
                 const std::optional<ProfileUpdateResponse> response =
                     ProfileUpdateResponse::fromJsonData(answer);
                 if (!response) {
-                    completion({failure(kProfileSave, kProfileSaveMessage), {}});
+                    completion({failure(kProfileSave, kProfileSaveMessage), std::move(current)});
                     return;
                 }
                 if (!response->result) {
-                    completion({failure(kProfileSave, response->error.value_or(kProfileSaveMessage)), {}});
+                    completion({failure(kProfileSave, response->error.value_or(kProfileSaveMessage)),
+                                std::move(current)});
                     return;
                 }
-                completion({Saved{}, signIn});
+                completion({Saved{}, std::move(current)});
             });
     });
 }
@@ -193,13 +214,40 @@ void OrlinSyncService::getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials&
     } else if (!credentials.harToken()) {
         getAccessTokenFromCompatCredentials(credentials, std::move(completion));
     } else {
-        getAccessTokenFromRefreshToken(configuration_.authBaseUrl(), *credentials.token(),
-                                       std::move(completion));
+        getAccessTokenFromRefreshToken(*credentials.token(), std::move(completion));
     }
 }
 
-void OrlinSyncService::getAccessTokenFromRefreshToken(const QString& authBaseUrl, const QString& refreshToken,
-                                                      AccessCompletion completion) {
+void OrlinSyncService::getAccessTokenFromRefreshToken(const QString& refreshToken,
+                                                      AccessCompletion completion) const {
+    using Grant = RefreshTokenExchanges::Grant;
+    exchanges_->exchange(
+        refreshToken,
+        [authBaseUrl = configuration_.authBaseUrl()](const QString& token,
+                                                     RefreshTokenExchanges::Completion done) {
+            exchangeRefreshToken(authBaseUrl, token, [done = std::move(done)](Result<Access> access) {
+                if (!access.ok()) {
+                    done(access.error());
+                    return;
+                }
+                const Access& granted = access.value();
+                done(Grant{granted.accessToken, granted.syncRoot,
+                           granted.signIn.refreshToken.value_or(QString()), granted.signIn.userName});
+            });
+        },
+        [completion = std::move(completion)](Result<Grant> grant) {
+            if (!grant.ok()) {
+                completion(grant.error());
+                return;
+            }
+            const Grant& granted = grant.value();
+            completion(Access{granted.accessToken, granted.syncRoot,
+                              SignIn{granted.refreshToken, granted.userName}});
+        });
+}
+
+void OrlinSyncService::exchangeRefreshToken(const QString& authBaseUrl, const QString& refreshToken,
+                                            AccessCompletion completion) {
     const QString address = endpoint(authBaseUrl, QStringLiteral("OAuth/AuthorizeEmployee"),
                                      {{QStringLiteral("refreshToken"), refreshToken}});
     ServiceTransport::getJSON(
@@ -330,7 +378,7 @@ void OrlinSyncService::getAccessTokenFromCombatInvitationCodeJson(const QString&
                 completion(refreshToken.error());
                 return;
             }
-            getAccessTokenFromRefreshToken(authBaseUrl, refreshToken.value(), completion);
+            exchangeRefreshToken(authBaseUrl, refreshToken.value(), completion);
         });
 }
 

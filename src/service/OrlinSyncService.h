@@ -3,21 +3,24 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "BRSLoginCredentials.h"
 #include "Error.h"
 #include "ProfileGetModel.h"
 #include "ProfileUpdateModel.h"
+#include "RefreshTokenExchanges.h"
 #include "Result.h"
 #include "ServiceConfiguration.h"
 #include "SignaturesAnswer.h"
 
 // The Orlin service's HTTPS interface. Every operation first turns the credentials into an access token
 // and the user's sync root, then calls the endpoint below that root. Each returns at once and calls its
-// completion exactly once, on the main queue. Nothing is kept between calls: the refresh token and user
-// name that a call hands back are for the caller to store. A call in progress holds nothing of the object,
-// so the object may go before its completions run.
+// completion exactly once, on the main queue. The refresh token and user name that a call hands back are
+// for the caller to store; copies of one service share its refresh token exchanges, so the copies an agent
+// makes never spend one token twice. A call in progress holds nothing else of the object, so the object
+// may go before its completions run.
 class OrlinSyncService final {
 public:
     using Text = std::optional<QString>;
@@ -29,8 +32,9 @@ public:
         Text userName;
     };
 
-    // A flow's outcome with the sign-in beside it. The sign-in is empty after a failure, except when only
-    // the signatures answer could not be read: the rotated token must still be stored then.
+    // A flow's outcome with the sign-in beside it. The sign-in is empty only when signing in itself failed:
+    // once the service has rotated the token, the old one may already be revoked, so whatever fails after
+    // that, the new one must still be stored.
     template <typename T>
     struct Reply {
         Result<T> result;
@@ -52,6 +56,13 @@ public:
     void getProfile(const BRSLoginCredentials& credentials, ProfileCompletion completion) const;
     void saveProfile(const BRSLoginCredentials& credentials, const ProfileUpdateModel& profileModel,
                      SaveCompletion completion) const;
+
+    // The token to store for one a flow handed back: its successor when a later flow of this agent has
+    // already exchanged it, so flows finishing out of order never store a spent token.
+    [[nodiscard]] Text newestRefreshToken(const Text& refreshToken) const;
+    // True when `refreshToken` is `stored` or this agent reached it from `stored` by signing in: a flow's
+    // token may replace only those, never one the user entered while the flow ran.
+    [[nodiscard]] bool mayReplace(const QString& stored, const QString& refreshToken) const;
 
 private:
     // What signing in ends with: the bearer token, the root every user endpoint sits below, and the
@@ -75,8 +86,9 @@ private:
     void getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials& credentials,
                                         AccessCompletion completion) const;
 
-    static void getAccessTokenFromRefreshToken(const QString& authBaseUrl, const QString& refreshToken,
-                                               AccessCompletion completion);
+    void getAccessTokenFromRefreshToken(const QString& refreshToken, AccessCompletion completion) const;
+    static void exchangeRefreshToken(const QString& authBaseUrl, const QString& refreshToken,
+                                     AccessCompletion completion);
     static void getAccessTokenFromDomainToken(const QString& authBaseUrl, const QString& domainToken,
                                               const Text& userName, AccessCompletion completion);
     void getAccessTokenFromCompatCredentials(const BRSLoginCredentials& credentials,
@@ -89,4 +101,5 @@ private:
                                                   RefreshTokenCompletion completion);
 
     ServiceConfiguration configuration_;
+    std::shared_ptr<RefreshTokenExchanges> exchanges_;
 };

@@ -85,6 +85,10 @@ std::optional<Error> errorFromReply(QNetworkReply& reply, bool hasBody) {
     const QString description = reply.errorString();
     // Qt also reports content it cannot decode as a content error, on an answer with a success status.
     const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // Whatever page a proxy sends with its refusal, it is not the service's answer.
+    if (code == QNetworkReply::ProxyAuthenticationRequiredError || status == 407) {
+        return transportError(ServiceTransport::kProxyAuthenticationRequired, description);
+    }
     if (restatesHttpStatus(code) && status >= 400) {
         return std::nullopt;
     }
@@ -118,7 +122,6 @@ std::optional<Error> errorFromReply(QNetworkReply& reply, bool hasBody) {
         // We hold no HTTP credentials, so a bare refusal is given up, as the platform does without a
         // delegate; callers recognise the code and ask the user to check the login.
         case QNetworkReply::AuthenticationRequiredError:
-        case QNetworkReply::ProxyAuthenticationRequiredError:
             return transportError(UrlErrors::kUserCancelledAuthentication, description);
         case QNetworkReply::UnknownContentError:
             return transportError(UrlErrors::kCannotDecodeContentData, description);
@@ -223,17 +226,23 @@ struct Exchange {
     // For the log line of a failure.
     QByteArray verb;
     QUrl origin;
+    // Where a redirect to another origin leads; the request is sent there anew, without the token.
+    std::optional<QUrl> followTo;
+    int originChanges = 0;
 };
 
-void start(QNetworkRequest request, QByteArray verb, QByteArray body,
-           ServiceTransport::Completion completion) {
+void send(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTransport::Completion completion,
+          int originChanges = 0);
+
+void start(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTransport::Completion completion,
+           int originChanges) {
     auto* manager = new QNetworkAccessManager();
     manager->setProxyFactory(new SystemProxyFactory());
     auto exchange = std::make_shared<Exchange>();
     exchange->completion = std::move(completion);
 
     // The bearer token and the body are meant for the service alone: a redirect may move within its
-    // origin, but never hand them to another server.
+    // origin with them, but another server only ever sees a request without them.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     const qint64 limit = ServiceTransport::maximumAnswerSize();
@@ -244,6 +253,7 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
     const QUrl origin = request.url();
     exchange->verb = verb;
     exchange->origin = origin;
+    exchange->originChanges = originChanges;
     QNetworkReply* reply =
         verb == "GET" ? manager->get(request) : manager->sendCustomRequest(request, verb, body);
 
@@ -267,10 +277,23 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
     QTimer::singleShot(ServiceTransport::totalTimeout(), reply, [stop] {
         stop(transportError(UrlErrors::kTimedOut, QStringLiteral("The request timed out.")));
     });
-    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, origin, stop](const QUrl& target) {
-        if (sameOrigin(origin, reply->url().resolved(target))) {
-            Q_EMIT reply->redirectAllowed();
-            return;
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, exchange, stop](const QUrl& target) {
+        const QUrl next = reply->url().resolved(target);
+        switch (ServiceTransport::redirectFor(exchange->origin, next)) {
+            case ServiceTransport::Redirect::KeepToken:
+                Q_EMIT reply->redirectAllowed();
+                return;
+            case ServiceTransport::Redirect::DropToken:
+                // A body goes to the service alone, and a chain of origins is a loop or an attack.
+                if (exchange->verb == "GET" &&
+                    exchange->originChanges < ServiceTransport::kMaximumOriginChanges) {
+                    exchange->followTo = next;
+                    reply->abort();
+                    return;
+                }
+                break;
+            case ServiceTransport::Redirect::Refuse:
+                break;
         }
         stop(transportError(ServiceTransport::kRedirectRefused,
                             QStringLiteral("The server sent the request on to another address.")));
@@ -306,6 +329,18 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
             return;
         }
         exchange->finished = true;
+        if (exchange->followTo) {
+            BRSLogInfo(u"%@ %@ was sent on to %@; followed without the access token",
+                       QString::fromLatin1(exchange->verb), addressForLog(exchange->origin),
+                       addressForLog(*exchange->followTo));
+            MainQueue::post([manager, next = ServiceTransport::getRequest(*exchange->followTo),
+                             verb = exchange->verb, completion = std::move(exchange->completion),
+                             changes = exchange->originChanges + 1]() mutable {
+                delete manager;
+                send(std::move(next), std::move(verb), QByteArray(), std::move(completion), changes);
+            });
+            return;
+        }
         std::optional<Error> error = exchange->ownError;
         if (!error && !readArrived(*reply, exchange->body, limit)) {
             error = Error::serviceError(kAnswerTooLargeMessage);
@@ -327,19 +362,19 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body,
     idleTimer->start();
 }
 
-void send(QNetworkRequest request, QByteArray verb, QByteArray body,
-          ServiceTransport::Completion completion) {
+void send(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTransport::Completion completion,
+          int originChanges) {
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("Content-Type", "application/json");
     // Replies belong to the thread that starts them, and only the main thread runs an event loop for sure.
     QCoreApplication* app = QCoreApplication::instance();
     if (app && QThread::currentThread() == app->thread()) {
-        start(std::move(request), std::move(verb), std::move(body), std::move(completion));
+        start(std::move(request), std::move(verb), std::move(body), std::move(completion), originChanges);
         return;
     }
     MainQueue::post([request = std::move(request), verb = std::move(verb), body = std::move(body),
-                     completion = std::move(completion)]() mutable {
-        start(std::move(request), std::move(verb), std::move(body), std::move(completion));
+                     completion = std::move(completion), originChanges]() mutable {
+        start(std::move(request), std::move(verb), std::move(body), std::move(completion), originChanges);
     });
 }
 }  // namespace
@@ -421,6 +456,18 @@ void ServiceTransport::setTimeoutForTesting(std::optional<std::chrono::milliseco
 bool ServiceTransport::hostAnswered(const Error& error) {
     return error.domain == UrlErrors::kDomain &&
            (error.code == UrlErrors::kUserCancelledAuthentication || error.code == kRedirectRefused);
+}
+
+ServiceTransport::Redirect ServiceTransport::redirectFor(const QUrl& from, const QUrl& to) {
+    if (sameOrigin(from, to)) {
+        return Redirect::KeepToken;
+    }
+    const bool downgrade = from.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0 &&
+                           to.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) != 0;
+    if (downgrade || !urlFromText(to.toString(QUrl::FullyEncoded))) {
+        return Redirect::Refuse;
+    }
+    return Redirect::DropToken;
 }
 
 std::chrono::milliseconds ServiceTransport::timeout() {

@@ -30,8 +30,14 @@ public:
     // (the JSON parser does) takes the body as it is instead of copying it.
     static constexpr qint64 kSpareBytesAfterBody = 64;
 
-    // A redirect to another origin ends the request, as a session does when its delegate cancels it.
+    // A redirect that would weaken the connection (https to http, or to an address the service could not
+    // be configured with) ends the request, as a session does when its delegate cancels it.
     static constexpr qint64 kRedirectRefused = UrlErrors::kCancelled;
+    // A proxy between us and the service wants credentials we do not hold. Told apart from the service's
+    // own refusal because the user's access code is not what is wrong.
+    static constexpr qint64 kProxyAuthenticationRequired = -1013;
+    // Hops to another origin followed by hand (each starts a request of its own).
+    static constexpr int kMaximumOriginChanges = 5;
 
     ServiceTransport() = delete;
 
@@ -57,8 +63,15 @@ public:
     static void getJSON(const QString& address, const Text& accessToken, Completion completion);
 
     // True for the transport errors that still mean the host was reached and answered (a refusal without
-    // explanation, a redirect we would not follow), so asking another host would go behind its back.
+    // explanation, a redirect we would not follow), so asking another host would go behind its back. A
+    // proxy's refusal is not among them: the host was never reached.
     [[nodiscard]] static bool hostAnswered(const Error& error);
+
+    // How a redirect from `from` to `to` is followed: within the origin as it is, to another origin
+    // without the bearer token (as browsers do), and never from https to http or to an address that
+    // could not be configured.
+    enum class Redirect { KeepToken, DropToken, Refuse };
+    [[nodiscard]] static Redirect redirectFor(const QUrl& from, const QUrl& to);
 
     // Lets a test wait a fraction of a second for a time-out; nothing outside tests calls it.
     static void setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout,

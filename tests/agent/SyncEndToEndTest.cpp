@@ -183,7 +183,7 @@ TEST_F(SyncEndToEndTest, AFailingServiceShowsTheErrorStatusAndKeepsTheToken) {
 
     answerSignatures("<p>back</p>");
     const AgentRun again = run({QStringLiteral("--headless"), QStringLiteral("--once")});
-    EXPECT_EQ(lastRefreshTokenSent(), "refresh-1") << "a failed check stores no token";
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-2") << "the token rotated before the failure was kept";
     EXPECT_EQ(again.exitCode, 0) << again.output.toStdString();
 }
 

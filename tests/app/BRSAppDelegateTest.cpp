@@ -17,6 +17,8 @@
 #include "PreferencesStorage.h"
 #include "QtRepeatingTimer.h"
 #include "RecordingInstaller.h"
+#include "ServiceTransport.h"
+#include "UrlErrors.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -288,7 +290,7 @@ TEST_F(BRSAppDelegateTest, CheckOutcomesSwitchIconTooltipAndMenu) {
     EXPECT_TRUE(retrievals.empty()) << "no automatic update unless the user chose it";
 }
 
-TEST_F(BRSAppDelegateTest, OnlyASuccessfulCheckWithATokenStoresIt) {
+TEST_F(BRSAppDelegateTest, EveryCheckThatBringsATokenStoresItEvenAFailedOne) {
     credentials = kToken;
     launch();
     answerCheck(false, std::nullopt, QStringLiteral("refresh-2"), QStringLiteral("ann"));
@@ -297,11 +299,26 @@ TEST_F(BRSAppDelegateTest, OnlyASuccessfulCheckWithATokenStoresIt) {
     timer->fire();
     answerCheck(false, std::nullopt, std::nullopt, std::nullopt);
     timer->fire();
+    // The answer after the sign-in was unreadable; the token it rotated is the only one still valid.
     answerCheck(false, Error::serviceError(QStringLiteral("no")), QStringLiteral("refresh-3"), {});
 
-    ASSERT_EQ(storedTokens.size(), 1);
+    ASSERT_EQ(storedTokens.size(), 2);
     EXPECT_EQ(storedTokens.front().first, QStringLiteral("refresh-2"));
     EXPECT_EQ(storedTokens.front().second, QStringLiteral("ann"));
+    EXPECT_EQ(storedTokens.back().first, QStringLiteral("refresh-3"));
+
+    // An update and a profile fetch that fail after signing in keep their token too.
+    controller->updateAllSignatures();
+    ASSERT_EQ(retrievals.size(), 1u);
+    retrievals.front()(std::nullopt, false, QStringLiteral("refresh-4"), QStringLiteral("ann"),
+                       Error::serviceError(QStringLiteral("unreadable")));
+    controller->showProfile();
+    ASSERT_EQ(profileRequests.size(), 1u);
+    profileRequests.front()({Error::serviceError(QStringLiteral("unreadable")),
+                             {QStringLiteral("refresh-5"), QStringLiteral("ann")}});
+    ASSERT_EQ(storedTokens.size(), 4);
+    EXPECT_EQ(storedTokens[2].first, QStringLiteral("refresh-4"));
+    EXPECT_EQ(storedTokens[3].first, QStringLiteral("refresh-5"));
 }
 
 TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRestoresTheDefaultStatus) {
@@ -509,6 +526,12 @@ TEST_F(BRSAppDelegateTest, ConnectionAlertNamesBadCredentialsForUnreadableAnswer
         EXPECT_EQ(alert.informativeText, informative);
         EXPECT_EQ(alert.effectiveButtonTitles(), QStringList{QStringLiteral("OK")});
     }
+    // A proxy's refusal is no hint at the access code.
+    const Alert proxy = BRSAppDelegate::connectionErrorAlert(
+        Error{UrlErrors::kDomain, ServiceTransport::kProxyAuthenticationRequired, QStringLiteral("raw")});
+    EXPECT_EQ(proxy.messageText,
+              QStringLiteral("Your network's proxy server asked Orlin to sign in (HTTP 407). Ask your "
+                             "administrator for proxy access for Orlin."));
     const Alert other = BRSAppDelegate::connectionErrorAlert(
         Error{QStringLiteral("any"), -1001, QStringLiteral("The request timed out.")});
     EXPECT_EQ(other.messageText, QStringLiteral("The request timed out."));

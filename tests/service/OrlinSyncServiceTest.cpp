@@ -202,11 +202,14 @@ TEST_F(OrlinSyncServiceTest, DomainRecordNeverUsesTheRefreshExchange) {
 }
 
 TEST_F(OrlinSyncServiceTest, DomainRecordWithoutUserNameFailsWithoutAsking) {
-    const SignaturesResult result =
-        signatures(BRSLoginCredentials::initWithDomainToken(QStringLiteral("d"), {}));
-    expectServiceError(result.error,
-                       QStringLiteral("A user name is needed to sign in to Orlin with the domain token."));
-    EXPECT_TRUE(mock.requests().empty());
+    for (const Text& userName : {Text(), Text(QString())}) {
+        SCOPED_TRACE(userName ? "empty" : "absent");
+        const SignaturesResult result =
+            signatures(BRSLoginCredentials::initWithDomainToken(QStringLiteral("d"), userName));
+        expectServiceError(
+            result.error, QStringLiteral("A user name is needed to sign in to Orlin with the domain token."));
+        EXPECT_TRUE(mock.requests().empty());
+    }
 }
 
 TEST_F(OrlinSyncServiceTest, PasswordRecordRunsTheThreeExchangesWithItsValuesIntact) {
@@ -299,7 +302,6 @@ TEST_F(OrlinSyncServiceTest, AnyAnswerOfTheEuHostIsFinal) {
         {Answer::json(R"({"result": false, "error": "Wrong password."})", 401),
          invitationError + QStringLiteral(" Check your e-mail address and password.")},
         {Answer::json("", 401), std::nullopt},
-        {elsewhere, std::nullopt},
     };
     mock.setAnswer("GET", kAppCompatPath, Answer::json(R"({"data": "invite-1"})"));
     for (const Case& c : cases) {
@@ -315,6 +317,15 @@ TEST_F(OrlinSyncServiceTest, AnyAnswerOfTheEuHostIsFinal) {
         }
         EXPECT_TRUE(mock.requestsTo(kAppCompatPath).empty()) << "the credentials went to a second host";
     }
+
+    // A redirect to another origin is followed, but only to the address the EU host named: the
+    // credentials stay behind.
+    mock.setAnswer("GET", kEuCompatPath, elsewhere);
+    ASSERT_TRUE(
+        signatures(BRSLoginCredentials::initWithUserName(QStringLiteral("ann"), QStringLiteral("pw"))).error);
+    const auto redirected = mock.requestsTo(kAppCompatPath);
+    ASSERT_EQ(redirected.size(), 1u);
+    EXPECT_TRUE(redirected[0].parameters.empty());
 }
 
 TEST_F(OrlinSyncServiceTest, RefreshExchangeFailuresEndWithTheirMessage) {
@@ -429,8 +440,48 @@ TEST_F(OrlinSyncServiceTest, TransportFailuresPassUnchanged) {
     const SignaturesResult download = signatures(tokenRecord());
     ASSERT_TRUE(download.error);
     EXPECT_EQ(download.error->domain, UrlErrors::kDomain);
-    EXPECT_FALSE(download.token);
-    EXPECT_FALSE(download.userName);
+    EXPECT_EQ(download.token, QStringLiteral("refresh-2"))
+        << "the exchange succeeded and spent the old token";
+    EXPECT_EQ(download.userName, QStringLiteral("ann"));
+}
+
+TEST_F(OrlinSyncServiceTest, OverlappingFlowsOfOneAgentSpendEachRefreshTokenOnce) {
+    mock.rotateRefreshTokens(kRefreshPath, syncRoot(), std::chrono::milliseconds(100));
+    mock.setAnswer("GET", kSyncPath, Answer::json(R"({"signatures": []})"));
+    const OrlinSyncService shared = service();
+    std::vector<SignaturesResult> results(3);
+    const auto start = [&shared, &results](std::size_t index, const QString& token) {
+        shared.getSignatures(BRSLoginCredentials::initWithToken(token),
+                             [&result = results[index]](OrlinSyncService::SignaturesReply reply) {
+                                 record(std::move(reply), result, result.signatures);
+                             });
+    };
+    // Two callers with the stored token while its exchange is under way share that one exchange.
+    start(0, QStringLiteral("refresh-1"));
+    start(1, QStringLiteral("refresh-1"));
+    runUntil([&results] { return results[0].calls > 0 && results[1].calls > 0; });
+    // A caller that read the token before the rotation was stored spends its successor, not the old one.
+    start(2, QStringLiteral("refresh-1"));
+    runUntil([&results] { return results[2].calls > 0; });
+
+    for (const SignaturesResult& result : results) {
+        EXPECT_EQ(result.calls, 1);
+        EXPECT_FALSE(result.error) << result.error->localizedDescription.toStdString();
+    }
+    std::vector<std::string> spent;
+    for (const auto& request : mock.requestsTo(kRefreshPath)) {
+        spent.push_back(request.parameter("refreshToken").value_or(""));
+    }
+    EXPECT_EQ(spent, (std::vector<std::string>{"refresh-1", "rotated-1"}));
+    // Whichever reply is stored last, it is the newest token.
+    EXPECT_EQ(results[2].token, QStringLiteral("rotated-2"));
+    EXPECT_EQ(shared.newestRefreshToken(results[0].token), QStringLiteral("rotated-2"));
+    EXPECT_EQ(shared.newestRefreshToken(QStringLiteral("unrelated")), QStringLiteral("unrelated"));
+    // A flow's token replaces the stored one only when it came from it, not a token typed meanwhile.
+    EXPECT_TRUE(shared.mayReplace(QStringLiteral("refresh-1"), QStringLiteral("rotated-2")));
+    EXPECT_TRUE(shared.mayReplace(QStringLiteral("rotated-2"), QStringLiteral("rotated-2")));
+    EXPECT_FALSE(shared.mayReplace(QStringLiteral("rotated-2"), QStringLiteral("rotated-1")));
+    EXPECT_FALSE(shared.mayReplace(QStringLiteral("typed"), QStringLiteral("rotated-2")));
 }
 
 TEST_F(OrlinSyncServiceTest, UnusableAddressesEndWithAServiceErrorBeforeAnyRequest) {
@@ -492,7 +543,7 @@ TEST_F(OrlinSyncServiceTest, ProfileReadFollowsTheEnvelope) {
         if (c.error) {
             expectServiceError(result.error, *c.error);
             EXPECT_FALSE(result.profile);
-            EXPECT_FALSE(result.token);
+            EXPECT_EQ(result.token, QStringLiteral("refresh-2")) << "the rotated token outlives the failure";
             continue;
         }
         EXPECT_FALSE(result.error);
@@ -531,8 +582,7 @@ TEST_F(OrlinSyncServiceTest, ProfileSavePostsTheCompactBodyAndReadsTheAnswer) {
         const SaveResult result = save(tokenRecord(), model);
         if (c.error) {
             expectServiceError(result.error, *c.error);
-            EXPECT_FALSE(result.token);
-            EXPECT_FALSE(result.userName);
+            EXPECT_EQ(result.token, QStringLiteral("refresh-2")) << "the rotated token outlives the failure";
         } else {
             EXPECT_FALSE(result.error);
             EXPECT_EQ(result.token, QStringLiteral("refresh-2"));
@@ -557,6 +607,7 @@ TEST_F(OrlinSyncServiceTest, ProfileSavePostsTheCompactBodyAndReadsTheAnswer) {
     EXPECT_EQ(lost.error->domain, ErrorDomains::kOrlin);
     EXPECT_EQ(lost.error->code, -1);
     EXPECT_FALSE(lost.error->localizedDescription.isEmpty());
+    EXPECT_EQ(lost.token, QStringLiteral("refresh-2"));
 }
 
 TEST_F(OrlinSyncServiceTest, FlowErrorsEndProfileOperationsWithoutCallingTheProfile) {

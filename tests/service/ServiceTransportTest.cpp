@@ -131,24 +131,33 @@ TEST_F(ServiceTransportTest, RefusedAuthenticationIsAnAnswerWhenItCarriesABody) 
         }
         mock.setAnswer("GET", "/private", refused);
         mock.setAnswer("GET", "/empty", empty);
-        mock.setAnswer("GET", "/proxy", proxy);
 
         const Outcome answered = get(address("private"));
         EXPECT_FALSE(answered.error);
         EXPECT_EQ(answered.body, QByteArray(R"({"result": false, "error": "login"})"));
 
-        for (const char* path : {"empty", "proxy"}) {
-            SCOPED_TRACE(path);
-            const Outcome bare = get(address(path));
-            ASSERT_TRUE(bare.error);
-            EXPECT_EQ(bare.error->domain, UrlErrors::kDomain);
-            EXPECT_EQ(bare.error->code, ErrorCodes::kUserCancelledAuthentication);
-            EXPECT_TRUE(bare.body.isEmpty());
+        const Outcome bare = get(address("empty"));
+        ASSERT_TRUE(bare.error);
+        EXPECT_EQ(bare.error->domain, UrlErrors::kDomain);
+        EXPECT_EQ(bare.error->code, ErrorCodes::kUserCancelledAuthentication);
+        EXPECT_TRUE(bare.body.isEmpty());
+        EXPECT_TRUE(ServiceTransport::hostAnswered(*bare.error));
+
+        // A proxy's refusal is its own failure, with or without a page: the service was never reached.
+        for (const std::string& page : {std::string(), std::string("<html>Proxy login</html>")}) {
+            proxy.body = page;
+            mock.setAnswer("GET", "/proxy", proxy);
+            const Outcome refusedByProxy = get(address("proxy"));
+            ASSERT_TRUE(refusedByProxy.error);
+            EXPECT_EQ(refusedByProxy.error->domain, UrlErrors::kDomain);
+            EXPECT_EQ(refusedByProxy.error->code, ServiceTransport::kProxyAuthenticationRequired);
+            EXPECT_TRUE(refusedByProxy.body.isEmpty());
+            EXPECT_FALSE(ServiceTransport::hostAnswered(*refusedByProxy.error));
         }
     }
 }
 
-TEST_F(ServiceTransportTest, RedirectsAreFollowedOnlyWithinTheOrigin) {
+TEST_F(ServiceTransportTest, RedirectsCarryTheTokenOnlyWithinTheOrigin) {
     const auto redirect = [](int status, const QString& location) {
         Answer answer = Answer::json("", status);
         answer.headers["Location"] = location.toStdString();
@@ -167,21 +176,35 @@ TEST_F(ServiceTransportTest, RedirectsAreFollowedOnlyWithinTheOrigin) {
         EXPECT_EQ(mock.requestsTo("/moved")[0].header("Authorization"), "BEARER t0ken");
     }
 
-    // The same server under another name is another origin too.
+    // Another origin gets the request, never the token; the same server under another name is another
+    // origin too.
     MockOrlinService other;
+    other.setAnswer("GET", "/stolen", Answer::json(R"({"elsewhere": true})"));
+    mock.setAnswer("GET", "/stolen", Answer::json(R"({"elsewhere": true})"));
     const QString elsewhere[] = {
         other.baseUrl() + QStringLiteral("stolen"),
         QStringLiteral("http://localhost:%1/stolen").arg(mock.port()),
-        QStringLiteral("https://127.0.0.1:%1/stolen").arg(mock.port()),
     };
     for (const QString& target : elsewhere) {
         SCOPED_TRACE(target.toStdString());
+        mock.clearRequests();
+        other.clearRequests();
         mock.setAnswer("GET", "/away", redirect(302, target));
         mock.setAnswer("POST", "/away", redirect(307, target));
-        const Outcome refused = get(address("away"));
-        ASSERT_TRUE(refused.error);
-        EXPECT_EQ(refused.error->domain, UrlErrors::kDomain);
-        EXPECT_TRUE(ServiceTransport::hostAnswered(*refused.error));
+        const Outcome followed = get(address("away"));
+        EXPECT_FALSE(followed.error);
+        EXPECT_EQ(followed.body, QByteArray(R"({"elsewhere": true})"));
+        const auto arrived = [&other, this] {
+            std::vector<MockOrlinService::Request> all = other.requestsTo("/stolen");
+            for (const auto& request : mock.requestsTo("/stolen")) {
+                all.push_back(request);
+            }
+            return all;
+        };
+        ASSERT_EQ(arrived().size(), 1u);
+        EXPECT_FALSE(arrived()[0].header("Authorization"));
+
+        // A body is for the service alone: a POST is not sent on.
 
         Outcome posted;
         ServiceTransport::postJSON(
@@ -195,9 +218,30 @@ TEST_F(ServiceTransportTest, RedirectsAreFollowedOnlyWithinTheOrigin) {
         EXPECT_EQ(posted.calls, 1);
         ASSERT_TRUE(posted.error);
         EXPECT_EQ(posted.error->domain, UrlErrors::kDomain);
+        EXPECT_EQ(posted.error->code, ServiceTransport::kRedirectRefused);
+        EXPECT_EQ(arrived().size(), 1u) << "the POST must not have followed";
     }
-    EXPECT_TRUE(other.requests().empty());
-    EXPECT_TRUE(mock.requestsTo("/stolen").empty());
+
+    // A redirect loop across origins ends instead of running for ever.
+    mock.setAnswer("GET", "/ping", redirect(302, other.baseUrl() + QStringLiteral("pong")));
+    other.setAnswer("GET", "/pong", redirect(302, address("ping")));
+    const Outcome looped = get(address("ping"));
+    ASSERT_TRUE(looped.error);
+    EXPECT_EQ(looped.error->code, ServiceTransport::kRedirectRefused);
+
+    using Redirect = ServiceTransport::Redirect;
+    const auto redirectFor = [](const char* from, const char* to) {
+        return ServiceTransport::redirectFor(QUrl(QLatin1String(from)), QUrl(QLatin1String(to)));
+    };
+    EXPECT_EQ(redirectFor("https://a.example/x", "https://A.example:443/y"), Redirect::KeepToken);
+    EXPECT_EQ(redirectFor("https://a.example/x", "https://b.example/y"), Redirect::DropToken);
+    EXPECT_EQ(redirectFor("https://a.example/x", "https://a.example:8443/y"), Redirect::DropToken);
+    EXPECT_EQ(redirectFor("http://127.0.0.1:1/x", "https://b.example/y"), Redirect::DropToken);
+    // Never down to plain text, not even towards this machine, and never to what could not be configured.
+    EXPECT_EQ(redirectFor("https://a.example/x", "http://a.example/x"), Redirect::Refuse);
+    EXPECT_EQ(redirectFor("https://a.example/x", "http://127.0.0.1/x"), Redirect::Refuse);
+    EXPECT_EQ(redirectFor("http://127.0.0.1:1/x", "http://b.example/y"), Redirect::Refuse);
+    EXPECT_EQ(redirectFor("https://a.example/x", "ftp://a.example/x"), Redirect::Refuse);
 }
 
 TEST_F(ServiceTransportTest, SilentServerTimesOut) {

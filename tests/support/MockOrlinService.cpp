@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace {
@@ -32,6 +33,37 @@ struct MockOrlinService::State {
     Answer defaultAnswer{404, {}, "text/plain", {}, {}, false, std::nullopt, true};
     std::vector<Request> log;
     std::atomic<std::uint64_t> streamed{0};
+
+    struct Rotation {
+        std::string path;
+        std::string syncRoot;
+        std::chrono::milliseconds delay{0};
+        std::set<std::string> spent;
+        int issued = 0;
+    };
+    std::optional<Rotation> rotation;
+
+    // The rotating exchange's answer, when `request` is one; the token is spent as it is decided.
+    std::optional<Answer> rotatedAnswer(const httplib::Request& request) {
+        std::lock_guard lock(mutex);
+        if (!rotation || request.path != rotation->path) {
+            return std::nullopt;
+        }
+        const std::string token =
+            request.has_param("refreshToken") ? request.get_param_value("refreshToken") : "";
+        Answer answer;
+        if (token.empty() || !rotation->spent.insert(token).second) {
+            answer =
+                Answer::json(R"({"result": false, "error": "The refresh token is no longer valid."})", 401);
+        } else {
+            answer = Answer::json(R"({"result": true, "data": {"RefreshToken": "rotated-)" +
+                                  std::to_string(++rotation->issued) + R"(", "AccessToken": "access-)" +
+                                  std::to_string(rotation->issued) + R"(", "SyncRoot": ")" +
+                                  rotation->syncRoot + R"(", "UserName": "ann"}})");
+        }
+        answer.delay = rotation->delay;
+        return answer;
+    }
 
     Answer answerFor(const std::string& method, const std::string& path) {
         std::lock_guard lock(mutex);
@@ -72,7 +104,8 @@ struct MockOrlinService::State {
 
     void answer(const httplib::Request& request, httplib::Response& response) {
         record(request);
-        Answer answer = answerFor(request.method, request.path);
+        std::optional<Answer> rotated = rotatedAnswer(request);
+        Answer answer = rotated ? std::move(*rotated) : answerFor(request.method, request.path);
         if (answer.delay.count() > 0 && !wait(answer.delay)) {
             answer = Answer{503, {}, "text/plain", {}, {}, true, std::nullopt, true};
         }
@@ -198,6 +231,12 @@ void MockOrlinService::queueAnswer(const std::string& method, const std::string&
 void MockOrlinService::setDefaultAnswer(Answer answer) {
     std::lock_guard lock(state_->mutex);
     state_->defaultAnswer = std::move(answer);
+}
+
+void MockOrlinService::rotateRefreshTokens(const std::string& path, std::string syncRoot,
+                                           std::chrono::milliseconds delay) {
+    std::lock_guard lock(state_->mutex);
+    state_->rotation = State::Rotation{path, std::move(syncRoot), delay, {}, 0};
 }
 
 std::vector<MockOrlinService::Request> MockOrlinService::requests() const {

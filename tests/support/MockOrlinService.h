@@ -64,6 +64,11 @@ public:
     void queueAnswer(const std::string& method, const std::string& path, Answer answer);
     // What an unscripted path gets; 404 with an empty body unless changed.
     void setDefaultAnswer(Answer answer);
+    // Makes `path` a refresh exchange that accepts each refresh token once, as the service does: an unspent
+    // token is answered, after `delay`, with the next of "rotated-1", "rotated-2", … and `syncRoot`; a
+    // spent one with a refusal. Takes precedence over the answers scripted for that path.
+    void rotateRefreshTokens(const std::string& path, std::string syncRoot,
+                             std::chrono::milliseconds delay = std::chrono::milliseconds(0));
 
     [[nodiscard]] std::vector<Request> requests() const;
     [[nodiscard]] std::vector<Request> requestsTo(const std::string& path) const;
