@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QMutex>
+#include <QSet>
 #include <QTimeZone>
 #include <algorithm>
 #include <cstdlib>
@@ -193,6 +195,25 @@ plist_t fromVariant(const QVariant& value) {
     }
 }
 
+// A file that cannot be read counts as empty, so the user would never learn why their preferences are
+// gone. The same file is read again at every reload, and said once per content.
+void warnOnce(const QString& path, const QByteArray& data) {
+    static QMutex mutex;
+    static QSet<QString> warned;
+    const QString seen = path + QLatin1Char('\n') + QString::number(qHash(data));
+    {
+        const QMutexLocker lock(&mutex);
+        if (warned.contains(seen)) {
+            return;
+        }
+        warned.insert(seen);
+    }
+    const char* why = !PropertyListPrecheck::isSafeToParse(data)
+                          ? "it nests too deep, holds too much once expanded, or is shaped to stop a reader"
+                          : "it is no property list with a dictionary at the top";
+    qWarning("The property list \"%s\" could not be read and counts as empty: %s", qUtf8Printable(path), why);
+}
+
 }  // namespace
 
 PropertyList::Node PropertyList::parse(const QByteArray& data) {
@@ -223,7 +244,12 @@ std::optional<QVariantMap> PropertyList::readDictionary(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    return dictionaryFromData(file.readAll());
+    const QByteArray data = file.readAll();
+    std::optional<QVariantMap> dictionary = dictionaryFromData(data);
+    if (!dictionary) {
+        warnOnce(path, data);
+    }
+    return dictionary;
 }
 
 QByteArray PropertyList::xmlFromDictionary(const QVariantMap& dictionary) {

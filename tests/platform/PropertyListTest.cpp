@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <bit>
 
@@ -149,6 +151,30 @@ TEST(PropertyListTest, DeclarationsHideNoNesting) {
         EXPECT_FALSE(PropertyList::dictionaryFromData(deep(prolog, 60000))) << "would overflow the stack";
     }
     EXPECT_FALSE(PropertyList::dictionaryFromData("<!ELEMENT plist ANY>" + body + "</dict></plist>"));
+}
+
+QStringList warnings;
+void keepWarning(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtWarningMsg) {
+        warnings.append(text);
+    }
+}
+
+TEST(PropertyListTest, AFileThatCannotBeReadIsSaidOnceAndCountsAsAbsent) {
+    const QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("com.halvex.Orlin.plist"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<!DOCTYPE plist [ ]><plist><dict/></plist>");
+    file.close();
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
+    const bool read = PropertyList::readDictionary(path).has_value() || PropertyList::readDictionary(path);
+    qInstallMessageHandler(previous);
+    EXPECT_FALSE(read);
+    ASSERT_EQ(warnings.size(), 1) << "once per file and content";
+    EXPECT_TRUE(warnings[0].contains(path));
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("nests too deep"))) << warnings[0].toStdString();
 }
 
 // A top-level array of count references, each to the object numbered to.
