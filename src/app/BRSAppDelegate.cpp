@@ -233,19 +233,20 @@ void BRSAppDelegate::updateSignatures(bool getOnlyChangedSignatures) {
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
     dependencies_.backend.getSignaturesForUpdate(
         credentials, getOnlyChangedSignatures,
-        [self = QPointer<BRSAppDelegate>(this)](std::optional<QList<BRSSignature>> signatures, bool clean,
-                                                Text token, Text userName, std::optional<Error> error) {
+        [self = QPointer<BRSAppDelegate>(this)](std::optional<BRSSignatureService::Retrieved> retrieved,
+                                                bool clean, Text token, Text userName,
+                                                std::optional<Error> error) {
             if (self) {
-                self->updateRetrieved(signatures, clean, token, userName, error);
+                self->updateRetrieved(retrieved, clean, token, userName, error);
             }
         });
 }
 
-void BRSAppDelegate::updateRetrieved(const std::optional<QList<BRSSignature>>& signatures, bool clean,
-                                     const Text& token, const Text& userName,
+void BRSAppDelegate::updateRetrieved(const std::optional<BRSSignatureService::Retrieved>& retrieved,
+                                     bool clean, const Text& token, const Text& userName,
                                      const std::optional<Error>& error) {
     storeToken(token, userName);
-    if (!signatures) {
+    if (!retrieved) {
         showAlert(error.value_or(BRSSignatureService::signaturesError()));
         // The account is as broken as after a failed check; the ok icon would claim otherwise. The end of
         // the cycle shows the error icon and tooltip from this.
@@ -254,7 +255,12 @@ void BRSAppDelegate::updateRetrieved(const std::optional<QList<BRSSignature>>& s
         return;
     }
     UpdateCycle cycle(*viewState_, dependencies_.frontEnd->alertPresenter(), dependencies_.mailClients);
-    finishUpdate(cycle.install(*signatures, clean, getPreferences()));
+    const UpdateCycle::Outcome outcome = cycle.install(retrieved->signatures, clean, getPreferences());
+    // Only what every client took is cached: anything else stays changed for the next check to report.
+    if (dependencies_.backend.cacheDigests) {
+        dependencies_.backend.cacheDigests(retrieved->digestsOf(outcome.installed));
+    }
+    finishUpdate(outcome.succeeded);
 }
 
 void BRSAppDelegate::finishUpdate(bool succeeded) {

@@ -113,8 +113,8 @@ public:
 private:
     void tickCompleted(bool updatesAvailable, const Text& token, const Text& userName,
                        const std::optional<Error>& error);
-    void updateRetrieved(const std::optional<QList<BRSSignature>>& signatures, bool clean, const Text& token,
-                         const Text& userName, const std::optional<Error>& error);
+    void updateRetrieved(const std::optional<BRSSignatureService::Retrieved>& retrieved, bool clean,
+                         const Text& token, const Text& userName, const std::optional<Error>& error);
     void finishUpdate(bool succeeded);
     void storeToken(const Text& token, const Text& userName);
     void showAlert(const Error& error);

@@ -179,12 +179,12 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
         }
         std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
         const bool clean = answer->clean();
-        QList<BRSSignature> signatures =
+        Retrieved retrieved =
             signaturesFromAnswer(*answer, imageHost, cacheFolder, isUpdating, getOnlyChangedSignatures);
         answer.reset();
         // The answer and what was read from it are tens of megabytes; an idle agent should not keep them.
         ProcessMemory::returnFreed();
-        completionHandler(std::move(signatures), clean, std::move(token), std::move(userName), std::nullopt);
+        completionHandler(std::move(retrieved), clean, std::move(token), std::move(userName), std::nullopt);
     });
 }
 
@@ -213,31 +213,65 @@ QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(QByteArray answerD
     if (cleanOut) {
         *cleanOut = answer && answer->clean();
     }
-    return answer
-               ? signaturesFromAnswer(*answer, imageHost, cacheFolder_, isUpdating, getOnlyChangedSignatures)
-               : QList<BRSSignature>();
+    if (!answer) {
+        return {};
+    }
+    Retrieved taken =
+        signaturesFromAnswer(*answer, imageHost, cacheFolder_, isUpdating, getOnlyChangedSignatures);
+    if (isUpdating) {
+        cacheDigests(taken.digestsOf(QList<bool>(taken.signatures.size(), true)));
+    }
+    return std::move(taken.signatures);
 }
 
-QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(const SignaturesAnswer& answer,
-                                                              const QUrl& imageHost,
-                                                              const QString& cacheFolder, bool isUpdating,
-                                                              bool getOnlyChangedSignatures) {
+BRSSignatureService::Retrieved BRSSignatureService::signaturesFromAnswer(const SignaturesAnswer& answer,
+                                                                         const QUrl& imageHost,
+                                                                         const QString& cacheFolder,
+                                                                         bool isUpdating,
+                                                                         bool getOnlyChangedSignatures) {
     const bool clean = answer.clean();
-    QList<BRSSignature> taken;
+    Retrieved taken;
     eachSignature(answer, imageHost, cacheFolder, [&](Visited& visited) {
         const bool take = !visited.cached || *visited.cached != visited.digest || !getOnlyChangedSignatures ||
                           (clean && isUpdating);
         if (!take) {
             return true;
         }
-        taken.append(BRSSignature(visited.name, QString::fromUtf8(visited.html),
-                                  QString::fromUtf8(SignaturesAnswer::text(visited.signature.text))));
-        if (isUpdating && visited.cachePath) {
-            writeCacheFile(*visited.cachePath, visited.digest, nullptr);
-        }
+        taken.signatures.append(
+            BRSSignature(visited.name, QString::fromUtf8(visited.html),
+                         QString::fromUtf8(SignaturesAnswer::text(visited.signature.text))));
+        taken.digests.append(std::move(visited.digest));
         return true;
     });
     return taken;
+}
+
+QList<BRSSignatureService::CachedDigest> BRSSignatureService::Retrieved::digestsOf(
+    const QList<bool>& installed) const {
+    QList<CachedDigest> kept;
+    // A list that came without its digests has nothing to keep.
+    if (digests.size() != signatures.size() || installed.size() != signatures.size()) {
+        return kept;
+    }
+    for (qsizetype i = 0; i < signatures.size(); ++i) {
+        if (installed.at(i)) {
+            kept.append(CachedDigest{signatures.at(i).name(), digests.at(i)});
+        }
+    }
+    return kept;
+}
+
+void BRSSignatureService::cacheDigests(const QList<CachedDigest>& digests) const {
+    if (digests.isEmpty()) {
+        return;
+    }
+    const std::optional<QString> folder = cacheFolder(cacheFolder_);
+    if (!folder) {
+        return;
+    }
+    for (const CachedDigest& cached : digests) {
+        writeCacheFile(*folder + QLatin1Char('/') + cacheFileName(cached.name), cached.digest, nullptr);
+    }
 }
 
 bool BRSSignatureService::anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost,

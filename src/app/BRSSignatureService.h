@@ -20,8 +20,27 @@
 class BRSSignatureService final {
 public:
     using Text = std::optional<QString>;
-    using RetrievalCompletion = std::function<void(std::optional<QList<BRSSignature>> signatures, bool clean,
-                                                   Text token, Text userName, std::optional<Error> error)>;
+    // The digest a signature leaves in the cache, kept under its name.
+    struct CachedDigest {
+        QString name;
+        QByteArray digest;
+    };
+    // What an update retrieved. The digests are not cached yet: a signature counts as installed only once
+    // every mail client has taken it, and only the update cycle knows that.
+    struct Retrieved {
+        // A list without digests caches nothing.
+        Retrieved(QList<BRSSignature> signatures = {}, QList<QByteArray> digests = {})
+            : signatures(std::move(signatures)), digests(std::move(digests)) {}
+
+        // The digests of the signatures the `installed` flags (one per signature, in order) mark.
+        [[nodiscard]] QList<CachedDigest> digestsOf(const QList<bool>& installed) const;
+
+        QList<BRSSignature> signatures;
+        // One per signature, in the same order.
+        QList<QByteArray> digests;
+    };
+    using RetrievalCompletion = std::function<void(std::optional<Retrieved> retrieved, bool clean, Text token,
+                                                   Text userName, std::optional<Error> error)>;
     using CheckCompletion =
         std::function<void(bool updatesAvailable, Text token, Text userName, std::optional<Error> error)>;
     using FetchCompletion = OrlinSyncService::SignaturesCompletion;
@@ -37,8 +56,8 @@ public:
     void checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                               CheckCompletion completionHandler);
 
-    // The signatures an answer's bytes stand for, with the cache consulted and (when updating) written.
-    // An answer that is not a JSON object stands for none.
+    // The signatures an answer's bytes stand for, with the cache consulted and, when updating, written as
+    // if every one of them had been installed. An answer that is not a JSON object stands for none.
     [[nodiscard]] QList<BRSSignature> signaturesFromAnswer(QByteArray answerData, const QUrl& imageHost,
                                                            bool isUpdating, bool getOnlyChangedSignatures,
                                                            bool* clean = nullptr) const;
@@ -46,6 +65,9 @@ public:
     // The local cache: one file per signature, holding the digest last taken for installation. It is
     // "<name>.brs" whenever that is a file name; any other name gets an escaped file of its own.
     [[nodiscard]] std::optional<QString> getPathForFile(const QString& fileName) const;
+    // Keeps the digests of signatures that are installed now; a digest not written is logged and only
+    // makes the next check report its signature again.
+    void cacheDigests(const QList<CachedDigest>& digests) const;
     bool writeContentsToFileForSignature(const QString& name, const QString& content,
                                          Error* error = nullptr) const;
     [[nodiscard]] std::optional<QString> readContentsFromSignatureFile(const QString& name,
@@ -54,10 +76,9 @@ public:
     [[nodiscard]] static Error signaturesError();
 
 private:
-    [[nodiscard]] static QList<BRSSignature> signaturesFromAnswer(const SignaturesAnswer& answer,
-                                                                  const QUrl& imageHost,
-                                                                  const QString& cacheFolder, bool isUpdating,
-                                                                  bool getOnlyChangedSignatures);
+    [[nodiscard]] static Retrieved signaturesFromAnswer(const SignaturesAnswer& answer, const QUrl& imageHost,
+                                                        const QString& cacheFolder, bool isUpdating,
+                                                        bool getOnlyChangedSignatures);
     // What a check needs: whether any signature's digest differs from the cache. It stops at the first.
     [[nodiscard]] static bool anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost,
                                                   const QString& cacheFolder);

@@ -39,6 +39,10 @@ SyncBackend SyncBackend::live(const Environment& environment) {
         BRSSignatureService(service, imageHost, cacheFolder)
             .getSignaturesAsynchronous(credentials, true, getOnlyChangedSignatures, std::move(completion));
     };
+    backend.cacheDigests = [service, imageHost,
+                            cacheFolder](const QList<BRSSignatureService::CachedDigest>& digests) {
+        BRSSignatureService(service, imageHost, cacheFolder).cacheDigests(digests);
+    };
     backend.getProfile = [service](const BRSLoginCredentials& credentials,
                                    OrlinSyncService::ProfileCompletion completion) {
         service.getProfile(credentials, std::move(completion));

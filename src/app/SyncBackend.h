@@ -21,6 +21,8 @@ struct SyncBackend {
     std::function<void(const BRSLoginCredentials&, bool getOnlyChangedSignatures,
                        BRSSignatureService::RetrievalCompletion)>
         getSignaturesForUpdate;
+    // Keeps the digests of the signatures an update installed into every mail client.
+    std::function<void(const QList<BRSSignatureService::CachedDigest>&)> cacheDigests;
     std::function<void(const BRSLoginCredentials&, OrlinSyncService::ProfileCompletion)> getProfile;
     std::function<void(const BRSLoginCredentials&, const ProfileUpdateModel&,
                        OrlinSyncService::SaveCompletion)>

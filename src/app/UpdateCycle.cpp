@@ -57,7 +57,10 @@ UpdateCycle::MailClients UpdateCycle::MailClients::live(const Environment& envir
 UpdateCycle::UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailClients clients)
     : viewState_(viewState), alerts_(alerts), clients_(std::move(clients)) {}
 
-bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, const Preferences& preferences) {
+UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean,
+                                          const Preferences& preferences) {
+    Outcome outcome;
+    outcome.installed = QList<bool>(signatures.size(), true);
     std::vector<std::unique_ptr<BRSMailAppService>> installers;
     // A client left out of the cycle: nothing failed, yet the update is not complete either.
     bool clientLeftOut = false;
@@ -86,10 +89,24 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
             }
             installer->deleteAllSignaturesNotIn(names);
         }
-        for (const BRSSignature& signature : signatures) {
+        QList<bool> installedHere(signatures.size(), false);
+        for (qsizetype i = 0; i < signatures.size(); ++i) {
+            const BRSSignature& signature = signatures.at(i);
             Error error;
-            if (installer->setSignatureWithName(signature.name(), signature.htmlContent(),
-                                                signature.textContent(), &error)) {
+            installedHere[i] = installer->setSignatureWithName(signature.name(), signature.htmlContent(),
+                                                               signature.textContent(), &error);
+            // Apple Mail's installer still writes the signature when Mail did not answer the quit script,
+            // and hands the time-out over with its success.
+            if (BRSAppleScript::isTimeOut(error)) {
+                failed = true;
+                BRSLogError(
+                    u"%@ did not answer while the signature '%@' was installed; the rest of its part of "
+                    u"the update was skipped: %@",
+                    installer->appName(), signature.name(), error.localizedDescription);
+                showTimedOut(installer->appName(), error);
+                break;
+            }
+            if (installedHere[i]) {
                 continue;
             }
             failed = true;
@@ -113,14 +130,19 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
                     .arg(signature.name(), installer->appName());
             alerts_.runModal(alert);
         }
+        for (qsizetype i = 0; i < signatures.size(); ++i) {
+            outcome.installed[i] = outcome.installed.at(i) && installedHere.at(i);
+        }
     }
     if (cancelled_) {
         BRSLogInfo(u"%@", QStringLiteral("The update was stopped: Orlin is quitting."));
-        return false;
+        // A client the cycle never reached has none of them.
+        outcome.installed.fill(false);
+        return outcome;
     }
     if (failed) {
         // Mail stays closed and no success is claimed: the user has just seen what went wrong.
-        return false;
+        return outcome;
     }
     if (!installers.empty()) {
         if (restartMail) {
@@ -134,7 +156,8 @@ bool UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean, con
             showSuccess(preferences, restartMail);
         }
     }
-    return !clientLeftOut;
+    outcome.succeeded = !clientLeftOut;
+    return outcome;
 }
 
 void UpdateCycle::showNewOutlook() {
@@ -166,6 +189,17 @@ void UpdateCycle::showAutomationRefused() {
         "Open System Settings › Privacy & Security › Automation, allow Orlin to control Microsoft Outlook "
         "(and Mail), and update again.");
     offerSystemSettings(std::move(alert), kAutomationPane);
+}
+
+void UpdateCycle::showTimedOut(const QString& appName, const Error& error) {
+    Alert alert;
+    alert.messageText = QStringLiteral("%1 did not answer.").arg(appName);
+    alert.informativeText =
+        QStringLiteral(
+            "%1 The rest of your signatures were not installed in %2. Make sure %2 is running "
+            "and not waiting for you, then update again.")
+            .arg(error.localizedDescription, appName);
+    alerts_.runModal(alert);
 }
 
 void UpdateCycle::offerSystemSettings(Alert alert, const QString& pane) {

@@ -43,10 +43,18 @@ public:
     static inline const QString kAutomationPane =
         QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Automation");
 
+    struct Outcome {
+        // No installation failed and no chosen client was left out.
+        bool succeeded = false;
+        // One per signature, in order: whether every client this update served installed it.
+        QList<bool> installed;
+    };
+
     UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailClients clients);
 
-    // Installs the signatures as the preferences say; true when no installation failed.
-    bool install(const QList<BRSSignature>& signatures, bool clean, const Preferences& preferences);
+    // Installs the signatures as the preferences say.
+    [[nodiscard]] Outcome install(const QList<BRSSignature>& signatures, bool clean,
+                                  const Preferences& preferences);
 
 private:
     // Whether Apple Mail may be written to now; asks the user when Mail is running and the question is on.
@@ -57,6 +65,8 @@ private:
     void showFullDiskAccess();
     // Once per cycle, whichever application refused first: the refusal ends that client's part.
     void showAutomationRefused();
+    // Once per client: a client that let one script time out would most likely let every other one too.
+    void showTimedOut(const QString& appName, const Error& error);
     void offerSystemSettings(Alert alert, const QString& pane);
 
     BRSViewState& viewState_;

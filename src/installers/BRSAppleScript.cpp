@@ -47,6 +47,10 @@ bool BRSAppleScript::isCancelled(const Error& error) {
     return error.domain == ErrorDomains::kOutlook && error.code == kCancelledCode;
 }
 
+bool BRSAppleScript::isTimeOut(const Error& error) {
+    return error.domain == ErrorDomains::kOutlook && error.code == kTimedOutCode;
+}
+
 BRSAppleScript::BRSAppleScript(ScriptProcess process) : process_(std::move(process)) {}
 
 std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& source, Error* error) const {
@@ -59,7 +63,7 @@ std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& so
     }
     if (run.timedOut) {
         const auto seconds = std::chrono::duration_cast<std::chrono::duration<double>>(limit).count();
-        report(error, Error{ErrorDomains::kOutlook, 0,
+        report(error, Error{ErrorDomains::kOutlook, kTimedOutCode,
                             QStringLiteral("The script did not answer within %1 seconds and was stopped.")
                                 .arg(seconds, 0, 'g', 4)});
         return std::nullopt;

@@ -18,6 +18,8 @@ public:
     static constexpr qint64 kNotAuthorizedCode = -1743;
     // "User canceled": here, the script was given up because Orlin is quitting.
     static constexpr qint64 kCancelledCode = -128;
+    // "Apple event timed out": the script did not answer within the time-out and was stopped.
+    static constexpr qint64 kTimedOutCode = -1712;
 
     // Runs no script: every run fails with the generic error.
     BRSAppleScript() = default;
@@ -37,6 +39,9 @@ public:
     [[nodiscard]] static bool isNotAuthorized(const Error& error);
     // Whether a failure only means the application is quitting: nothing to tell, nothing to retry.
     [[nodiscard]] static bool isCancelled(const Error& error);
+    // Whether a failure means the script hung: the application it addressed is not answering, so the
+    // next script to it would most likely wait out the whole time-out again.
+    [[nodiscard]] static bool isTimeOut(const Error& error);
 
     // How long one script may run before it is killed and reported as not answering.
     [[nodiscard]] std::chrono::milliseconds timeout() const { return process_.settings().timeout; }

@@ -235,6 +235,23 @@ TEST_F(SyncEndToEndTest, AFailedOutlookScriptLeavesTheSignatureAndTheScriptsErro
     EXPECT_TRUE(failures.front().contains(QStringLiteral("'Main'"))) << failures.front().toStdString();
 }
 
+TEST_F(SyncEndToEndTest, ARefusedOutlookInstallIsReportedAgainByTheNextCheck) {
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+    QFile state(statePath());
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.write(R"({"failures": {"Microsoft Outlook": "notInstalled"}})");
+    state.close();
+
+    const AgentRun update =
+        run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});
+    EXPECT_NE(update.exitCode, 0) << update.output.toStdString();
+    EXPECT_TRUE(outlookSignatures().isEmpty());
+
+    const AgentRun check = run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_TRUE(check.lines.contains(kUpdatesPopover)) << check.output.toStdString();
+    EXPECT_TRUE(check.lines.contains(kNotify));
+}
+
 TEST_F(SyncEndToEndTest, TheNewOutlookGetsOneAlertAndNoScript) {
     ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
     // Where the sandboxed Outlook keeps its preferences, below the test's own home on every platform.

@@ -87,6 +87,11 @@ protected:
             frontEnd.log.append(QStringLiteral("retrieve onlyChanged=%1").arg(onlyChanged));
             retrievals.push_back(std::move(completion));
         };
+        backend.cacheDigests = [this](const QList<BRSSignatureService::CachedDigest>& digests) {
+            for (const BRSSignatureService::CachedDigest& kept : digests) {
+                cachedDigests.append(kept.name + QLatin1Char(' ') + QString::fromLatin1(kept.digest));
+            }
+        };
         backend.getProfile = [this](const BRSLoginCredentials& used,
                                     OrlinSyncService::ProfileCompletion completion) {
             frontEnd.log.append(QStringLiteral("getProfile"));
@@ -152,6 +157,7 @@ protected:
     std::optional<BRSLoginCredentials> saveCredentials;
     QList<ProfileUpdateModel> savedModels;
     QList<std::pair<Text, Text>> storedTokens;
+    QStringList cachedDigests;
     std::unique_ptr<BRSAppDelegate> controller;
 };
 
@@ -382,6 +388,26 @@ TEST_F(BRSAppDelegateTest, AnUpdateInstallsWhatArrivedStoresTheTokenAndEnds) {
               QStringLiteral("Your signatures have been updated succesfully."));
     ASSERT_EQ(storedTokens.size(), 1);
     EXPECT_EQ(storedTokens.front().first, QStringLiteral("refresh-9"));
+}
+
+TEST_F(BRSAppDelegateTest, AnUpdateCachesTheDigestsOfWhatEveryClientInstalledAndNothingElse) {
+    outlook = [this] {
+        return std::make_unique<RecordingInstaller>(QStringLiteral("Outlook"), frontEnd.log,
+                                                    QStringList{QStringLiteral("B")});
+    };
+    credentials = kToken;
+    launch();
+    std::optional<bool> succeeded;
+    controller->setUpdateFinishedHandler([&](bool ok) { succeeded = ok; });
+    controller->updateAllSignatures();
+    ASSERT_EQ(retrievals.size(), 1u);
+    retrievals.front()(
+        BRSSignatureService::Retrieved({BRSSignature(QStringLiteral("A"), QStringLiteral("<a>"), QString()),
+                                        BRSSignature(QStringLiteral("B"), QStringLiteral("<b>"), QString())},
+                                       {QByteArrayLiteral("da"), QByteArrayLiteral("db")}),
+        false, std::nullopt, std::nullopt, std::nullopt);
+    EXPECT_EQ(succeeded, false);
+    EXPECT_EQ(cachedDigests, QStringList{QStringLiteral("A da")}) << "B failed in Outlook";
 }
 
 TEST_F(BRSAppDelegateTest, WhileAScriptHangsTheMenuStaysAndQuitEndsTheUpdateAtOnce) {

@@ -181,14 +181,17 @@ TEST_F(BRSSignatureServiceTest, UnusualNamesSettleAfterOneUpdate) {
         return available;
     };
     EXPECT_EQ(check(), true);
-    int installed = 0;
-    service.getSignaturesAsynchronous(
-        credentials, true, false,
-        [&](std::optional<QList<BRSSignature>> list, bool, Text, Text, std::optional<Error>) {
-            installed = list ? int(list->size()) : -1;
-        });
-    EXPECT_EQ(installed, 3);
-    EXPECT_EQ(check(), false) << "every name was cached by the update";
+    std::optional<BRSSignatureService::Retrieved> retrieved;
+    service.getSignaturesAsynchronous(credentials, true, false,
+                                      [&](std::optional<BRSSignatureService::Retrieved> taken, bool, Text,
+                                          Text, std::optional<Error>) { retrieved = std::move(taken); });
+    ASSERT_TRUE(retrieved.has_value());
+    ASSERT_EQ(retrieved->signatures.size(), 3);
+    EXPECT_EQ(check(), true) << "nothing is cached before the mail clients have installed it";
+    service.cacheDigests(retrieved->digestsOf({true, false, true}));
+    EXPECT_EQ(check(), true) << "a signature that was not installed is still reported";
+    service.cacheDigests(retrieved->digestsOf({false, true, false}));
+    EXPECT_EQ(check(), false) << "every name was cached once installed";
 }
 
 TEST_F(BRSSignatureServiceTest, NullBodiesAndMissingOrEmptyNames) {
@@ -234,6 +237,22 @@ TEST_F(BRSSignatureServiceTest, ImageReferencesAreRewrittenLiterallyInAnswerOrde
             "<img src=\"LOGO\"><img src='logo'>"
             "<img src=\"https://cdn.example/x.png?a=1&b=%25\"><img src=\"https://img.example/banner.png\">"
             "<img src=\"bad\">"));
+}
+
+TEST_F(BRSSignatureServiceTest, AnAddressThatIsAnotherImagesNameIsRewrittenAgainOnlyByALaterImage) {
+    const auto rewritten = [](const char* images) {
+        const QByteArray answer =
+            answerFrom(QByteArray(R"({"images": )") + images +
+                       R"(, "signatures": [{"Name": "A", "HTML": "<img src=\"a\">"}]})");
+        const QList<BRSSignature> taken = cache().signaturesFromAnswer(answer, kImageHost, false, false);
+        return taken.size() == 1 ? taken.front().htmlContent() : QString();
+    };
+    EXPECT_EQ(
+        rewritten(R"([{"Name": "a", "Url": "/b"}, {"Name": "https://img.example/b", "Url": "/c.png"}])"),
+        QStringLiteral("<img src=\"https://img.example/c.png\">"));
+    EXPECT_EQ(
+        rewritten(R"([{"Name": "https://img.example/b", "Url": "/c.png"}, {"Name": "a", "Url": "/b"}])"),
+        QStringLiteral("<img src=\"https://img.example/b\">"));
 }
 
 TEST_F(BRSSignatureServiceTest, RelativeAddressesResolveAgainstTheImageHostAbsoluteOnesStayAsGiven) {
@@ -307,12 +326,37 @@ TEST_F(BRSSignatureServiceTest, ChecksReportOnlyChangesAndUpdatesTakeEverything)
     EXPECT_FALSE(clean);
 }
 
+TEST_F(BRSSignatureServiceTest, ACheckSeesAChangeInAnySignatureAndAnyByteOfItsCacheFile) {
+    next.answer = SignaturesAnswer::fromJsonData(answerFrom(
+        R"({"signatures": [{"Name": "A", "HTML": "<p>a</p>"}, {"Name": "B", "HTML": "<p>b</p>"}]})"));
+    BRSSignatureService service = serviceAnswering();
+    const auto check = [&] {
+        std::optional<bool> available;
+        service.checkForSignatureUpdatesAsynchronous(
+            credentials, [&](bool updates, Text, Text, std::optional<Error>) { available = updates; });
+        return available;
+    };
+    const QString a = Hashes::sha1(QStringLiteral("<p>a</p>"));
+    const QString b = Hashes::sha1(QStringLiteral("<p>b</p>"));
+    ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("A"), a));
+    ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("B"), b));
+    EXPECT_EQ(check(), false);
+
+    ASSERT_TRUE(
+        cache().writeContentsToFileForSignature(QStringLiteral("A"), Hashes::sha1(QStringLiteral("old"))));
+    EXPECT_EQ(check(), true) << "only the first of two changed";
+
+    ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("A"), a));
+    ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("B"), b + QLatin1Char('0')));
+    EXPECT_EQ(check(), true) << "a cache file one byte longer than the digest";
+}
+
 TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
     BRSSignatureService service = serviceAnswering();
     int calls = 0;
     std::optional<Error> seen;
     Text token;
-    const auto record = [&](std::optional<QList<BRSSignature>> list, bool, Text t, Text,
+    const auto record = [&](std::optional<BRSSignatureService::Retrieved> list, bool, Text t, Text,
                             std::optional<Error> e) {
         ++calls;
         seen = e;

@@ -14,6 +14,26 @@
 
 namespace {
 
+// Apple Mail's installer when Mail does not answer the quit script: it writes the signature all the same
+// and reports the time-out with its success.
+class UnansweredQuitMail final : public BRSMailAppService {
+public:
+    explicit UnansweredQuitMail(QStringList& log) : log_(log) {}
+    void deleteAllSignaturesNotIn(const QStringList&) override {}
+    bool setSignatureWithName(const QString& name, const QString&, const QString&, Error* error) override {
+        log_.append(QStringLiteral("Apple Mail set ") + name);
+        if (error) {
+            *error =
+                Error{ErrorDomains::kOutlook, BRSAppleScript::kTimedOutCode, QStringLiteral("No answer.")};
+        }
+        return true;
+    }
+    QString appName() const override { return QStringLiteral("Apple Mail"); }
+
+private:
+    QStringList& log_;
+};
+
 class UpdateCycleTest : public ::testing::Test {
 protected:
     void SetUp() override { UserDefaults::standardUserDefaults().resetForTesting(); }
@@ -25,8 +45,11 @@ protected:
             return std::make_unique<RecordingInstaller>(QStringLiteral("Outlook"), log, failing,
                                                         outlookFailure);
         };
-        clients.makeAppleMail = [this](bool iCloud) {
+        clients.makeAppleMail = [this](bool iCloud) -> std::unique_ptr<BRSMailAppService> {
             log.append(QStringLiteral("Apple Mail iCloud=%1").arg(iCloud));
+            if (mail) {
+                return mail();
+            }
             return std::make_unique<RecordingInstaller>(QStringLiteral("Apple Mail"), log,
                                                         failing + mailFailing, mailFailure);
         };
@@ -43,7 +66,10 @@ protected:
             return QString();
         };
         UpdateCycle cycle(viewState, alerts, clients);
-        return cycle.install(signatures, clean, PreferencesStorage(testDefaults()).getPreferences());
+        const UpdateCycle::Outcome outcome =
+            cycle.install(signatures, clean, PreferencesStorage(testDefaults()).getPreferences());
+        installed = outcome.installed;
+        return outcome.succeeded;
     }
 
     static void set(const char* key, bool value) {
@@ -66,6 +92,8 @@ protected:
     QStringList log;
     QStringList failing;
     std::optional<QString> mailRunning = QStringLiteral("true");
+    // Set to install into this Apple Mail instead of the recording one.
+    std::function<std::unique_ptr<BRSMailAppService>()> mail;
     QStringList mailFailing;
     std::optional<Error> mailFailure;
     std::optional<Error> outlookFailure;
@@ -73,6 +101,8 @@ protected:
     bool newOutlook = false;
     bool offersSystemSettings = false;
     QStringList openedUrls;
+    // Per signature of the last run: whether every client installed it.
+    QList<bool> installed;
 };
 
 const QString kSuccess = QStringLiteral("Your signatures have been updated succesfully.");
@@ -186,6 +216,64 @@ TEST_F(UpdateCycleTest, AnOutlookFailureStillServesMailButSkipsRestartAndSuccess
                                     "in Outlook."),
                      QStringLiteral("Apple Mail refused A | An error occurred while updating the signature "
                                     "'A' in Apple Mail.")}));
+}
+
+TEST_F(UpdateCycleTest, OnlyASignatureEveryServedClientInstalledCountsAsInstalled) {
+    const QList<BRSSignature> three =
+        two +
+        QList<BRSSignature>{BRSSignature(QStringLiteral("C"), QStringLiteral("<c>"), QStringLiteral("c"))};
+    set("updateSignaturesForMail", true);
+    set("hideQuitMailInfobox", true);
+    failing = {QStringLiteral("A")};
+    mailFailing = {QStringLiteral("C")};
+    EXPECT_FALSE(run(three));
+    EXPECT_EQ(installed, (QList<bool>{false, true, false}));
+
+    // A client the user kept out of the update (Mail left running) does not hold the others back.
+    set("hideQuitMailInfobox", false);
+    alerts.enqueueAnswer({1, false});
+    failing.clear();
+    EXPECT_TRUE(run(three));
+    EXPECT_EQ(installed, (QList<bool>{true, true, true}));
+
+    // Quitting Orlin mid-update leaves the later clients without any of them.
+    failing = {QStringLiteral("B")};
+    outlookFailure =
+        Error{ErrorDomains::kOutlook, BRSAppleScript::kCancelledCode, QStringLiteral("quitting")};
+    set("hideQuitMailInfobox", true);
+    EXPECT_FALSE(run(three));
+    EXPECT_EQ(installed, (QList<bool>{false, false, false}));
+}
+
+TEST_F(UpdateCycleTest, ATimeOutEndsThatClientsPartWithOneAlertNamingItAndTheTimeOut) {
+    set("updateSignaturesForMail", true);
+    set("hideQuitMailInfobox", true);
+    const Error timedOut{ErrorDomains::kOutlook, BRSAppleScript::kTimedOutCode,
+                         QStringLiteral("The script did not answer within 150 seconds and was stopped.")};
+    failing = {QStringLiteral("A"), QStringLiteral("B")};
+    outlookFailure = timedOut;
+    mail = [this] { return std::make_unique<RecordingInstaller>(QStringLiteral("Apple Mail"), log); };
+    EXPECT_FALSE(run(two));
+    EXPECT_EQ(log,
+              (QStringList{QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Outlook set A <a>"),
+                           QStringLiteral("Apple Mail set A <a>"), QStringLiteral("Apple Mail set B <b>")}))
+        << "Outlook is not sent a second script; Mail is still served";
+    EXPECT_EQ(alertMessages(), QStringList{QStringLiteral(
+                                   "Outlook did not answer. | The script did not answer within 150 seconds "
+                                   "and was stopped. The rest of your signatures were not installed in "
+                                   "Outlook. Make sure Outlook is running and not waiting for you, then "
+                                   "update again.")});
+    EXPECT_EQ(installed, (QList<bool>{false, false}));
+
+    // Mail's quit script: the signature written while it waited counts, the rest of Mail's part is skipped.
+    set("updateSignaturesForOutlook", false);
+    mail = [this] { return std::make_unique<UnansweredQuitMail>(log); };
+    log.clear();
+    EXPECT_FALSE(run(two));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Apple Mail set A")}));
+    EXPECT_EQ(alertMessages().size(), 2);
+    EXPECT_TRUE(alertMessages().last().startsWith(QStringLiteral("Apple Mail did not answer. | No answer.")));
+    EXPECT_EQ(installed, (QList<bool>{true, false}));
 }
 
 TEST_F(UpdateCycleTest, TickingDontShowAgainOnTheSuccessAlertTurnsItOff) {

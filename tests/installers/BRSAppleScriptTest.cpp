@@ -124,6 +124,8 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
     EXPECT_EQ(hung.domain, ErrorDomains::kOutlook);
     EXPECT_TRUE(hung.localizedDescription.contains(QStringLiteral("did not answer")))
         << hung.localizedDescription.toStdString();
+    EXPECT_TRUE(BRSAppleScript::isTimeOut(hung)) << "the update cycle stops a client's part on it";
+    EXPECT_FALSE(BRSAppleScript::isCancelled(hung));
 
     Error error;
     const std::optional<QString> result = BRSAppleScript().runAppleScriptForSource(script, &error);
