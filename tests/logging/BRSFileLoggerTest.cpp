@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -34,23 +33,6 @@ protected:
         const BRSLogMessage message = BRSLogMessage::make(text, BRSLogLevel::Verbose, BRSLogFlag::Verbose, 0,
                                                           __FILE__, __func__, __LINE__, nullptr);
         logger.loggerQueue().sync([&] { logger.logMessage(message); });
-    }
-
-    // File times come from a coarse clock, so files made a few milliseconds apart can share one, and then
-    // their names, made from the test's clock, order them. Waits until a file made now is younger than
-    // `path` by the file system's own clock.
-    void waitUntilAFileWouldBeYoungerThan(const QString& path) {
-        const QDateTime born = QFileInfo(path).birthTime();
-        if (!born.isValid()) {
-            return;
-        }
-        const QString probe = folder.filePath(QStringLiteral("probe"));
-        EXPECT_TRUE(eventually([&] {
-            QFile::remove(probe);
-            QFile file(probe);
-            return file.open(QIODevice::WriteOnly) && QFileInfo(probe).birthTime() > born;
-        }));
-        QFile::remove(probe);
     }
 
     // Newest first, as the file manager orders them.
@@ -105,13 +87,15 @@ TEST_F(BRSFileLoggerTest, NewRunStartsANewFileWhenTheNewestIsTooOldFullOrArchive
     EXPECT_EQ(messagesIn(infos[0].filePath()), QStringList{QStringLiteral("a day later")});
     EXPECT_TRUE(infos[1].isArchived()) << "the file that grew too old is archived when it is passed over";
 
-    // An unarchived newest file of exactly the size limit is full. The test's clock goes back a day, so
-    // only the file system's clock can tell the next file from the full one.
-    clockOffsetSeconds = 0;
+    // An unarchived newest file of exactly the size limit is full. File times come from a coarse clock, so
+    // the next file may share the full one's birth time, and then their names order them: the next is named
+    // later still, and a longer rolling period keeps the full file from counting as too old.
+    clockOffsetSeconds = 2 * 24 * 60 * 60;
     QFile full(infos[0].filePath());
     ASSERT_TRUE(full.resize(BRSFileLogger::kDefaultLogMaxFileSize));
-    waitUntilAFileWouldBeYoungerThan(full.fileName());
-    write(*makeLogger(), QStringLiteral("after the full one"));
+    auto patient = makeLogger();
+    patient->setRollingFrequency(7 * 24 * 60 * 60);
+    write(*patient, QStringLiteral("after the full one"));
     infos = files();
     ASSERT_EQ(infos.size(), 3U);
     EXPECT_EQ(messagesIn(infos[0].filePath()), QStringList{QStringLiteral("after the full one")});
