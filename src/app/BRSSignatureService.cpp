@@ -24,16 +24,33 @@ const QByteArray kEscapedSuffix = QByteArrayLiteral(".brs-escaped");
 const QByteArray kDigestSuffix = QByteArrayLiteral(".brs-digest");
 constexpr qsizetype kMaxFileNameBytes = 255;
 
-// "%", "/" and NUL written as %XX: one to one, and nothing left that the file system would split on.
-QByteArray escapedName(const QByteArray& utf8) {
+// The name as UTF-8 with "%", "/" and NUL written as %XX, and each lone surrogate as "%uXXXX": it has no
+// UTF-8 form, and the conversion would turn every one into the same character, so "\ud800x" and "\ud801x"
+// shared one cache file and neither ever settled. One to one, and nothing left that the file system would
+// split on.
+QByteArray escapedName(const QString& name) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     QByteArray escaped;
-    escaped.reserve(utf8.size());
-    for (const char byte : utf8) {
-        if (byte == '%' || byte == '/' || byte == '\0') {
-            escaped.append('%').append(kHex[uchar(byte) >> 4]).append(kHex[uchar(byte) & 0xF]);
-        } else {
-            escaped.append(byte);
+    escaped.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t unit = name.at(i).unicode();
+        const bool pair =
+            QChar::isHighSurrogate(unit) && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
+        if (QChar::isSurrogate(unit) && !pair) {
+            escaped.append("%u");
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                escaped.append(kHex[(unit >> shift) & 0xF]);
+            }
+            continue;
+        }
+        const QByteArray utf8 = QStringView(name).mid(i, pair ? 2 : 1).toUtf8();
+        i += pair ? 1 : 0;
+        for (const char byte : utf8) {
+            if (byte == '%' || byte == '/' || byte == '\0') {
+                escaped.append('%').append(kHex[uchar(byte) >> 4]).append(kHex[uchar(byte) & 0xF]);
+            } else {
+                escaped.append(byte);
+            }
         }
     }
     return escaped;
@@ -43,16 +60,19 @@ QByteArray escapedName(const QByteArray& utf8) {
 // keep "<name>.brs" exactly, so caches written before stay valid.
 QString cacheFileName(const QString& name) {
     const QByteArray utf8 = name.toUtf8();
-    if (!utf8.contains('/') && !utf8.contains('\0') &&
+    const bool lossless = QString::fromUtf8(utf8) == name;
+    if (lossless && !utf8.contains('/') && !utf8.contains('\0') &&
         utf8.size() + kCacheSuffix.size() <= kMaxFileNameBytes) {
         return name + kCacheSuffix;
     }
-    const QByteArray escaped = escapedName(utf8);
+    const QByteArray escaped = escapedName(name);
     if (escaped.size() + kEscapedSuffix.size() <= kMaxFileNameBytes) {
         return QString::fromUtf8(escaped + kEscapedSuffix);
     }
-    // Too long even so: a readable start, kept apart from other names by the digest of the whole name.
-    const QByteArray tail = '~' + Hashes::sha256(name).toLatin1() + kDigestSuffix;
+    // Too long even so: a readable start, kept apart from other names by the digest of the whole name
+    // (of its escaped form when UTF-8 would lose its lone surrogates).
+    const QByteArray tail =
+        '~' + Hashes::sha256(lossless ? name : QString::fromUtf8(escaped)).toLatin1() + kDigestSuffix;
     qsizetype cut = kMaxFileNameBytes - tail.size();
     while (cut > 0 && (uchar(escaped.at(cut)) & 0xC0) == 0x80) {
         --cut;  // never split a character's UTF-8 bytes

@@ -126,21 +126,15 @@ TEST_F(BRSSignatureServiceTest, TheCacheReturnsExactlyWhatWasWrittenAndNothingFo
 TEST_F(BRSSignatureServiceTest, EveryNameGetsItsOwnFileInsideTheCacheFolder) {
     const QString support = AppInfo::applicationSupportDirectory();
     const QString longName(300, QLatin1Char('x'));
-    const QStringList names{QStringLiteral("."),
-                            QStringLiteral(".."),
-                            QStringLiteral("../../.profile"),
-                            QStringLiteral("Sales/EU"),
-                            QStringLiteral("Sales%2FEU"),
-                            QStringLiteral("Sales%2FEU.brs-escaped"),
-                            QStringLiteral("Sales/EU/"),
-                            QStringLiteral("Sales%2FEU/"),
-                            QStringLiteral("nul\0byte"),
-                            QStringLiteral("nul"),
-                            longName,
-                            longName.left(299) + QLatin1Char('y'),
-                            QString(251, QLatin1Char('p')),
-                            QString(252, QLatin1Char('p')),
-                            QString(126, QChar(u'\u00e6'))};
+    const QStringList names{QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../../.profile"),
+                            QStringLiteral("Sales/EU"), QStringLiteral("Sales%2FEU"),
+                            QStringLiteral("Sales%2FEU.brs-escaped"), QStringLiteral("Sales/EU/"),
+                            QStringLiteral("Sales%2FEU/"), QStringLiteral("nul\0byte"), QStringLiteral("nul"),
+                            longName, longName.left(299) + QLatin1Char('y'), QString(251, QLatin1Char('p')),
+                            QString(252, QLatin1Char('p')), QString(126, QChar(u'\u00e6')),
+                            // UTF-8 has no form for a lone surrogate: these must not share a file.
+                            QChar(0xD800) + QStringLiteral("x"), QChar(0xD801) + QStringLiteral("x"),
+                            longName + QChar(0xDC00), longName + QChar(0xDC01)};
     for (const QString& name : names) {
         Error error;
         EXPECT_TRUE(cache().writeContentsToFileForSignature(name, Hashes::sha1(name), &error))
