@@ -187,7 +187,12 @@ void OrlinSyncService::saveProfile(const BRSLoginCredentials& credentials,
                                                                         std::optional<Error> error) {
                 SignIn current = latest(*exchanges, signIn);
                 if (error) {
-                    completion({Error::serviceError(error->localizedDescription), std::move(current)});
+                    // A proxy's refusal keeps its code, so the alert can say what the user should do.
+                    const bool proxyRefused = error->domain == UrlErrors::kDomain &&
+                                              error->code == ServiceTransport::kProxyAuthenticationRequired;
+                    completion(
+                        {proxyRefused ? std::move(*error) : Error::serviceError(error->localizedDescription),
+                         std::move(current)});
                     return;
                 }
                 const std::optional<ProfileUpdateResponse> response =

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 
 #include "ServiceTestSupport.h"
+#include "ServiceTransport.h"
 #include "UrlErrors.h"
 
 using servicetest::runUntil;
@@ -608,6 +609,12 @@ TEST_F(OrlinSyncServiceTest, ProfileSavePostsTheCompactBodyAndReadsTheAnswer) {
     EXPECT_EQ(lost.error->code, -1);
     EXPECT_FALSE(lost.error->localizedDescription.isEmpty());
     EXPECT_EQ(lost.token, QStringLiteral("refresh-2"));
+
+    mock.setAnswer("POST", kProfilePath, Answer::json("", 407));
+    const SaveResult refusedByProxy = save(tokenRecord(), model);
+    ASSERT_TRUE(refusedByProxy.error);
+    EXPECT_EQ(refusedByProxy.error->domain, UrlErrors::kDomain);
+    EXPECT_EQ(refusedByProxy.error->code, ServiceTransport::kProxyAuthenticationRequired);
 }
 
 TEST_F(OrlinSyncServiceTest, FlowErrorsEndProfileOperationsWithoutCallingTheProfile) {
