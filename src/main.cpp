@@ -82,6 +82,7 @@ Environment environmentFor([[maybe_unused]] const DemoSession* demo, const Agent
         for (const QString& problem : std::as_const(problems)) {
             printTo(stderr, QStringLiteral("orlin-agent: %1\n").arg(problem));
         }
+        environment.passedOver = problems;
     }
     BRSKeychainController::sharedKeychainController().useSecretStore(environment.secretStore);
     return environment;
@@ -95,8 +96,12 @@ BRSAppDelegate::Dependencies dependenciesFor(FrontEnd& frontEnd, const Environme
     dependencies.mailClients = UpdateCycle::MailClients::live(environment);
     dependencies.makeTimer = [] { return std::make_unique<QtRepeatingTimer>(); };
     // The process's facade drains its queue when the event loop returns, so the last lines reach the file.
-    dependencies.configureLogging = [logs = environment.folders.logs, clock = environment.clock] {
+    dependencies.configureLogging = [logs = environment.folders.logs, clock = environment.clock,
+                                     passedOver = environment.passedOver] {
         AgentLoggers::attach(logs, clock);
+        for (const QString& problem : passedOver) {
+            BRSLogWarn(u"%@", problem);
+        }
     };
     return dependencies;
 }

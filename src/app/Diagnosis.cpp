@@ -240,7 +240,8 @@ Finding onlineFinding(const Environment& environment) {
     backend.checkForSignatureUpdates(credentials, [&](bool updatesAvailable, std::optional<QString> token,
                                                       std::optional<QString> userName,
                                                       std::optional<Error> error) {
-        if (!error && token && !token->isEmpty()) {
+        // A token the service rotated is kept whatever failed after it: the old one may be spent.
+        if (token && !token->isEmpty()) {
             backend.setToken(token, userName);
         }
         Diagnosis::recordCheck(environment.defaults(), error);

@@ -134,8 +134,6 @@ Environment DemoSandbox::environment(const QString& scriptProgram, const QVarian
     folders.logs = root_ + QStringLiteral("/state/") + AppInfo::processName() + QStringLiteral("/logs");
     folders.config = root_ + QStringLiteral("/config");
 #endif
-    // The lock is named after the data folder, so one demo run excludes another and never a real agent.
-    folders.runtime = folders.applicationSupport;
     environment.applicationPath = AppInfo::applicationPath();
 
     UserDefaults::Locations locations;

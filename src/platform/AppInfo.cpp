@@ -53,17 +53,6 @@ QString AppInfo::applicationSupportDirectory() {
            bundleIdentifier();
 }
 
-QString AppInfo::runtimeDirectory() {
-#ifndef Q_OS_MACOS
-    // Read directly: Qt's own lookup invents a folder under /tmp, with a warning, when the session has none.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir()) {
-        return runtime;
-    }
-#endif
-    return applicationSupportDirectory();
-}
-
 QString AppInfo::libraryDirectory() {
     return QDir::homePath() + QStringLiteral("/Library");
 }

@@ -18,9 +18,6 @@ public:
     [[nodiscard]] static QString applicationSupportDirectory();
     // The user's Library folder, in which Apple Mail keeps its signatures.
     [[nodiscard]] static QString libraryDirectory();
-    // Where a running agent leaves its lock: the session's runtime folder where there is one, otherwise
-    // the agent's own data folder.
-    [[nodiscard]] static QString runtimeDirectory();
     // The folder for rolling log files.
     [[nodiscard]] static QString logsDirectory();
     // The executable's file name, which names the log folder.

@@ -91,7 +91,6 @@ Environment Environment::fromProcess(QStringList* problems) {
     environment.folders.library = AppInfo::libraryDirectory();
     environment.folders.logs = AppInfo::logsDirectory();
     environment.folders.config = configFolder();
-    environment.folders.runtime = AppInfo::runtimeDirectory();
     environment.applicationPath = AppInfo::applicationPath();
 #ifdef Q_OS_MACOS
     useTestSuiteIfNamed(UserDefaults::standardUserDefaults());

@@ -26,8 +26,6 @@ struct Environment final {
         // The user's own configuration: the defaults' user domain, other applications' preferences and
         // the autostart list live below it (~/Library/Preferences / $XDG_CONFIG_HOME).
         QString config;
-        // Where a running agent leaves its lock.
-        QString runtime;
     };
 
     Folders folders;
@@ -37,6 +35,8 @@ struct Environment final {
     std::function<QDateTime()> clock;
     ScriptProcess::Settings script;
     std::shared_ptr<SecretStore> secretStore;
+    // What the process's environment named that had to be passed over, for the log once it runs.
+    QStringList passedOver;
 
     [[nodiscard]] UserDefaults& defaults() const { return *defaultsStore; }
     [[nodiscard]] ScriptProcess scriptProcess() const { return ScriptProcess(script); }

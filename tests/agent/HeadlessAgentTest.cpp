@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -57,6 +58,30 @@ TEST(HeadlessAgentTest, WithoutADisplayTheAgentFallsBackToTheHeadlessFrontEnd) {
 #endif
     EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
     EXPECT_TRUE(run.lines.contains(kGetStarted));
+}
+
+TEST(HeadlessAgentTest, AScriptTimeOutOutOfRangeIsSaidOnStandardErrorAndInTheLog) {
+    const QTemporaryDir home;
+    const AgentRun run = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH),
+                                           {QStringLiteral("--headless"), QStringLiteral("--once"),
+                                            QStringLiteral("-scriptTimeoutSeconds"), QStringLiteral("inf")},
+                                           {{QStringLiteral("HOME"), home.path()}});
+    const QString said = QStringLiteral("scriptTimeoutSeconds “inf” is not from 1 to 3600 seconds");
+    EXPECT_TRUE(run.errors.contains(said)) << run.errors.toStdString();
+#ifdef Q_OS_MACOS
+    const QDir logs(home.path() + QStringLiteral("/Library/Logs/") +
+                    QFileInfo(QStringLiteral(ORLIN_AGENT_PATH)).fileName());
+#else
+    const QDir logs(home.path() + QStringLiteral("/.local/state/orlin-agent/logs"));
+#endif
+    QString written;
+    for (const QString& name : logs.entryList({QStringLiteral("*.log")}, QDir::Files)) {
+        QFile file(logs.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            written += QString::fromUtf8(file.readAll());
+        }
+    }
+    EXPECT_EQ(written.count(said), 1) << written.toStdString();
 }
 
 TEST(HeadlessAgentTest, ADeployedDomainTokenIsUsedAndAFailedCheckShowsTheErrorStatus) {

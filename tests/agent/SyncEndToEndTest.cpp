@@ -181,9 +181,15 @@ TEST_F(SyncEndToEndTest, AFailingServiceShowsTheErrorStatusAndKeepsTheToken) {
         QStringLiteral("status-tooltip There was a problem connecting to Orlin.  Please check your network "
                        "connection and your login credentials.")));
 
+    // --diagnose --online signs in the same way, and must keep what it was given too.
+    answerTokenFlow("refresh-3");
+    const AgentRun diagnosed = run({QStringLiteral("--diagnose"), QStringLiteral("--online")});
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-2") << "the token rotated before the failure was kept";
+    EXPECT_EQ(diagnosed.exitCode, 1) << diagnosed.output.toStdString();
+
     answerSignatures("<p>back</p>");
     const AgentRun again = run({QStringLiteral("--headless"), QStringLiteral("--once")});
-    EXPECT_EQ(lastRefreshTokenSent(), "refresh-2") << "the token rotated before the failure was kept";
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-3") << "and so was the one the diagnosis was given";
     EXPECT_EQ(again.exitCode, 0) << again.output.toStdString();
 }
 

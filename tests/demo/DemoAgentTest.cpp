@@ -192,8 +192,8 @@ TEST_F(DemoAgentTest, TheSandboxsEnvironmentNamesOnlyTheSandboxAndLeavesTheProce
     const Environment environment = box.environment(simulator, {{QStringLiteral("scriptTimeoutSeconds"), 7}});
 
     const Environment::Folders& folders = environment.folders;
-    for (const QString& folder : {folders.home, folders.applicationSupport, folders.library, folders.logs,
-                                  folders.config, folders.runtime}) {
+    for (const QString& folder :
+         {folders.home, folders.applicationSupport, folders.library, folders.logs, folders.config}) {
         EXPECT_TRUE(folder.startsWith(box.root() + QLatin1Char('/'))) << folder.toStdString();
     }
     EXPECT_TRUE(box.mailSignaturesDirectory().startsWith(folders.library + QLatin1Char('/')));
