@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -68,19 +67,7 @@ TEST(HeadlessAgentTest, AScriptTimeOutOutOfRangeIsSaidOnStandardErrorAndInTheLog
                                            {{QStringLiteral("HOME"), home.path()}});
     const QString said = QStringLiteral("scriptTimeoutSeconds “inf” is not from 1 to 3600 seconds");
     EXPECT_TRUE(run.errors.contains(said)) << run.errors.toStdString();
-#ifdef Q_OS_MACOS
-    const QDir logs(home.path() + QStringLiteral("/Library/Logs/") +
-                    QFileInfo(QStringLiteral(ORLIN_AGENT_PATH)).fileName());
-#else
-    const QDir logs(home.path() + QStringLiteral("/.local/state/orlin-agent/logs"));
-#endif
-    QString written;
-    for (const QString& name : logs.entryList({QStringLiteral("*.log")}, QDir::Files)) {
-        QFile file(logs.filePath(name));
-        if (file.open(QIODevice::ReadOnly)) {
-            written += QString::fromUtf8(file.readAll());
-        }
-    }
+    const QString written = AgentProcess::logOf(home.path(), QStringLiteral(ORLIN_AGENT_PATH));
     EXPECT_EQ(written.count(said), 1) << written.toStdString();
 }
 

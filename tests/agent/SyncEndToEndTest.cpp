@@ -69,6 +69,13 @@ protected:
 
     QString statePath() const { return home.path() + QStringLiteral("/simulator.json"); }
 
+    // Every script to Outlook fails as it does where Outlook is not installed.
+    void refuseOutlook() const {
+        QFile state(statePath());
+        ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+        state.write(R"({"failures": {"Microsoft Outlook": "notInstalled"}})");
+    }
+
     QJsonArray outlookSignatures() const {
         QFile file(statePath());
         if (!file.open(QIODevice::ReadOnly)) {
@@ -212,29 +219,13 @@ TEST_F(SyncEndToEndTest, ARefusalWithABodyIsTheServicesAnswer) {
 
 TEST_F(SyncEndToEndTest, AFailedOutlookScriptLeavesTheSignatureAndTheScriptsErrorInTheLogFile) {
     ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
-    QFile state(statePath());
-    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
-    state.write(R"({"failures": {"Microsoft Outlook": "notInstalled"}})");
-    state.close();
+    ASSERT_NO_FATAL_FAILURE(refuseOutlook());
 
     const AgentRun update =
         run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});
     ASSERT_EQ(update.lines.filter(QStringLiteral("alert ")).size(), 1) << update.output.toStdString();
 
-#ifdef Q_OS_MACOS
-    // The Mac build's executable is the bundle's, and its logs are named after it.
-    const QDir logs(home.path() + QStringLiteral("/Library/Logs/") +
-                    QFileInfo(QStringLiteral(ORLIN_AGENT_PATH)).fileName());
-#else
-    const QDir logs(home.path() + QStringLiteral("/.local/state/orlin-agent/logs"));
-#endif
-    QString written;
-    for (const QString& name : logs.entryList({QStringLiteral("*.log")}, QDir::Files)) {
-        QFile file(logs.filePath(name));
-        if (file.open(QIODevice::ReadOnly)) {
-            written += QString::fromUtf8(file.readAll());
-        }
-    }
+    const QString written = AgentProcess::logOf(home.path(), QStringLiteral(ORLIN_AGENT_PATH));
     const QStringList failures = written.split(QLatin1Char('\n'))
                                      .filter(QStringLiteral("Can’t get application \"Microsoft Outlook\"."));
     ASSERT_EQ(failures.size(), 1) << written.toStdString();
@@ -243,10 +234,7 @@ TEST_F(SyncEndToEndTest, AFailedOutlookScriptLeavesTheSignatureAndTheScriptsErro
 
 TEST_F(SyncEndToEndTest, ARefusedOutlookInstallIsReportedAgainByTheNextCheck) {
     ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
-    QFile state(statePath());
-    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
-    state.write(R"({"failures": {"Microsoft Outlook": "notInstalled"}})");
-    state.close();
+    ASSERT_NO_FATAL_FAILURE(refuseOutlook());
 
     const AgentRun update =
         run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});

@@ -1,5 +1,8 @@
 #include "AgentProcess.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -38,6 +41,23 @@ void AgentProcess::start(QProcess& agent, const QString& program, const QStringL
 #endif
     agent.setProcessEnvironment(processEnvironment);
     agent.start(program, agentArguments);
+}
+
+QString AgentProcess::logOf(const QString& home, [[maybe_unused]] const QString& program) {
+#ifdef Q_OS_MACOS
+    // The Mac build's executable is the bundle's, and its logs are named after it.
+    const QDir logs(home + QStringLiteral("/Library/Logs/") + QFileInfo(program).fileName());
+#else
+    const QDir logs(home + QStringLiteral("/.local/state/orlin-agent/logs"));
+#endif
+    QString written;
+    for (const QString& name : logs.entryList({QStringLiteral("*.log")}, QDir::Files)) {
+        QFile file(logs.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            written += QString::fromUtf8(file.readAll());
+        }
+    }
+    return written;
 }
 
 AgentRun AgentProcess::run(const QString& program, const QStringList& arguments,

@@ -31,6 +31,9 @@ public:
     static void start(QProcess& agent, const QString& program, const QStringList& arguments,
                       const QMap<QString, QString>& environment);
 
+    // Everything the agent that ran in `home` wrote to its log files.
+    [[nodiscard]] static QString logOf(const QString& home, const QString& program);
+
     // Starts the agent as start() does, hands it `input` and waits for its end.
     [[nodiscard]] static AgentRun run(const QString& program, const QStringList& arguments,
                                       const QMap<QString, QString>& environment,
