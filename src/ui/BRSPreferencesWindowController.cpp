@@ -3,10 +3,15 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "Alert.h"
 #include "BRSAppleScript.h"
@@ -19,6 +24,18 @@
 #include "PreferencesStorage.h"
 #include "SystemSettings.h"
 #include "WindowPlacement.h"
+
+namespace {
+
+// The window manager's title bar is not known before the first showing.
+constexpr int kTitleBarAllowance = 40;
+
+const QScreen* screenOf(const QWidget& widget) {
+    const QScreen* screen = QGuiApplication::screenAt(widget.mapToGlobal(widget.rect().center()));
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+}  // namespace
 
 BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& alerts,
                                                                Environment environment, Seams seams)
@@ -33,6 +50,7 @@ BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& a
             controller.window().exec();
         };
     }
+#ifdef Q_OS_MACOS
     if (!seams_.runAppleScript) {
         seams_.runAppleScript = [script =
                                      BRSAppleScript(environment_.scriptProcess())](const QString& source) {
@@ -40,6 +58,7 @@ BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& a
             static_cast<void>(script.runAppleScriptForSource(source));
         };
     }
+#endif
     if (!seams_.openSystemSettings && SystemSettings::exists()) {
         seams_.openSystemSettings = [](const QString& url) {
             if (!SystemSettings::open(url)) {
@@ -57,7 +76,16 @@ QDialog& BRSPreferencesWindowController::window() {
 
 void BRSPreferencesWindowController::build(QDialog& window) {
     window.setWindowTitle(QStringLiteral("Orlin Preferences"));
-    auto* layout = new QVBoxLayout(&window);
+    auto* windowLayout = new QVBoxLayout(&window);
+    // The settings scroll above a Close button that stays put, so a small screen (1280 x 800 at twice the
+    // scale is 640 x 400) or a large font never pushes Close off the bottom.
+    scrollView_ = new QScrollArea(&window);
+    scrollView_->setFrameShape(QFrame::NoFrame);
+    scrollView_->setWidgetResizable(true);
+    scrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* settings = new QWidget;
+    auto* layout = new QVBoxLayout(settings);
+    layout->setContentsMargins(0, 0, 0, 0);
 
     auto* clients = new QGroupBox(QStringLiteral("Install signatures in"), &window);
     auto* clientsLayout = new QVBoxLayout(clients);
@@ -108,8 +136,9 @@ void BRSPreferencesWindowController::build(QDialog& window) {
     sessionLayout->addWidget(enterToken_, 0, Qt::AlignLeft);
     layout->addWidget(session);
 
-    DialogButtons::addClose(window, *layout);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    scrollView_->setWidget(settings);
+    windowLayout->addWidget(scrollView_);
+    DialogButtons::addClose(window, *windowLayout);
 
     // `clicked` and `idClicked` come from the user only, so loading the window and following the view
     // state never write a setting back.
@@ -159,7 +188,31 @@ void BRSPreferencesWindowController::enableMailControls(bool mail) {
 }
 
 void BRSPreferencesWindowController::centerWindow() {
-    WindowPlacement::centerOnScreen(window());
+    QDialog& dialog = window();
+    WindowPlacement::centerOnScreen(dialog);
+    if (const QScreen* screen = screenOf(dialog)) {
+        centerWindowIn(screen->availableGeometry());
+    }
+}
+
+void BRSPreferencesWindowController::centerWindowIn(const QRect& available) {
+    QDialog& dialog = window();
+    QWidget* settings = scrollView_->widget();
+    // Wide enough that nothing scrolls sideways, even with the vertical bar showing; as tall as every
+    // setting needs where the screen has the room, and at least a few rows of them where it has not.
+    const int scrollBar = scrollView_->verticalScrollBar()->sizeHint().width();
+    scrollView_->setMinimumWidth(settings->minimumSizeHint().width() + scrollBar);
+    const int rows = 3 * dialog.fontMetrics().height();
+    scrollView_->setMinimumHeight(std::min(rows, settings->sizeHint().height()));
+    const int chrome = dialog.sizeHint().height() - scrollView_->sizeHint().height();
+    const int natural = chrome + settings->sizeHint().height();
+    const int height = std::max(dialog.minimumSizeHint().height(),
+                                std::min(natural, available.height() - kTitleBarAllowance));
+    dialog.setFixedSize(dialog.sizeHint().width(), height);
+    QRect frame = dialog.frameGeometry();
+    frame.moveCenter(available.center());
+    frame.moveTop(std::max(frame.top(), available.top()));
+    dialog.move(frame.topLeft());
 }
 
 void BRSPreferencesWindowController::showWindow() {
@@ -233,10 +286,12 @@ void BRSPreferencesWindowController::whatIsThisClicked() {
     if (popover.isVisible()) {
         return;
     }
-    // Hangs under the check box, centred on it, so it points at the setting it explains.
+    // Beside the check box, centred on it, so it points at the setting it explains.
     popover.adjustSize();
     const QRect anchor(imUsingICloudDrive_->mapToGlobal(QPoint(0, 0)), imUsingICloudDrive_->size());
-    popover.move(anchor.center().x() - popover.width() / 2, anchor.bottom() + 1);
+    const QScreen* screen = screenOf(*imUsingICloudDrive_);
+    popover.move(screen ? WindowPlacement::popupPosition(anchor, popover.size(), screen->availableGeometry())
+                        : QPoint(anchor.center().x() - popover.width() / 2, anchor.bottom() + 1));
     popover.show();
 }
 

@@ -16,6 +16,7 @@ class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QPushButton;
+class QScrollArea;
 
 // The user's settings. Every control writes its setting the moment it changes; there is nothing to
 // confirm or cancel.
@@ -29,7 +30,8 @@ public:
     struct Seams {
         // Runs the token window until it closes; by default a modal loop of its own.
         std::function<void(BRSCredentialsWindowController&)> runModal;
-        // By default the environment's script runner.
+        // By default the environment's script runner on macOS; elsewhere no System Preferences pane
+        // exists, whatever a simulated system version says, so there is none.
         BrsHelpMeICloudDriveViewController::ScriptRunner runAppleScript;
         // By default System Settings, where there are any.
         BrsHelpMeICloudDriveViewController::UrlOpener openSystemSettings;
@@ -40,6 +42,8 @@ public:
     ~BRSPreferencesWindowController() override;
 
     void centerWindow() override;
+    // The same, on a screen of which `available` is free.
+    void centerWindowIn(const QRect& available);
     void showWindow() override;
     void observeValueForKeyPath(const QString& keyPath, BRSViewState* context) override;
 
@@ -67,6 +71,7 @@ public:
     [[nodiscard]] QPushButton* whatIsThis() const { return whatIsThis_; }
     [[nodiscard]] QCheckBox* startAtLogin() const { return startAtLogin_; }
     [[nodiscard]] QPushButton* enterTokenButton() const { return enterToken_; }
+    [[nodiscard]] QScrollArea* scrollView() const { return scrollView_; }
     // The help popover; none before the first click on the help button.
     [[nodiscard]] QFrame* helpPopover() const { return helpPopover_.ifBuilt(); }
 
@@ -80,6 +85,7 @@ private:
     Environment environment_;
     Seams seams_;
     LazyWindow<QDialog> window_;
+    QScrollArea* scrollView_ = nullptr;
     QButtonGroup* updateSignaturesForRadio_ = nullptr;
     QCheckBox* updateSignaturesAutomatically_ = nullptr;
     QCheckBox* notifyMeAfterUpdate_ = nullptr;

@@ -43,12 +43,21 @@ void BrsHelpMeICloudDriveViewController::build(QWidget& view) {
         &view);
     text->setWordWrap(true);
     text->setFixedWidth(300);
-    auto* showMe = new QPushButton(QStringLiteral("Show Me iCloud Settings"), &view);
-    showMe->setAutoDefault(false);
     layout->addWidget(title);
     layout->addWidget(text);
+    // A button that can open nothing would look broken; the text alone still explains the setting.
+    if (!canShowSettings()) {
+        return;
+    }
+    auto* showMe = new QPushButton(QStringLiteral("Show Me iCloud Settings"), &view);
+    showMe->setAutoDefault(false);
     layout->addWidget(showMe, 0, Qt::AlignRight);
     QObject::connect(showMe, &QPushButton::clicked, &view, [this] { showMeClick(); });
+}
+
+bool BrsHelpMeICloudDriveViewController::canShowSettings() const {
+    return iCloudSettingsUrl(version_).isEmpty() ? static_cast<bool>(runScript_)
+                                                 : static_cast<bool>(openUrl_);
 }
 
 void BrsHelpMeICloudDriveViewController::showMeClick() {

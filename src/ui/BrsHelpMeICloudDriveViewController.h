@@ -18,12 +18,17 @@ public:
     static const QString kShowICloudPaneScript;
 
     // How the button reaches the iCloud settings on `version`: by address through `openUrl` where System
-    // Settings answers to one, by script through `runScript` otherwise; without either it opens nothing.
+    // Settings answers to one, by script through `runScript` otherwise; without the one it needs there is
+    // no button.
     explicit BrsHelpMeICloudDriveViewController(ScriptRunner runScript = {}, UrlOpener openUrl = {},
                                                 SystemVersion version = {});
 
     // The address of the iCloud settings on `version`; empty before System Settings (macOS 13).
     [[nodiscard]] static QString iCloudSettingsUrl(const SystemVersion& version);
+
+    // Whether this system has an iCloud settings pane the button can reach: System Settings by address,
+    // or System Preferences by script. The view offers the button only then.
+    [[nodiscard]] bool canShowSettings() const;
 
     // Made on first use without a parent: whoever shows it takes ownership.
     QWidget* view();

@@ -6,11 +6,15 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 
@@ -25,6 +29,7 @@
 #include "PreferencesStorage.h"
 #include "ScriptedAlertPresenter.h"
 #include "UserDefaults.h"
+#include "WindowPlacement.h"
 
 namespace {
 
@@ -210,6 +215,84 @@ TEST_F(BRSPreferencesWindowControllerTest,
         (QStringList{
             QStringLiteral("x-apple.systempreferences:com.apple.preferences.AppleIDPrefPane?iCloud"),
             QStringLiteral("x-apple.systempreferences:com.apple.systempreferences.AppleIDSettings?iCloud")}));
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, OnASmallScreenCloseStaysInReachAndTheSettingsScroll) {
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
+    // 1280 x 800 at twice the scale, under a 24-pixel panel.
+    const QRect small(0, 24, 640, 376);
+    preferences.centerWindowIn(small);
+    preferences.showWindow();
+    QApplication::processEvents();
+    QDialog& window = preferences.window();
+    EXPECT_TRUE(small.contains(window.frameGeometry())) << window.frameGeometry().height();
+    const auto* close = window.findChild<QDialogButtonBox*>();
+    ASSERT_NE(close, nullptr);
+    EXPECT_TRUE(window.rect().contains(QRect(close->mapTo(&window, QPoint(0, 0)), close->size())));
+    QScrollBar* bar = preferences.scrollView()->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    preferences.scrollView()->ensureWidgetVisible(preferences.enterTokenButton());
+    EXPECT_TRUE(preferences.scrollView()->viewport()->rect().contains(
+        QRect(preferences.enterTokenButton()->mapTo(preferences.scrollView()->viewport(), QPoint(0, 0)),
+              preferences.enterTokenButton()->size())));
+    EXPECT_EQ(preferences.scrollView()->horizontalScrollBar()->maximum(), 0);
+
+    // Where the screen has the room, nothing scrolls.
+    preferences.centerWindowIn(QRect(0, 0, 1280, 800));
+    QApplication::processEvents();
+    EXPECT_EQ(bar->maximum(), 0);
+    window.close();
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, TheHelpPopoverOpensAboveTheCheckBoxWhenThereIsNoRoomBelow) {
+    const QRect screen(0, 0, 640, 400);
+    const QSize size(300, 150);
+    EXPECT_EQ(WindowPlacement::popupPosition(QRect(100, 100, 200, 20), size, screen), QPoint(49, 120));
+    EXPECT_EQ(WindowPlacement::popupPosition(QRect(100, 300, 200, 20), size, screen), QPoint(49, 150))
+        << "above";
+    EXPECT_EQ(WindowPlacement::popupPosition(QRect(500, 300, 100, 20), size, screen), QPoint(340, 150))
+        << "kept inside on the right";
+    EXPECT_EQ(WindowPlacement::popupPosition(QRect(0, 100, 10, 20), QSize(300, 390), screen), QPoint(0, 10))
+        << "fits neither way: the larger side, kept on screen";
+
+    storeClients(false, true);
+    BRSPreferencesWindowController preferences(
+        alerts, testEnvironment(),
+        {.runModal = {}, .runAppleScript = [](const QString&) {}, .openSystemSettings = {}});
+    preferences.showWindow();
+    QCheckBox* box = preferences.imUsingICloudDrive();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    preferences.window().move(
+        preferences.window().pos() +
+        QPoint(0, available.bottom() - 10 - box->mapToGlobal(box->rect().bottomLeft()).y()));
+    QApplication::processEvents();
+    preferences.whatIsThis()->click();
+    ASSERT_NE(preferences.helpPopover(), nullptr);
+    const QRect popover = preferences.helpPopover()->geometry();
+    // The offscreen platform shifts a shown popup by its simulated frame, two pixels.
+    EXPECT_LE(popover.bottom(), box->mapToGlobal(QPoint(0, 0)).y() + 2) << "above the check box";
+    EXPECT_TRUE(available.contains(popover));
+    preferences.helpPopover()->hide();
+}
+
+TEST_F(BRSPreferencesWindowControllerTest, TheHelpOffersShowMeOnlyWhereTheICloudPaneCanBeReached) {
+    // A simulated macOS 12 on this desktop has no System Preferences to script.
+    UserDefaults::standardUserDefaults().setArgumentDomain(
+        {{QStringLiteral("simulatedSystemVersion"), QStringLiteral("12.7.0")}});
+    storeClients(false, true);
+    BRSPreferencesWindowController preferences(alerts, testEnvironment());
+    preferences.showWindow();
+    preferences.whatIsThis()->click();
+    ASSERT_NE(preferences.helpPopover(), nullptr);
+    EXPECT_TRUE(preferences.helpPopover()->findChildren<QPushButton*>().isEmpty());
+    preferences.helpPopover()->hide();
+
+    const auto noop = [](const QString&) {};
+    EXPECT_FALSE(BrsHelpMeICloudDriveViewController(noop, {}, SystemVersion{14, 0, 0}).canShowSettings());
+    EXPECT_FALSE(BrsHelpMeICloudDriveViewController({}, noop, SystemVersion{12, 7, 0}).canShowSettings());
+    BrsHelpMeICloudDriveViewController reachable({}, noop, SystemVersion{14, 0, 0});
+    EXPECT_TRUE(reachable.canShowSettings());
+    EXPECT_EQ(reachable.view()->findChildren<QPushButton*>().size(), 1);
 }
 
 TEST_F(BRSPreferencesWindowControllerTest, StartAtLoginShowsAndFlipsTheLoginItem) {
