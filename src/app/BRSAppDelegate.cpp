@@ -302,7 +302,7 @@ void BRSAppDelegate::showProfile() {
     ProfileEditingSession::start(
         {this, &dependencies_.backend, editor,
          [this](const Text& token, const Text& userName) { storeToken(token, userName); },
-         [this](const Error& error) { showAlert(error); }},
+         [this](const Error& error) { showAlert(error); }, [this] { timerCallback(); }},
         dependencies_.backend.getCredentials());
     editor->showWindow();
 }

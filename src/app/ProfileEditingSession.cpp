@@ -33,6 +33,13 @@ bool ProfileEditingSession::accept(const Reply& reply) {
 
 void ProfileEditingSession::profileFetched(OrlinSyncService::ProfileReply reply) {
     if (!accept(reply)) {
+        // An empty form would look like a profile with nothing in it, and saving it would send nothing.
+        context_.editor->setLoadFailure(reply.result.error().localizedDescription,
+                                        [self = shared_from_this()] {
+                                            if (self->context_.owner) {
+                                                self->fetch();
+                                            }
+                                        });
         return;
     }
     context_.editor->setFields(reply.result.value(),
@@ -53,5 +60,9 @@ void ProfileEditingSession::save(const ProfileUpdateModel& model) {
 }
 
 void ProfileEditingSession::saved(OrlinSyncService::SaveReply reply) {
-    accept(reply);
+    const bool ok = accept(reply);
+    context_.editor->setSaveFinished(ok);
+    if (ok && context_.saved) {
+        context_.saved();
+    }
 }

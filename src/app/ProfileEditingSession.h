@@ -16,9 +16,9 @@
 class WindowController;
 
 // One opening of the profile editor: the profile fetched with the credentials of that moment, handed to
-// the editor, and each save the editor sends made with those same credentials, its outcome reported. The
-// session lives while a request or the editor's save action holds it; once its owner is gone, whatever
-// still arrives is dropped.
+// the editor, and each save the editor sends made with those same credentials, its outcome reported to the
+// user and to the editor. The session lives while a request or one of the editor's actions (save, try
+// again) holds it; once its owner is gone, whatever still arrives is dropped.
 class ProfileEditingSession final : public std::enable_shared_from_this<ProfileEditingSession> {
 public:
     using Text = std::optional<QString>;
@@ -30,6 +30,9 @@ public:
         WindowController* editor = nullptr;
         std::function<void(const Text& token, const Text& userName)> storeToken;
         std::function<void(const Error&)> showAlert;
+        // After a save the service accepted: the signatures made from the profile have changed now, not
+        // at the next poll.
+        std::function<void()> saved;
     };
 
     // Sends the profile request; returns at once.

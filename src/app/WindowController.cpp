@@ -7,3 +7,7 @@ void WindowController::setViewState(BRSViewState* /*viewState*/) {}
 void WindowController::observeValueForKeyPath(const QString& /*keyPath*/, BRSViewState* /*context*/) {}
 
 void WindowController::setFields(const ProfileGetModel& /*profile*/, SaveAction /*onSave*/) {}
+
+void WindowController::setLoadFailure(const QString& /*reason*/, std::function<void()> /*tryAgain*/) {}
+
+void WindowController::setSaveFinished(bool /*saved*/) {}

@@ -24,4 +24,8 @@ public:
     virtual void observeValueForKeyPath(const QString& keyPath, BRSViewState* context);
     // Profile editor: the profile that arrived, and what to do with the user's changes.
     virtual void setFields(const ProfileGetModel& profile, SaveAction onSave);
+    // Profile editor: the profile could not be fetched, for `reason`; `tryAgain` asks for it once more.
+    virtual void setLoadFailure(const QString& reason, std::function<void()> tryAgain);
+    // Profile editor: how the save it sent ended (a failure has already been reported).
+    virtual void setSaveFinished(bool saved);
 };

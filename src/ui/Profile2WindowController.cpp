@@ -2,8 +2,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,11 +19,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "Alert.h"
 #include "DialogButtons.h"
 #include "ProfileGetModel.h"
 #include "ProfileImageCodec.h"
 #include "ProfileImageView.h"
 #include "ProfileUpdateModel.h"
+#include "QtAlertPresenter.h"
 #include "WindowPlacement.h"
 
 namespace {
@@ -49,10 +55,42 @@ int rowHeight(ProfileFieldType fieldType) {
     return 22;
 }
 
+// Sees the window's close requests before the dialog acts on them. Escape must be caught as a key: the
+// dialog turns it into a rejection that hides the window without a close event anyone could refuse.
+class CloseGuard final : public QObject {
+public:
+    CloseGuard(QObject* parent, std::function<bool()> mayClose, std::function<void()> close)
+        : QObject(parent), mayClose_(std::move(mayClose)), close_(std::move(close)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close && !mayClose_()) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+            close_();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool()> mayClose_;
+    std::function<void()> close_;
+};
+
 }  // namespace
 
-Profile2WindowController::Profile2WindowController(OpenPanel::Runner chooseFile)
-    : chooseFile_(std::move(chooseFile)), window_([this](QDialog& window) { build(window); }) {
+Profile2WindowController::Profile2WindowController(OpenPanel::Runner chooseFile, AlertPresenter* alerts)
+    : chooseFile_(std::move(chooseFile)),
+      alerts_(alerts),
+      window_([this](QDialog& window) { build(window); }) {
+    if (!alerts_) {
+        ownAlerts_ = std::make_unique<QtAlertPresenter>();
+        alerts_ = ownAlerts_.get();
+    }
     if (!chooseFile_) {
         chooseFile_ = [this](const OpenPanel& panel) {
             return OpenPanel::runModal(panel, window_.ifBuilt());
@@ -83,11 +121,24 @@ void Profile2WindowController::build(QDialog& window) {
     auto* layout = new QVBoxLayout(&window);
 
     auto* intro = new QLabel(
-        QStringLiteral("Your signatures are made from these details. Changes reach your signatures at the "
-                       "next update."),
+        QStringLiteral("Your signatures are made from these details. When you save, Orlin updates your "
+                       "signatures with the changes."),
         &window);
     intro->setWordWrap(true);
     layout->addWidget(intro);
+
+    auto* statusRow = new QHBoxLayout;
+    status_ = new QLabel(&window);
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    tryAgain_ = new QPushButton(QStringLiteral("Try Again"), &window);
+    tryAgain_->setAutoDefault(false);
+    statusRow->addWidget(status_, 1);
+    statusRow->addWidget(tryAgain_, 0, Qt::AlignTop);
+    layout->addLayout(statusRow);
+    status_->hide();
+    tryAgain_->hide();
+    QObject::connect(tryAgain_, &QPushButton::clicked, &window, [this] { tryAgainClick(); });
 
     spinner_ = new QProgressBar(&window);
     spinner_->setTextVisible(false);
@@ -117,15 +168,29 @@ void Profile2WindowController::build(QDialog& window) {
     sharedLayout->addWidget(tableView_);
     layout->addWidget(shared, kTableStretch);
 
-    DialogButtons::addSaveAndClose(
+    QDialogButtonBox* buttons = DialogButtons::addSaveAndClose(
         window, *layout, [this] { save(); }, [this] { Close(); });
+    for (QAbstractButton* button : buttons->buttons()) {
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole) {
+            saveButton_ = qobject_cast<QPushButton*>(button);
+        }
+    }
     QObject::connect(&window, &QDialog::finished, &window, [this] { windowWillClose(); });
+    window.installEventFilter(new CloseGuard(
+        &window, [this] { return mayClose(); }, [this] { Close(); }));
 
     windowDidLoad();
 }
 
 void Profile2WindowController::windowDidLoad() {
     setSpinning(true);
+    saveButton_->setEnabled(false);
+}
+
+void Profile2WindowController::showStatus(const QString& text, bool offerTryAgain) {
+    status_->setText(text);
+    status_->setVisible(!text.isEmpty());
+    tryAgain_->setVisible(offerTryAgain);
 }
 
 bool Profile2WindowController::isSpinning() const {
@@ -200,10 +265,17 @@ void Profile2WindowController::setFields(const ProfileGetModel& profile, SaveAct
     }
 
     setSpinning(false);
+    showStatus({}, false);
+    tryAgainAction_ = nullptr;
+    saving_ = false;
+    scrollView_->setEnabled(true);
+    tableView_->setEnabled(true);
+    saveButton_->setEnabled(true);
     scrollView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     documentView_->resize(kDocumentWidth, y + kBottomMargin);
     reloadTable();
+    rememberSavedState();
 }
 
 QWidget* Profile2WindowController::buildControl(const FieldGetModel& field, ProfileFieldType type, int y,
@@ -328,12 +400,135 @@ std::optional<QString> Profile2WindowController::newValue(const EditorField& row
     return std::nullopt;
 }
 
+void Profile2WindowController::setLoadFailure(const QString& reason, std::function<void()> tryAgain) {
+    window();
+    emptyForm();
+    fields_.clear();
+    sharedEmployees_.clear();
+    reloadTable();
+    onSave_ = nullptr;
+    tryAgainAction_ = std::move(tryAgain);
+    setSpinning(false);
+    saveButton_->setEnabled(false);
+    showStatus(QStringLiteral("Your profile could not be loaded: ") + reason,
+               static_cast<bool>(tryAgainAction_));
+}
+
+void Profile2WindowController::tryAgainClick() {
+    std::function<void()> action = std::move(tryAgainAction_);
+    tryAgainAction_ = nullptr;
+    if (!action) {
+        return;
+    }
+    showStatus({}, false);
+    setSpinning(true);
+    action();
+}
+
+void Profile2WindowController::setSaveFinished(bool saved) {
+    if (!saving_) {
+        // The window was closed (and emptied) while the save was on its way.
+        return;
+    }
+    saving_ = false;
+    setSpinning(false);
+    scrollView_->setEnabled(true);
+    tableView_->setEnabled(true);
+    saveButton_->setEnabled(static_cast<bool>(onSave_));
+    if (!saved) {
+        // The alert has said why; the user's changes stay on screen to be saved again.
+        closeWhenSaved_ = false;
+        return;
+    }
+    // What the service now has is what a later close compares against.
+    for (EditorField& row : fields_) {
+        FieldGetModel field = row.field();
+        if (const std::optional<QString> value = newValue(row)) {
+            field.value = *value;
+        }
+        row = EditorField(row.editor(), std::move(field));
+    }
+    for (int i = 0; i < tableView_->count() && i < sharedEmployees_.size(); ++i) {
+        sharedEmployees_[i].selected = tableView_->item(i)->checkState() != Qt::Unchecked;
+    }
+    rememberSavedState();
+    showStatus(QStringLiteral("Your profile has been saved. Orlin is updating your signatures now."), false);
+    if (closeWhenSaved_) {
+        closeWhenSaved_ = false;
+        Close();
+    }
+}
+
+QList<std::optional<QString>> Profile2WindowController::formValues() const {
+    QList<std::optional<QString>> values;
+    for (const EditorField& row : std::as_const(fields_)) {
+        values.append(newValue(row));
+    }
+    return values;
+}
+
+QList<QUuid> Profile2WindowController::selectedEmployees() const {
+    // Every row of the list keeps its own check state, seen on screen or not.
+    QList<QUuid> selected;
+    for (int i = 0; i < tableView_->count() && i < sharedEmployees_.size(); ++i) {
+        if (tableView_->item(i)->checkState() != Qt::Unchecked) {
+            selected.append(sharedEmployees_.at(i).id);
+        }
+    }
+    return selected;
+}
+
+void Profile2WindowController::rememberSavedState() {
+    // Compared with what the controls show rather than with the service's values: a control cannot show
+    // every value ("TRUE", a choice not in the list, no value at all) and must not count as a change.
+    savedValues_ = formValues();
+    savedEmployees_ = selectedEmployees();
+}
+
+bool Profile2WindowController::hasUnsavedChanges() const {
+    return onSave_ && (formValues() != savedValues_ || selectedEmployees() != savedEmployees_);
+}
+
+bool Profile2WindowController::mayClose() {
+    // Changes already on their way to the service are not the user's to lose any more.
+    if (saving_ || !hasUnsavedChanges()) {
+        return true;
+    }
+    Alert alert;
+    alert.messageText = QStringLiteral("Do you want to save the changes you made to your profile?");
+    alert.informativeText = QStringLiteral("Your changes are lost if you don't save them.");
+    alert.style = AlertStyle::Informational;
+    alert.buttonTitles = {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")};
+    switch (alerts_->runModal(alert).buttonIndex) {
+        case 0:
+            closeWhenSaved_ = true;
+            save();
+            return false;
+        case 1:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void Profile2WindowController::save() {
     // Before a profile has arrived there is nothing the user could have changed.
     if (!onSave_) {
         Close();
         return;
     }
+    const SaveAction onSave = onSave_;
+    // The form holds still while the service has it, so what it shows afterwards is what was saved.
+    saving_ = true;
+    saveButton_->setEnabled(false);
+    scrollView_->setEnabled(false);
+    tableView_->setEnabled(false);
+    showStatus({}, false);
+    setSpinning(true);
+    onSave(changes());
+}
+
+ProfileUpdateModel Profile2WindowController::changes() const {
     QList<FieldUpdateModel> changed;
     for (const EditorField& row : std::as_const(fields_)) {
         const std::optional<QString> value = newValue(row);
@@ -347,17 +542,7 @@ void Profile2WindowController::save() {
         changed.append(FieldUpdateModel(row.field().code, *value));
     }
 
-    // Every row of the list keeps its own check state, seen on screen or not.
-    QList<QUuid> selected;
-    for (int i = 0; i < tableView_->count() && i < sharedEmployees_.size(); ++i) {
-        if (tableView_->item(i)->checkState() != Qt::Unchecked) {
-            selected.append(sharedEmployees_.at(i).id);
-        }
-    }
-
-    const SaveAction onSave = onSave_;
-    onSave(ProfileUpdateModel(std::move(changed), std::move(selected)));
-    Close();
+    return ProfileUpdateModel(std::move(changed), selectedEmployees());
 }
 
 void Profile2WindowController::Close() {
@@ -366,6 +551,13 @@ void Profile2WindowController::Close() {
 
 void Profile2WindowController::windowWillClose() {
     setSpinning(true);
+    showStatus({}, false);
+    tryAgainAction_ = nullptr;
+    saving_ = false;
+    closeWhenSaved_ = false;
+    scrollView_->setEnabled(true);
+    tableView_->setEnabled(true);
+    saveButton_->setEnabled(false);
     emptyForm();
     sharedEmployees_.clear();
     reloadTable();

@@ -3,6 +3,9 @@
 #include <QDialog>
 #include <QList>
 #include <QRect>
+#include <QUuid>
+#include <functional>
+#include <memory>
 
 #include "EditorField.h"
 #include "LazyWindow.h"
@@ -10,8 +13,11 @@
 #include "SharedEmployeeGetModel.h"
 #include "WindowController.h"
 
+class AlertPresenter;
+class QLabel;
 class QListWidget;
 class QProgressBar;
+class QPushButton;
 class QScrollArea;
 
 // The profile editor. Its form is not designed in advance: each profile that arrives is laid out as one
@@ -28,8 +34,9 @@ public:
     static constexpr int kBottomMargin = 20;
     static constexpr int kDocumentWidth = 456;
 
-    // Pictures are chosen through `chooseFile`; by default the desktop's file dialog.
-    explicit Profile2WindowController(OpenPanel::Runner chooseFile = {});
+    // Pictures are chosen through `chooseFile`, by default the desktop's file dialog; closing with unsaved
+    // changes asks through `alerts`, by default the desktop's message box.
+    explicit Profile2WindowController(OpenPanel::Runner chooseFile = {}, AlertPresenter* alerts = nullptr);
     ~Profile2WindowController() override;
 
     void centerWindow() override;
@@ -38,6 +45,8 @@ public:
     void centerWindowIn(const QRect& available);
     void showWindow() override;
     void setFields(const ProfileGetModel& profile, SaveAction onSave) override;
+    void setLoadFailure(const QString& reason, std::function<void()> tryAgain) override;
+    void setSaveFinished(bool saved) override;
 
     // The window, built (and windowDidLoad run) on first use.
     QDialog& window();
@@ -45,6 +54,7 @@ public:
     void buttonChangeImage(int tag);
     void buttonClearImage(int tag);
     void save();
+    void tryAgainClick();
     void Close();
     void windowWillClose();
 
@@ -59,18 +69,36 @@ public:
     [[nodiscard]] QProgressBar* spinner() const { return spinner_; }
     [[nodiscard]] QListWidget* tableView() const { return tableView_; }
     [[nodiscard]] bool isSpinning() const;
+    // What the window says above the form: why the profile is missing, or that it was saved.
+    [[nodiscard]] QLabel* statusLabel() const { return status_; }
+    [[nodiscard]] QPushButton* tryAgainButton() const { return tryAgain_; }
+    [[nodiscard]] QPushButton* saveButton() const { return saveButton_; }
+    // Whether the form differs from the profile as last loaded or saved.
+    [[nodiscard]] bool hasUnsavedChanges() const;
 
 private:
     void build(QDialog& window);
     void windowDidLoad();
     void setSpinning(bool spinning);
+    void showStatus(const QString& text, bool offerTryAgain);
+    // Asks before unsaved changes are dropped; true when the window may close now.
+    bool mayClose();
+    [[nodiscard]] ProfileUpdateModel changes() const;
+    [[nodiscard]] QList<std::optional<QString>> formValues() const;
+    [[nodiscard]] QList<QUuid> selectedEmployees() const;
+    void rememberSavedState();
     void emptyForm();
     void reloadTable();
     QWidget* buildControl(const FieldGetModel& field, ProfileFieldType type, int y, int tag);
     [[nodiscard]] std::optional<QString> newValue(const EditorField& row) const;
 
     OpenPanel::Runner chooseFile_;
+    std::unique_ptr<AlertPresenter> ownAlerts_;
+    AlertPresenter* alerts_ = nullptr;
     LazyWindow<QDialog> window_;
+    QLabel* status_ = nullptr;
+    QPushButton* tryAgain_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
     QScrollArea* scrollView_ = nullptr;
     QWidget* documentView_ = nullptr;
     QProgressBar* spinner_ = nullptr;
@@ -78,4 +106,10 @@ private:
     QList<EditorField> fields_;
     QList<SharedEmployeeGetModel> sharedEmployees_;
     SaveAction onSave_;
+    std::function<void()> tryAgainAction_;
+    QList<std::optional<QString>> savedValues_;
+    QList<QUuid> savedEmployees_;
+    bool saving_ = false;
+    // Set when the user chose Save on the way out: the window closes once the service has the changes.
+    bool closeWhenSaved_ = false;
 };

@@ -622,6 +622,21 @@ TEST_F(BRSAppDelegateTest, ProfileEditingShowsTheWindowAtOnceAndSavesWithTheSame
               QStringLiteral("Did you enter an incorrect username or password?"));
 }
 
+TEST_F(BRSAppDelegateTest, AProfileTheServiceSavedIsCheckedForChangedSignaturesAtOnce) {
+    credentials = kToken;
+    launch();
+    controller->showProfile();
+    profileRequests.front()({ProfileGetModel{}, {QStringLiteral("refresh-5"), QStringLiteral("ann")}});
+    FakeWindow* editor = frontEnd.windows.value(QStringLiteral("Profile2WindowController"));
+    ASSERT_TRUE(editor->onSave);
+    editor->onSave(ProfileUpdateModel({}, {}));
+    ASSERT_EQ(saveRequests.size(), 1u);
+    const std::size_t before = checks.size();
+    saveRequests.front()({OrlinSyncService::Saved{}, {QStringLiteral("refresh-6"), QStringLiteral("ann")}});
+    EXPECT_EQ(checks.size(), before + 1);
+    EXPECT_TRUE(frontEnd.alerts.shownAlerts().isEmpty());
+}
+
 TEST_F(BRSAppDelegateTest, AFailedProfileFetchShowsTheConnectionAlertAndLeavesTheEditorAlone) {
     credentials = kToken;
     launch();

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -18,6 +20,7 @@
 #include "ProfileImageView.h"
 #include "ProfileTestSupport.h"
 #include "ProfileUpdateModel.h"
+#include "ScriptedAlertPresenter.h"
 
 namespace {
 
@@ -27,13 +30,15 @@ using profiletest::profile;
 
 class Profile2WindowControllerTest : public ::testing::Test {
 protected:
+    ScriptedAlertPresenter alerts;
     Profile2WindowController editor{[this](const OpenPanel& panel) {
-        panels.append(panel);
-        if (whilePanelOpen) {
-            whilePanelOpen();
-        }
-        return chosenFile;
-    }};
+                                        panels.append(panel);
+                                        if (whilePanelOpen) {
+                                            whilePanelOpen();
+                                        }
+                                        return chosenFile;
+                                    },
+                                    &alerts};
     QList<OpenPanel> panels;
     std::optional<QString> chosenFile;
     // What happens while the user is still choosing a file.
@@ -204,7 +209,7 @@ TEST_F(Profile2WindowControllerTest, OnlyChangedFieldsAreSentAndFieldsLoadedWith
                                   QStringLiteral("picked"), QStringLiteral("upper"),
                                   QStringLiteral("switched"), QStringLiteral("flagAbsent")}))
         << "fields keep the form's order";
-    EXPECT_FALSE(editor.window().isVisible()) << "saving closes the window";
+    EXPECT_TRUE(editor.window().isVisible()) << "the window waits for the service's answer";
 }
 
 TEST_F(Profile2WindowControllerTest, PicturesAreSentOnlyWhenChangedAsFullQualityJpegInCrLfLines) {
@@ -382,6 +387,7 @@ TEST_F(Profile2WindowControllerTest, ClosingEmptiesTheFormAndASaveBeforeTheNextP
                              {employee(QStringLiteral("Bo"), true)}),
                      recordSave());
     editorAt<QLineEdit>(0)->setText(QStringLiteral("edited, then closed"));
+    alerts.enqueueAnswer({.buttonIndex = 1, .suppressionChecked = false});  // Discard
     editor.Close();
 
     EXPECT_FALSE(editor.window().isVisible());
@@ -395,6 +401,105 @@ TEST_F(Profile2WindowControllerTest, ClosingEmptiesTheFormAndASaveBeforeTheNextP
     editor.showWindow();
     editor.save();
     EXPECT_TRUE(saved.isEmpty());
+    EXPECT_FALSE(editor.window().isVisible());
+}
+
+TEST_F(Profile2WindowControllerTest, AFailedLoadSaysWhyOffersTryAgainAndCannotBeSaved) {
+    editor.showWindow();
+    int retries = 0;
+    editor.setLoadFailure(QStringLiteral("The Orlin service is down."), [&] { ++retries; });
+    EXPECT_TRUE(editor.statusLabel()->isVisible());
+    EXPECT_EQ(editor.statusLabel()->text(),
+              QStringLiteral("Your profile could not be loaded: The Orlin service is down."));
+    EXPECT_FALSE(editor.isSpinning());
+    EXPECT_FALSE(editor.saveButton()->isEnabled());
+    editor.saveButton()->click();
+    EXPECT_TRUE(editor.window().isVisible()) << "a disabled Save does not close the window";
+
+    editor.tryAgainButton()->click();
+    EXPECT_EQ(retries, 1);
+    EXPECT_TRUE(editor.isSpinning());
+    EXPECT_FALSE(editor.statusLabel()->isVisible());
+    EXPECT_FALSE(editor.tryAgainButton()->isVisible());
+
+    editor.setFields(profile({field(QStringLiteral("name"), 1, QStringLiteral("Ann"))}), recordSave());
+    EXPECT_TRUE(editor.saveButton()->isEnabled());
+    EXPECT_FALSE(editor.statusLabel()->isVisible());
+    editor.Close();
+    EXPECT_TRUE(alerts.shownAlerts().isEmpty()) << "nothing changed, nothing to ask";
+}
+
+TEST_F(Profile2WindowControllerTest, EscapeOrCloseWithUnsavedChangesAsksSaveDiscardOrCancel) {
+    const auto open = [this] {
+        editor.showWindow();
+        editor.setFields(profile({field(QStringLiteral("name"), 1, QStringLiteral("Ann")),
+                                  field(QStringLiteral("phone"), 1, std::nullopt),
+                                  field(QStringLiteral("remote"), 4, QStringLiteral("TRUE"))},
+                                 {employee(QStringLiteral("Bo"), true)}),
+                         recordSave());
+    };
+    open();
+    EXPECT_FALSE(editor.hasUnsavedChanges()) << "values the controls cannot show are no edits";
+    editor.tableView()->item(0)->setCheckState(Qt::Unchecked);
+    EXPECT_TRUE(editor.hasUnsavedChanges());
+    editor.tableView()->item(0)->setCheckState(Qt::Checked);
+    editorAt<QLineEdit>(0)->setText(QStringLiteral("Anne"));
+
+    alerts.enqueueAnswer({.buttonIndex = 2, .suppressionChecked = false});  // Cancel
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&editor.window(), &escape);
+    ASSERT_EQ(alerts.shownAlerts().size(), 1);
+    EXPECT_EQ(alerts.shownAlerts().constFirst().effectiveButtonTitles(),
+              (QStringList{QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")}));
+    EXPECT_TRUE(editor.window().isVisible());
+    EXPECT_EQ(editorAt<QLineEdit>(0)->text(), QStringLiteral("Anne"));
+
+    // Save: the window waits for the service, and closes once the changes are there.
+    alerts.enqueueAnswer({.buttonIndex = 0, .suppressionChecked = false});
+    editor.window().close();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(savedFields().value(QStringLiteral("name")), QStringLiteral("Anne"));
+    EXPECT_TRUE(editor.window().isVisible());
+    editor.setSaveFinished(true);
+    EXPECT_FALSE(editor.window().isVisible());
+
+    open();
+    editorAt<QLineEdit>(0)->setText(QStringLiteral("dropped"));
+    alerts.enqueueAnswer({.buttonIndex = 1, .suppressionChecked = false});  // Discard
+    editor.Close();
+    EXPECT_FALSE(editor.window().isVisible());
+    EXPECT_EQ(saved.size(), 1);
+    EXPECT_EQ(alerts.shownAlerts().size(), 3);
+}
+
+TEST_F(Profile2WindowControllerTest, ASaveSaysWhenItIsDoneAndAFailedOneKeepsTheChangesToSaveAgain) {
+    editor.showWindow();
+    editor.setFields(profile({field(QStringLiteral("name"), 1, QStringLiteral("Ann"))}), recordSave());
+    editorAt<QLineEdit>(0)->setText(QStringLiteral("Anne"));
+    editor.saveButton()->click();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_TRUE(editor.window().isVisible());
+    EXPECT_TRUE(editor.isSpinning());
+    EXPECT_FALSE(editor.saveButton()->isEnabled());
+
+    editor.setSaveFinished(false);
+    EXPECT_FALSE(editor.isSpinning());
+    EXPECT_TRUE(editor.saveButton()->isEnabled());
+    EXPECT_EQ(editorAt<QLineEdit>(0)->text(), QStringLiteral("Anne"));
+    EXPECT_TRUE(editor.hasUnsavedChanges());
+
+    editor.saveButton()->click();
+    ASSERT_EQ(saved.size(), 2);
+    editor.setSaveFinished(true);
+    EXPECT_TRUE(editor.statusLabel()->isVisible());
+    EXPECT_TRUE(editor.statusLabel()->text().contains(QStringLiteral("saved")));
+    EXPECT_FALSE(editor.hasUnsavedChanges());
+    editor.saveButton()->click();
+    ASSERT_EQ(saved.size(), 3);
+    EXPECT_TRUE(saved.constLast().fields().isEmpty()) << "a saved value is not sent again";
+    editor.setSaveFinished(true);
+    editor.Close();
+    EXPECT_TRUE(alerts.shownAlerts().isEmpty());
     EXPECT_FALSE(editor.window().isVisible());
 }
 
