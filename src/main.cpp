@@ -22,6 +22,7 @@
 #include "Diagnosis.h"
 #include "Environment.h"
 #include "InstanceLock.h"
+#include "InstanceMessenger.h"
 #include "MainQueue.h"
 #include "OnceRunner.h"
 #include "ProcessMemory.h"
@@ -110,7 +111,8 @@ constexpr int kAlreadyRunningExitCode = 3;
 
 // One agent per set of user data: a second would interleave the Mail list's read-modify-write and race
 // the first over the refresh token. Held until the process ends; otherwise the status to exit with.
-int claimInstance(std::unique_ptr<InstanceLock>& lock, const Environment::Folders& folders) {
+// A launch from the desktop first asks the running agent to show itself, so the user sees where it is.
+int claimInstance(std::unique_ptr<InstanceLock>& lock, const Environment::Folders& folders, bool asksToShow) {
     lock = std::make_unique<InstanceLock>(folders.applicationSupport);
     QString problem;
     if (lock->tryLock(&problem)) {
@@ -120,7 +122,11 @@ int claimInstance(std::unique_ptr<InstanceLock>& lock, const Environment::Folder
         printTo(stderr, QStringLiteral("orlin-agent: %1\n").arg(problem));
         return 1;
     }
-    printTo(stderr, QStringLiteral("orlin-agent: the agent is already running.\n"));
+    if (asksToShow && InstanceMessenger(folders.applicationSupport).askToShow(std::chrono::seconds(5))) {
+        printTo(stderr, QStringLiteral("orlin-agent: the agent is already running; it shows itself now.\n"));
+    } else {
+        printTo(stderr, QStringLiteral("orlin-agent: the agent is already running.\n"));
+    }
     return kAlreadyRunningExitCode;
 }
 
@@ -209,7 +215,9 @@ int diagnose(int argc, char** argv, const AgentOptions& options, const DemoSessi
 int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& connectMenus,
              const AgentOptions& options, const DemoSession* demo, const Environment& environment) {
     std::unique_ptr<InstanceLock> instance;
-    if (const int refused = claimInstance(instance, environment.folders); refused != 0) {
+    // Only a desktop launch has an application object with widgets; one from a script or ssh stays quiet.
+    const bool fromDesktop = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    if (const int refused = claimInstance(instance, environment.folders, fromDesktop); refused != 0) {
         return refused;
     }
 #if ORLIN_WITH_DEMO
@@ -222,6 +230,12 @@ int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& con
 
     const OnceRun once = startOnce(controller, options, demo);
     controller.applicationDidFinishLaunching();
+    // Listens only now that the log is set up, and for as long as the lock is held.
+    InstanceMessenger messenger(environment.folders.applicationSupport);
+    QString listenProblem;
+    if (!messenger.listen([&controller] { controller.showAlreadyRunning(); }, &listenProblem)) {
+        BRSLogWarn(u"A second launch of Orlin cannot reach this agent to show it: %@", listenProblem);
+    }
     if (options.update && !once.startsUpdateItself()) {
         controller.updateSignatures(false);
     }

@@ -110,6 +110,8 @@ void BRSAppDelegate::observeValueForKeyPath(const QString& keyPath) {
         // The menu stays while an update runs, so that About and Quit reach the user even when a slow
         // service or a script waiting on Outlook holds the update; only what would start another is off.
         if (viewState_->isUpdating()) {
+            updateProgressText_ = kUpdatingText;
+            setStatusTooltip(std::nullopt);
             setItemEnabled(preferencesMenu_, false);
             setItemEnabled(updateAllSignaturesMenu_, false);
             setStatusImageForName(StatusImages::kUpdating);
@@ -119,9 +121,7 @@ void BRSAppDelegate::observeValueForKeyPath(const QString& keyPath) {
         }
     } else if (keyPath == BRSViewState::kAreUpdatesAvailable) {
         if (viewState_->areUpdatesAvailable()) {
-            if (statusView_) {
-                statusView_->setStatusTooltip(kUpdatesAvailableText);
-            }
+            setStatusTooltip(kUpdatesAvailableText);
             setStatusImageForName(StatusImages::kNotify);
             showPopoverWithText(kUpdatesAvailableText);
         } else {
@@ -156,10 +156,10 @@ void BRSAppDelegate::setDefaultStatus() {
     }
     statusView_->setStatusMenu(mainMenu_);
     if (viewState_->hasError()) {
-        statusView_->setStatusTooltip(kConnectionProblemText);
+        setStatusTooltip(kConnectionProblemText);
         setStatusImageForName(StatusImages::kError);
     } else {
-        statusView_->setStatusTooltip(std::nullopt);
+        setStatusTooltip(std::nullopt);
         setStatusImageForName(StatusImages::kOk);
     }
 }
@@ -168,6 +168,10 @@ void BRSAppDelegate::showPopoverWithText(const QString& text) {
     if (statusView_) {
         statusView_->showPopoverWithText(text);
     }
+}
+
+void BRSAppDelegate::showAlreadyRunning() {
+    showPopoverWithText(kAlreadyRunningText);
 }
 
 bool BRSAppDelegate::enableDisableMenus(const std::optional<BRSLoginCredentials>& credentials) {
@@ -191,6 +195,7 @@ void BRSAppDelegate::timerCallback() {
         return;
     }
     setItemEnabled(updateAllSignaturesMenu_, true);
+    setStatusTooltip(kCheckingText);
     dependencies_.backend.checkForSignatureUpdates(
         credentials, [self = QPointer<BRSAppDelegate>(this)](bool updatesAvailable, Text token, Text userName,
                                                              std::optional<Error> error) {
@@ -254,7 +259,12 @@ void BRSAppDelegate::updateRetrieved(const std::optional<BRSSignatureService::Re
         finishUpdate(false);
         return;
     }
-    UpdateCycle cycle(*viewState_, dependencies_.frontEnd->alertPresenter(), dependencies_.mailClients);
+    UpdateCycle cycle(*viewState_, dependencies_.frontEnd->alertPresenter(), dependencies_.mailClients,
+                      [this](int current, int total) {
+                          updateProgressText_ =
+                              QStringLiteral("Updating your signatures (%1 of %2)…").arg(current).arg(total);
+                          setStatusTooltip(std::nullopt);
+                      });
     const UpdateCycle::Outcome outcome = cycle.install(retrieved->signatures, clean, getPreferences());
     // Only what every client took is cached: anything else stays changed for the next check to report.
     if (dependencies_.backend.cacheDigests) {
@@ -311,6 +321,12 @@ void BRSAppDelegate::storeToken(const Text& token, const Text& userName) {
     // An empty token means the service sent none: keep the one we have.
     if (token && !token->isEmpty()) {
         dependencies_.backend.setToken(token, userName);
+    }
+}
+
+void BRSAppDelegate::setStatusTooltip(const Text& text) {
+    if (statusView_) {
+        statusView_->setStatusTooltip(viewState_->isUpdating() ? Text(updateProgressText_) : text);
     }
 }
 

@@ -39,6 +39,10 @@ public:
     static inline const QString kConnectionProblemText = QStringLiteral(
         "There was a problem connecting to Orlin.  Please check your network connection and your login "
         "credentials.");
+    static inline const QString kCheckingText = QStringLiteral("Checking for changed signatures…");
+    // Until the signatures have arrived, nobody knows how many installations there will be.
+    static inline const QString kUpdatingText = QStringLiteral("Updating your signatures…");
+    static inline const QString kAlreadyRunningText = QStringLiteral("Orlin is already running.");
     static inline const QString kGetStartedText = QStringLiteral(
         "Your Orlin service is right here. Click and enter your Orlin access code to get started.");
 
@@ -63,6 +67,8 @@ public:
     void setStatusImageForName(const QString& name);
     void setDefaultStatus();
     void showPopoverWithText(const QString& text);
+    // Another launch of Orlin found this one running: show the user where it is.
+    void showAlreadyRunning();
     bool enableDisableMenus(const std::optional<BRSLoginCredentials>& credentials);
 
     // Menu actions.
@@ -118,6 +124,8 @@ private:
     void finishUpdate(bool succeeded);
     void storeToken(const Text& token, const Text& userName);
     void showAlert(const Error& error);
+    // While an update runs, its progress stands in for whatever else the tooltip would say.
+    void setStatusTooltip(const Text& text);
     void showWindowOf(WindowController* controller);
 
     Dependencies dependencies_;
@@ -135,4 +143,5 @@ private:
     std::unique_ptr<RepeatingTimer> timer_;
     std::function<void(bool)> tickFinished_;
     std::function<void(bool)> updateFinished_;
+    QString updateProgressText_;
 };

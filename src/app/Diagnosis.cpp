@@ -36,6 +36,11 @@ using Finding = Diagnosis::Finding;
 const QString kOutlookDomain = QStringLiteral("com.microsoft.Outlook");
 const QString kNewOutlookKey = QStringLiteral("IsRunningNewOutlook");
 
+// A problem's line ends with what would mend it, so whoever reads the report knows what to do next.
+Finding problem(const QString& label, const QString& value, const QString& remedy) {
+    return {label, value + QStringLiteral(" — ") + remedy, true};
+}
+
 QString yesNo(bool value) {
     return value ? QStringLiteral("on") : QStringLiteral("off");
 }
@@ -64,7 +69,8 @@ Finding folderFinding(const QString& label, const QString& path) {
         return {label, path + QStringLiteral(" (not created yet)")};
     }
     if (const auto refusal = folderRefusal(path)) {
-        return {label, path + QStringLiteral(" (not writable: %1)").arg(*refusal), true};
+        return problem(label, path + QStringLiteral(" (not writable: %1)").arg(*refusal),
+                       QStringLiteral("give this user write access to it (its owner and permissions)"));
     }
     return {label, path + QStringLiteral(" (writable)")};
 }
@@ -83,8 +89,9 @@ QList<Finding> defaultsFindings(const UserDefaults& defaults) {
         anyManaged = true;
         const std::optional<QVariantMap> managed = PropertyList::readDictionary(path);
         if (!managed) {
-            findings.append({QStringLiteral("Managed file"),
-                             path + QStringLiteral(" (not a readable property list)"), true});
+            findings.append(problem(QStringLiteral("Managed file"),
+                                    path + QStringLiteral(" (not a readable property list)"),
+                                    QStringLiteral("ask your administrator to repair or remove it")));
             continue;
         }
         const QStringList keys = managed->keys();
@@ -123,7 +130,8 @@ QList<Finding> secretFindings(const Environment& environment) {
     SecretStore* store = environment.secretStore.get();
     QString name;
     if (!store) {
-        return {{QStringLiteral("Secret store"), QStringLiteral("none"), true}};
+        return {problem(QStringLiteral("Secret store"), QStringLiteral("none"),
+                        QStringLiteral("set the defaults key secretStore to file"))};
     }
     if (dynamic_cast<const FileSecretStore*>(store) != nullptr) {
         name = QStringLiteral("file store at %1")
@@ -140,9 +148,19 @@ QList<Finding> secretFindings(const Environment& environment) {
         store->find(AppInfo::bundleIdentifier(), BRSSettingsStorage::kRefreshTokenKey).status !=
         SecretStore::Status::Failure;
     QList<Finding> findings;
-    findings.append({QStringLiteral("Secret store"),
-                     name + (answers ? QStringLiteral(" (answers)") : QStringLiteral(" (does not answer)")),
-                     !answers});
+    if (answers) {
+        findings.append({QStringLiteral("Secret store"), name + QStringLiteral(" (answers)")});
+    } else {
+#ifdef Q_OS_MACOS
+        const QString remedy = QStringLiteral("unlock the login keychain in Keychain Access, then try again");
+#else
+        const QString remedy = QStringLiteral(
+            "start or unlock your keyring (GNOME Keyring or KWallet), or set the defaults key secretStore to "
+            "file to keep the access code in a file readable only by you");
+#endif
+        findings.append(
+            problem(QStringLiteral("Secret store"), name + QStringLiteral(" (does not answer)"), remedy));
+    }
 
     const BRSLoginCredentials credentials = BRSSettingsStorage(environment.defaults()).getCredentials();
     if (credentials.harDomainToken()) {
@@ -153,8 +171,10 @@ QList<Finding> secretFindings(const Environment& environment) {
     } else if (credentials.harCredentials()) {
         findings.append({QStringLiteral("Access code"), QStringLiteral("user name and password stored")});
     } else {
-        findings.append({QStringLiteral("Access code"),
-                         QStringLiteral("no access code stored; enter the one from your invitation"), true});
+        findings.append(
+            problem(QStringLiteral("Access code"), QStringLiteral("no access code stored"),
+                    QStringLiteral("choose Enter Access Code… in Orlin's menu (or run orlin-agent "
+                                   "--enter-token) with the code from your invitation")));
     }
     return findings;
 }
@@ -165,9 +185,15 @@ Finding mailFinding(const Environment& environment, const Preferences& preferenc
     const QString off =
         preferences.updateSignaturesForMail() ? QString() : QStringLiteral(", Apple Mail updates off");
     const bool inUse = preferences.updateSignaturesForMail();
+    const auto mailProblem = [&label, inUse](const QString& value, const QString& remedy) {
+        return inUse ? problem(label, value, remedy) : Finding{label, value};
+    };
+    const QString openMailOnce =
+        QStringLiteral("open Apple Mail once, or turn Apple Mail off in Orlin's Preferences");
     // Asking the installer for its folder would create the Library folder; a report changes nothing.
     if (!QFileInfo(library).isDir()) {
-        return {label, QStringLiteral("none (no Library folder at %1%2)").arg(library, off), inUse};
+        return mailProblem(QStringLiteral("none (no Library folder at %1%2)").arg(library, off),
+                           openMailOnce);
     }
     Error error;
     // The folder is all it is asked for: it runs no script.
@@ -175,17 +201,20 @@ Finding mailFinding(const Environment& environment, const Preferences& preferenc
                                                                environment.defaults(), BRSAppleScript())
                                               .getFolderUrlForSignatures(&error);
     if (!folder) {
-        return {label, QStringLiteral("none (%1%2)").arg(error.localizedDescription, off), inUse};
+        return mailProblem(QStringLiteral("none (%1%2)").arg(error.localizedDescription, off), openMailOnce);
     }
     if (!QFileInfo(*folder).isDir()) {
-        return {label, QStringLiteral("%1 (not found: open Apple Mail once%2)").arg(*folder, off), inUse};
+        return mailProblem(QStringLiteral("%1 (not found%2)").arg(*folder, off), openMailOnce);
     }
     if (const auto refusal = folderRefusal(*folder)) {
-        QString value = QStringLiteral("%1 (not writable: %2").arg(*folder, *refusal);
 #ifdef Q_OS_MACOS
-        value += QStringLiteral("; Orlin needs Full Disk Access");
+        const QString remedy =
+            QStringLiteral("turn on Orlin in System Settings › Privacy & Security › Full Disk Access");
+#else
+        const QString remedy =
+            QStringLiteral("give this user write access to it (its owner and permissions)");
 #endif
-        return {label, value + off + QLatin1Char(')'), inUse};
+        return mailProblem(QStringLiteral("%1 (not writable: %2%3)").arg(*folder, *refusal, off), remedy);
     }
     return {label, QStringLiteral("%1 (writable%2)").arg(*folder, off)};
 }
@@ -197,12 +226,22 @@ Finding outlookFinding(const Environment& environment, const Preferences& prefer
         ApplicationPreferences(kOutlookDomain, environment.folders.config, environment.folders.library)
             .boolForKey(kNewOutlookKey);
     if (!isNew) {
+        // Where scripts go to the simulator (the demo, the tests), no real Outlook is asked: its legacy
+        // scripting is what is simulated.
+        if (environment.script.environment.contains(QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"))) {
+            return {QStringLiteral("Outlook mode"),
+                    QStringLiteral("legacy (simulated by %1)").arg(environment.script.program) + off};
+        }
         return {QStringLiteral("Outlook mode"), QStringLiteral("unknown") + off};
     }
     if (*isNew) {
-        return {QStringLiteral("Outlook mode"),
-                QStringLiteral("new (it cannot receive signatures; switch to Legacy Outlook)") + off,
-                preferences.updateSignaturesForOutlook()};
+        const QString value = QStringLiteral("new (it cannot receive signatures)") + off;
+        if (!preferences.updateSignaturesForOutlook()) {
+            return {QStringLiteral("Outlook mode"), value};
+        }
+        return problem(
+            QStringLiteral("Outlook mode"), value,
+            QStringLiteral("switch Outlook to Legacy Outlook, or turn Outlook off in Orlin's Preferences"));
     }
     return {QStringLiteral("Outlook mode"), QStringLiteral("legacy") + off};
 }
@@ -214,26 +253,39 @@ Finding lastCheckFinding(const UserDefaults& defaults) {
         return {QStringLiteral("Last check"), QStringLiteral("none yet")};
     }
     const QDateTime when = QDateTime::fromString(time, Qt::ISODate);
-    const QString shown = when.isValid() ? when.toLocalTime().toString(Qt::ISODate) : time;
-    return {QStringLiteral("Last check"), QStringLiteral("%1, %2").arg(shown, result),
-            result != Diagnosis::kCheckSucceeded};
+    // Local time with its offset: without it a time pasted into a ticket cannot be lined up with the
+    // service's logs.
+    const QString shown = when.isValid()
+                              ? when.toOffsetFromUtc(when.toLocalTime().offsetFromUtc()).toString(Qt::ISODate)
+                              : time;
+    const QString value = QStringLiteral("%1, %2").arg(shown, result);
+    if (result == Diagnosis::kCheckSucceeded) {
+        return {QStringLiteral("Last check"), value};
+    }
+    return problem(QStringLiteral("Last check"), value,
+                   result == QStringLiteral("no access code")
+                       ? QStringLiteral("enter your access code")
+                       : QStringLiteral("check the network connection and the access code, then run "
+                                        "orlin-agent --diagnose --online to try again"));
 }
 
 // One tick's worth of asking, without the menu or the windows. The caller has the data to itself.
 Finding onlineFinding(const Environment& environment) {
     const QString label = QStringLiteral("Online check");
     InstanceLock lock(environment.folders.applicationSupport);
-    QString problem;
-    if (!lock.tryLock(&problem)) {
-        if (!problem.isEmpty()) {
-            return {label, QStringLiteral("skipped: %1").arg(problem), true};
+    QString lockProblem;
+    if (!lock.tryLock(&lockProblem)) {
+        if (!lockProblem.isEmpty()) {
+            return problem(label, QStringLiteral("skipped: %1").arg(lockProblem),
+                           QStringLiteral("make the data folder writable for this user"));
         }
         return {label, QStringLiteral("skipped: the agent is running, and its own last check is above")};
     }
     SyncBackend backend = SyncBackend::live(environment);
     const BRSLoginCredentials credentials = backend.getCredentials();
     if (!credentials.harCredentials() && !credentials.harToken() && !credentials.harDomainToken()) {
-        return {label, QStringLiteral("skipped: no access code"), true};
+        return problem(label, QStringLiteral("skipped: no access code"),
+                       QStringLiteral("enter your access code"));
     }
     QEventLoop loop;
     std::optional<Finding> finding;
@@ -246,7 +298,8 @@ Finding onlineFinding(const Environment& environment) {
         }
         Diagnosis::recordCheck(environment.defaults(), error);
         finding = error
-                      ? Finding{label, QStringLiteral("failed: %1").arg(error->localizedDescription), true}
+                      ? problem(label, QStringLiteral("failed: %1").arg(error->localizedDescription),
+                                QStringLiteral("check the network connection and the access code"))
                       : Finding{label, updatesAvailable ? QStringLiteral("succeeded, updates available")
                                                         : QStringLiteral("succeeded, signatures up to date")};
         loop.quit();
@@ -256,7 +309,8 @@ Finding onlineFinding(const Environment& environment) {
         QTimer::singleShot(std::chrono::minutes(3), &loop, &QEventLoop::quit);
         loop.exec();
     }
-    return finding.value_or(Finding{label, QStringLiteral("no answer"), true});
+    return finding.value_or(problem(label, QStringLiteral("no answer"),
+                                    QStringLiteral("check the network connection, then try again")));
 }
 
 }  // namespace

@@ -54,8 +54,9 @@ UpdateCycle::MailClients UpdateCycle::MailClients::live(const Environment& envir
     return clients;
 }
 
-UpdateCycle::UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailClients clients)
-    : viewState_(viewState), alerts_(alerts), clients_(std::move(clients)) {}
+UpdateCycle::UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailClients clients,
+                         Progress progress)
+    : viewState_(viewState), alerts_(alerts), clients_(std::move(clients)), progress_(std::move(progress)) {}
 
 UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures, bool clean,
                                           const Preferences& preferences) {
@@ -73,12 +74,20 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
         }
     }
     bool restartMail = false;
-    if (preferences.updateSignaturesForMail() && mayQuitAppleMail(preferences, &restartMail)) {
-        installers.push_back(clients_.makeAppleMail(preferences.isUsingICloudDrive()));
+    // The user kept Mail running: it has none of the signatures, so the next check reports them again.
+    bool mailDeclined = false;
+    if (preferences.updateSignaturesForMail()) {
+        if (mayQuitAppleMail(preferences, &restartMail)) {
+            installers.push_back(clients_.makeAppleMail(preferences.isUsingICloudDrive()));
+        } else {
+            mailDeclined = !cancelled_;
+        }
     }
+    const auto total = static_cast<int>(signatures.size() * static_cast<qsizetype>(installers.size()));
 
     bool failed = false;
-    for (const std::unique_ptr<BRSMailAppService>& installer : installers) {
+    for (std::size_t client = 0; client < installers.size(); ++client) {
+        const std::unique_ptr<BRSMailAppService>& installer = installers.at(client);
         if (cancelled_) {
             break;
         }
@@ -92,6 +101,10 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
         QList<bool> installedHere(signatures.size(), false);
         for (qsizetype i = 0; i < signatures.size(); ++i) {
             const BRSSignature& signature = signatures.at(i);
+            if (progress_) {
+                progress_(static_cast<int>(static_cast<qsizetype>(client) * signatures.size() + i + 1),
+                          total);
+            }
             Error error;
             installedHere[i] = installer->setSignatureWithName(signature.name(), signature.htmlContent(),
                                                                signature.textContent(), &error);
@@ -134,6 +147,9 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
             outcome.installed[i] = outcome.installed.at(i) && installedHere.at(i);
         }
     }
+    if (mailDeclined) {
+        outcome.installed.fill(false);
+    }
     if (cancelled_) {
         BRSLogInfo(u"%@", QStringLiteral("The update was stopped: Orlin is quitting."));
         // A client the cycle never reached has none of them.
@@ -153,10 +169,10 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
         }
         // The alert that left a client out has told the user the update is not complete.
         if (!clientLeftOut) {
-            showSuccess(preferences, restartMail);
+            showSuccess(preferences, restartMail, mailDeclined);
         }
     }
-    outcome.succeeded = !clientLeftOut;
+    outcome.succeeded = !clientLeftOut && !mailDeclined;
     return outcome;
 }
 
@@ -249,14 +265,17 @@ bool UpdateCycle::mayQuitAppleMail(const Preferences& preferences, bool* restart
     return true;
 }
 
-void UpdateCycle::showSuccess(const Preferences& preferences, bool mailRestarted) {
+void UpdateCycle::showSuccess(const Preferences& preferences, bool mailRestarted, bool mailDeclined) {
     if (preferences.hideInfobox()) {
         return;
     }
     Alert success;
-    success.messageText = QStringLiteral("Your signatures have been updated succesfully.");
-    success.informativeText =
-        mailRestarted ? QStringLiteral("Apple Mail has been restarted.\r\r") : QString();
+    success.messageText = QStringLiteral("Your signatures have been updated successfully.");
+    if (mailDeclined) {
+        success.informativeText = QStringLiteral("Apple Mail was not updated, because it was not quit.");
+    } else if (mailRestarted) {
+        success.informativeText = QStringLiteral("Apple Mail has been restarted.\r\r");
+    }
     success.showsSuppressionButton = true;
     success.suppressionButtonTitle = kDontShowAgain;
     if (alerts_.runModal(success).suppressionChecked) {

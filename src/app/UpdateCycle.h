@@ -50,7 +50,11 @@ public:
         QList<bool> installed;
     };
 
-    UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailClients clients);
+    // Told before each installation (one signature into one client) which one it is, from 1, and how many
+    // there are in this cycle.
+    using Progress = std::function<void(int current, int total)>;
+
+    UpdateCycle(BRSViewState& viewState, AlertPresenter& alerts, MailClients clients, Progress progress = {});
 
     // Installs the signatures as the preferences say.
     [[nodiscard]] Outcome install(const QList<BRSSignature>& signatures, bool clean,
@@ -59,7 +63,7 @@ public:
 private:
     // Whether Apple Mail may be written to now; asks the user when Mail is running and the question is on.
     bool mayQuitAppleMail(const Preferences& preferences, bool* restartMail);
-    void showSuccess(const Preferences& preferences, bool mailRestarted);
+    void showSuccess(const Preferences& preferences, bool mailRestarted, bool mailDeclined);
     void showNewOutlook();
     // Once per cycle: the refusal ends that client's part.
     void showFullDiskAccess();
@@ -72,6 +76,7 @@ private:
     BRSViewState& viewState_;
     AlertPresenter& alerts_;
     MailClients clients_;
+    Progress progress_;
     bool automationRefusalShown_ = false;
     // Orlin is quitting: the rest of the cycle is dropped without a word.
     bool cancelled_ = false;

@@ -17,7 +17,7 @@ const QString kAccessTokenMessage = QStringLiteral("There was an error getting t
 const QString kDataEmptyMessage =
     QStringLiteral("There was an error getting the access token from Orlin. Data is empty.");
 const QString kRefreshTokenEmptyMessage =
-    QStringLiteral("There was an error getting the access token from Orlin. Referesh token is empty.");
+    QStringLiteral("There was an error getting the access token from Orlin. Refresh token is empty.");
 const QString kIncompleteAnswerMessage =
     QStringLiteral("There was an error getting the access token from Orlin. The answer is incomplete.");
 const QString kInvitationCodeMessage =

@@ -6,16 +6,17 @@
 
 namespace {
 
+// A Mac shows the application's icon for the plain styles and adds the caution sign only for a critical
+// alert; a caution triangle on every success would teach users to ignore the one that matters.
 QMessageBox::Icon iconFor(AlertStyle style) {
     switch (style) {
         case AlertStyle::Critical:
-            return QMessageBox::Critical;
+            return QMessageBox::Warning;
         case AlertStyle::Informational:
-            return QMessageBox::Information;
         case AlertStyle::Warning:
             break;
     }
-    return QMessageBox::Warning;
+    return QMessageBox::Information;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
@@ -108,6 +109,23 @@ TEST(HeadlessAgentTest, ASecondAgentOnTheSameDataExitsWithStatusThreeAndLeavesTh
     EXPECT_EQ(second.exitCode, 3);
     EXPECT_TRUE(second.errors.contains(QStringLiteral("already running"))) << second.errors.toStdString();
     EXPECT_EQ(first.state(), QProcess::Running);
+
+    // From the desktop, the second launch asks the running agent to show itself before it leaves; the one
+    // from ssh above did not, or every scripted run would pop up on the desktop.
+    const AgentRun fromDesktop =
+        AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH), {},
+                          {{QStringLiteral("HOME"), home.path()},
+                           {QStringLiteral("XDG_RUNTIME_DIR"), desktopRuntime},
+                           {QStringLiteral("DISPLAY"), QStringLiteral(":93")},
+                           {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}});
+    EXPECT_EQ(fromDesktop.exitCode, 3) << fromDesktop.errors.toStdString();
+    QString shown;
+    for (int i = 0; i < 50 && !shown.contains(QStringLiteral("already running")); ++i) {
+        first.waitForReadyRead(200);
+        shown += QString::fromUtf8(first.readAllStandardOutput());
+    }
+    EXPECT_EQ(shown.count(QStringLiteral("popover Orlin is already running.\n")), 1) << shown.toStdString();
+
     const AgentRun token = AgentProcess::run(QStringLiteral(ORLIN_AGENT_PATH),
                                              {QStringLiteral("--enter-token"), QStringLiteral("-")},
                                              {{QStringLiteral("HOME"), home.path()}}, "\n");
@@ -162,15 +180,26 @@ TEST(HeadlessAgentTest, UnderAFileSizeLimitWritesFailAndAreReportedInsteadOfEndi
     EXPECT_TRUE(errors.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << errors.toStdString();
 }
 
-TEST(HeadlessAgentTest, DiagnoseFlagsAFailedLastCheck) {
-    const AgentRun run = runAgent({QStringLiteral("--diagnose"), QStringLiteral("-lastCheckTime"),
-                                   QStringLiteral("2026-12-01T10:00:00Z"), QStringLiteral("-lastCheckResult"),
-                                   QStringLiteral("failed: The network connection was lost.")});
+TEST(HeadlessAgentTest, DiagnoseFlagsAFailedLastCheckInLocalTimeWithItsOffsetAndSaysWhatToDo) {
+    const QTemporaryDir home;
+    const AgentRun run = AgentProcess::run(
+        QStringLiteral(ORLIN_AGENT_PATH),
+        {QStringLiteral("--diagnose"), QStringLiteral("-lastCheckTime"),
+         QStringLiteral("2026-12-01T10:00:00Z"), QStringLiteral("-lastCheckResult"),
+         QStringLiteral("failed: The network connection was lost.")},
+        {{QStringLiteral("HOME"), home.path()}, {QStringLiteral("TZ"), QStringLiteral("Europe/Copenhagen")}});
     EXPECT_EQ(run.exitCode, 1);
     const QStringList lastCheck = run.lines.filter(QStringLiteral("Last check: "));
     ASSERT_EQ(lastCheck.size(), 1) << run.output.toStdString();
-    EXPECT_TRUE(lastCheck.first().startsWith(QStringLiteral("PROBLEM Last check: ")));
-    EXPECT_TRUE(lastCheck.first().endsWith(QStringLiteral(", failed: The network connection was lost.")));
+    EXPECT_TRUE(lastCheck.first().startsWith(QStringLiteral(
+        "PROBLEM Last check: 2026-12-01T11:00:00+01:00, failed: The network connection was lost.")))
+        << lastCheck.first().toStdString();
+    // A fresh home has several problems; each names what would mend it after the dash.
+    const QStringList problems = run.lines.filter(QRegularExpression(QStringLiteral("^PROBLEM ")));
+    EXPECT_GE(problems.size(), 2);
+    for (const QString& problem : problems) {
+        EXPECT_TRUE(problem.contains(QStringLiteral(" — "))) << problem.toStdString();
+    }
 }
 
 // Root writes to any folder whatever its mode: only a read-only mount refuses it.
@@ -187,8 +216,11 @@ TEST(HeadlessAgentTest, DiagnoseFlagsACacheFolderItCannotWrite) {
                                            {{QStringLiteral("HOME"), home.path()}});
     ::umount(QFile::encodeName(cache).constData());
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.lines.contains(QStringLiteral("PROBLEM Cache folder: %1 (not writable: %2)")
-                                       .arg(cache, QString::fromLocal8Bit(std::strerror(EROFS)))))
+    EXPECT_EQ(run.lines
+                  .filter(QStringLiteral("PROBLEM Cache folder: %1 (not writable: %2) — ")
+                              .arg(cache, QString::fromLocal8Bit(std::strerror(EROFS))))
+                  .size(),
+              1)
         << run.output.toStdString();
 }
 #endif

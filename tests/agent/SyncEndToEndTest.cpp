@@ -114,7 +114,7 @@ TEST_F(SyncEndToEndTest, ACheckFindsNewSignaturesAnUpdateInstallsThemAndTheNextC
     EXPECT_EQ(lastRefreshTokenSent(), "refresh-2") << "the renewed token was stored and is used";
     EXPECT_TRUE(update.lines.contains(QStringLiteral("status-image Orlin_Avatar_20x20 - updating")));
     EXPECT_TRUE(
-        update.lines.contains(QStringLiteral("alert Your signatures have been updated succesfully. | ")))
+        update.lines.contains(QStringLiteral("alert Your signatures have been updated successfully. | ")))
         << update.output.toStdString();
     const QJsonArray installed = outlookSignatures();
     ASSERT_EQ(installed.size(), 1) << update.output.toStdString();
@@ -159,7 +159,7 @@ TEST_F(SyncEndToEndTest, AnUpdateQuitsARunningMailWithConsentInstallsIntoBothCli
                                              "unsaved work in Mail before continuing.")))
         << update.output.toStdString();
     EXPECT_EQ(update.lines.count(
-                  QStringLiteral("alert Your signatures have been updated succesfully. | Apple Mail has been "
+                  QStringLiteral("alert Your signatures have been updated successfully. | Apple Mail has been "
                                  "restarted.\\r\\r")),
               1)
         << update.output.toStdString();

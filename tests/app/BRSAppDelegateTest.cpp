@@ -243,6 +243,7 @@ TEST_F(BRSAppDelegateTest, EverySetOfHarIndtastetTokenReevaluatesTheMenusWithFre
     EXPECT_EQ(logSince(before),
               (QStringList{QStringLiteral("menu update enabled"), QStringLiteral("menu enter-token disabled"),
                            QStringLiteral("menu preferences disabled"), QStringLiteral("menu update enabled"),
+                           QStringLiteral("status-tooltip ") + BRSAppDelegate::kCheckingText,
                            QStringLiteral("check")}));
 }
 
@@ -271,6 +272,7 @@ TEST_F(BRSAppDelegateTest, CheckOutcomesSwitchIconTooltipAndMenu) {
     EXPECT_FALSE(state().hasError());
 
     timer->fire();
+    EXPECT_EQ(view().tooltip, BRSAppDelegate::kCheckingText) << "while the check waits on the service";
     answerCheck(false, Error{QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")});
     EXPECT_EQ(view().imageName, StatusImages::kError);
     EXPECT_EQ(view().tooltip, BRSAppDelegate::kConnectionProblemText);
@@ -342,6 +344,7 @@ TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRest
     EXPECT_LT(updating, notify);
     EXPECT_TRUE(afterCheck.contains(QStringLiteral("retrieve onlyChanged=0")));
     EXPECT_TRUE(state().isUpdating());
+    EXPECT_EQ(view().tooltip, BRSAppDelegate::kUpdatingText) << "not the updates-available text";
     EXPECT_EQ(view().menu, &menu) << "the menu, and Quit with it, stays while the update runs";
     EXPECT_FALSE(menu.update.isEnabled());
     EXPECT_FALSE(menu.preferences.isEnabled());
@@ -380,12 +383,14 @@ TEST_F(BRSAppDelegateTest, AnUpdateInstallsWhatArrivedStoresTheTokenAndEnds) {
     EXPECT_TRUE(succeeded);
     EXPECT_FALSE(state().isUpdating());
     const QStringList after = logSince(before);
-    EXPECT_EQ(after.mid(0, 2),
-              (QStringList{QStringLiteral("Outlook keep A"), QStringLiteral("Outlook set A <b>A</b>")}));
+    EXPECT_EQ(after.mid(0, 3),
+              (QStringList{QStringLiteral("Outlook keep A"),
+                           QStringLiteral("status-tooltip Updating your signatures (1 of 1)…"),
+                           QStringLiteral("Outlook set A <b>A</b>")}));
     EXPECT_EQ(after.last(), QStringLiteral("status-image ") + StatusImages::kOk);
     ASSERT_EQ(frontEnd.alerts.shownAlerts().size(), 1);
     EXPECT_EQ(frontEnd.alerts.shownAlerts().front().messageText,
-              QStringLiteral("Your signatures have been updated succesfully."));
+              QStringLiteral("Your signatures have been updated successfully."));
     ASSERT_EQ(storedTokens.size(), 1);
     EXPECT_EQ(storedTokens.front().first, QStringLiteral("refresh-9"));
 }

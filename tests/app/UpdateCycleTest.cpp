@@ -65,7 +65,9 @@ protected:
             }
             return QString();
         };
-        UpdateCycle cycle(viewState, alerts, clients);
+        UpdateCycle cycle(viewState, alerts, clients, [this](int current, int total) {
+            progress.append(QStringLiteral("%1/%2").arg(current).arg(total));
+        });
         const UpdateCycle::Outcome outcome =
             cycle.install(signatures, clean, PreferencesStorage(testDefaults()).getPreferences());
         installed = outcome.installed;
@@ -101,11 +103,13 @@ protected:
     bool newOutlook = false;
     bool offersSystemSettings = false;
     QStringList openedUrls;
+    // "k/n" for every installation the cycle announced.
+    QStringList progress;
     // Per signature of the last run: whether every client installed it.
     QList<bool> installed;
 };
 
-const QString kSuccess = QStringLiteral("Your signatures have been updated succesfully.");
+const QString kSuccess = QStringLiteral("Your signatures have been updated successfully.");
 
 TEST_F(UpdateCycleTest, WithNoClientChosenOutlookIsServedAndSuccessShown) {
     set("updateSignaturesForOutlook", false);
@@ -162,12 +166,20 @@ TEST_F(UpdateCycleTest, DontShowAgainWithCancelStillSuppressesLaterPromptsAndLea
     viewState.addObserver(BRSViewState::kNotifyBeforeShuttingDownMail,
                           [&](const QString&, BRSViewState&, void*) { heard = true; });
     alerts.enqueueAnswer({1, true});
-    EXPECT_TRUE(run(two));
+    EXPECT_FALSE(run(two));
     EXPECT_TRUE(heard);
     EXPECT_FALSE(viewState.notifyBeforeShuttingDownMail());
     EXPECT_EQ(log, QStringList{QStringLiteral("script application \"Mail\" is running")})
         << "with Mail the only client, cancelling installs nothing and shows nothing more";
     EXPECT_EQ(alerts.shownAlerts().size(), 1);
+}
+
+TEST_F(UpdateCycleTest, ProgressCountsEveryInstallationOfEverySignatureInEveryClient) {
+    set("updateSignaturesForMail", true);
+    set("hideQuitMailInfobox", true);
+    EXPECT_TRUE(run(two));
+    EXPECT_EQ(progress, (QStringList{QStringLiteral("1/4"), QStringLiteral("2/4"), QStringLiteral("3/4"),
+                                     QStringLiteral("4/4")}));
 }
 
 TEST_F(UpdateCycleTest, AFailedProbeCountsAsMailNotRunning) {
@@ -229,12 +241,16 @@ TEST_F(UpdateCycleTest, OnlyASignatureEveryServedClientInstalledCountsAsInstalle
     EXPECT_FALSE(run(three));
     EXPECT_EQ(installed, (QList<bool>{false, true, false}));
 
-    // A client the user kept out of the update (Mail left running) does not hold the others back.
+    // Mail left running by the user's Cancel has none of them, so the next check reports them again, and
+    // the success alert for Outlook says Mail was skipped.
     set("hideQuitMailInfobox", false);
     alerts.enqueueAnswer({1, false});
     failing.clear();
-    EXPECT_TRUE(run(three));
-    EXPECT_EQ(installed, (QList<bool>{true, true, true}));
+    EXPECT_FALSE(run(three));
+    EXPECT_EQ(installed, (QList<bool>{false, false, false}));
+    ASSERT_FALSE(alerts.shownAlerts().isEmpty());
+    EXPECT_EQ(alertMessages().last(),
+              kSuccess + QStringLiteral(" | Apple Mail was not updated, because it was not quit."));
 
     // Quitting Orlin mid-update leaves the later clients without any of them.
     failing = {QStringLiteral("B")};

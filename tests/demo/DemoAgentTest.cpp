@@ -292,6 +292,8 @@ TEST_F(DemoAgentTest, DiagnoseFailsOnAFreshHomeAndPassesOnTheDemoOnceItHasRun) {
     // The report describes the sandbox, not the user's own folders, and never shows the access code.
     EXPECT_TRUE(demo.output.contains(sandbox().root() + QStringLiteral("/"))) << demo.output.toStdString();
     EXPECT_TRUE(demo.output.contains(QLatin1String("Last check:")));
+    EXPECT_TRUE(demo.output.contains(QLatin1String("Outlook mode: legacy (simulated")))
+        << demo.output.toStdString();
     EXPECT_FALSE(demo.output.contains(QLatin1String("demo-refresh"))) << demo.output.toStdString();
 }
 

@@ -332,7 +332,7 @@ TEST_F(OrlinSyncServiceTest, AnyAnswerOfTheEuHostIsFinal) {
 TEST_F(OrlinSyncServiceTest, RefreshExchangeFailuresEndWithTheirMessage) {
     const QString accessError = QStringLiteral("There was an error getting the access token from Orlin.");
     const QString dataEmpty = accessError + QStringLiteral(" Data is empty.");
-    const QString refreshEmpty = accessError + QStringLiteral(" Referesh token is empty.");
+    const QString refreshEmpty = accessError + QStringLiteral(" Refresh token is empty.");
     const QString incomplete = accessError + QStringLiteral(" The answer is incomplete.");
     const std::string full = R"({"RefreshToken": "r", "AccessToken": "a", "SyncRoot": "s", "UserName": "u"})";
     const std::vector<std::pair<std::string, QString>> cases = {
