@@ -1,7 +1,9 @@
 // Draws the five status images (and their @2x variants) into a folder: a monochrome avatar, with a badge
 // in the lower right for each state. They are masks; the menu bar tints them for its appearance.
 // Tray panels elsewhere tint nothing and may be light or dark (most are dark), so the "outlined" sub-folder
-// gets a white variant of each image with a dark outline, which reads on either.
+// gets a white variant of each image with a dark outline, which reads on either. Nothing tints those, so
+// there the two states that want the user (an error, updates waiting) get badges of their own colour and
+// shape: at 20 pixels a white "!" and a white dot are one blob.
 //
 //   draw-status-images <output folder>
 
@@ -20,7 +22,10 @@ enum class Badge { None, Updating, Notify, Error, Ok };
 constexpr qreal kBadgeCenter = 15.0;
 constexpr qreal kBadgeRadius = 4.6;
 
-void drawAvatar(QPainter& p, bool cutForBadge) {
+const QColor kErrorColour(0xe0, 0x31, 0x2b);
+const QColor kUpdatesColour(0x2f, 0x80, 0xed);
+
+void drawAvatar(QPainter& p, bool cutForBadge, const QColor& colour = Qt::black) {
     QPainterPath avatar;
     avatar.addEllipse(QPointF(9.0, 6.5), 3.6, 3.6);
     QPainterPath shoulders;
@@ -34,7 +39,7 @@ void drawAvatar(QPainter& p, bool cutForBadge) {
         gap.addEllipse(QPointF(kBadgeCenter, kBadgeCenter), kBadgeRadius + 1.4, kBadgeRadius + 1.4);
         avatar = avatar.subtracted(gap);
     }
-    p.fillPath(avatar, Qt::black);
+    p.fillPath(avatar, colour);
 }
 
 void drawBadge(QPainter& p, Badge badge) {
@@ -80,10 +85,36 @@ void drawBadge(QPainter& p, Badge badge) {
     }
 }
 
+// A red warning triangle for an error, a blue disc for updates: told apart by shape where colour fails.
+void drawColouredBadge(QPainter& p, Badge badge) {
+    const QPointF c(kBadgeCenter, kBadgeCenter);
+    p.setPen(Qt::NoPen);
+    if (badge == Badge::Error) {
+        QPainterPath triangle;
+        triangle.moveTo(c.x(), c.y() - 5.0);
+        triangle.lineTo(c.x() + 4.9, c.y() + 4.3);
+        triangle.lineTo(c.x() - 4.9, c.y() + 4.3);
+        triangle.closeSubpath();
+        p.fillPath(triangle, kErrorColour);
+        p.setPen(QPen(Qt::white, 1.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(c.x(), c.y() - 1.6), QPointF(c.x(), c.y() + 1.0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(c.x(), c.y() + 2.8), 0.75, 0.75);
+        return;
+    }
+    p.setBrush(kUpdatesColour);
+    p.drawEllipse(c, kBadgeRadius, kBadgeRadius);
+}
+
 constexpr qreal kOutlineWidth = 1.1;
 const QColor kOutlineColour(0x1a, 0x1a, 0x1a);
 
-QImage render(Badge badge, int scale, qreal shrink = 1.0) {
+bool isColoured(Badge badge) {
+    return badge == Badge::Error || badge == Badge::Notify;
+}
+
+QImage render(Badge badge, int scale, qreal shrink = 1.0, bool coloured = false) {
     QImage image(20 * scale, 20 * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
@@ -93,8 +124,13 @@ QImage render(Badge badge, int scale, qreal shrink = 1.0) {
     p.translate(10.0, 10.0);
     p.scale(shrink, shrink);
     p.translate(-10.0, -10.0);
-    drawAvatar(p, badge != Badge::None);
-    drawBadge(p, badge);
+    if (coloured) {
+        drawAvatar(p, true, Qt::white);
+        drawColouredBadge(p, badge);
+    } else {
+        drawAvatar(p, badge != Badge::None);
+        drawBadge(p, badge);
+    }
     return image;
 }
 
@@ -106,7 +142,8 @@ QImage tinted(QImage image, const QColor& colour) {
 }
 
 QImage renderOutlined(Badge badge, int scale) {
-    const QImage glyph = render(badge, scale, 0.88);
+    const QImage glyph =
+        isColoured(badge) ? render(badge, scale, 0.88, true) : tinted(render(badge, scale, 0.88), Qt::white);
     const QImage outline = tinted(glyph, kOutlineColour);
     QImage image(glyph.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -118,7 +155,7 @@ QImage renderOutlined(Badge badge, int scale) {
         const qreal angle = qDegreesToRadians(step * 22.5);
         p.drawImage(QPointF(radius * std::cos(angle), radius * std::sin(angle)), outline);
     }
-    p.drawImage(QPointF(0, 0), tinted(glyph, Qt::white));
+    p.drawImage(QPointF(0, 0), glyph);
     return image;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
+class QAbstractNativeEventFilter;
 class QLabel;
 
 // A short message under the status item: a small frameless window with one text label. It never takes
-// the keyboard or the pointer from other applications, and it closes as soon as the user does something
-// elsewhere.
+// the keyboard or the pointer from other applications, and it closes as soon as the user clicks anywhere
+// (on it too) or another window becomes active.
 class BRSPopoverViewController final : public QWidget {
     Q_OBJECT
 
@@ -26,4 +28,6 @@ private:
 
     QLabel* text_;
     bool watching_ = false;
+    // The rest of the display, where the platform reports it without a grab.
+    std::unique_ptr<QAbstractNativeEventFilter> displayWatch_;
 };

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "StatusView.h"
@@ -17,7 +18,16 @@ class BRSStatusView final : public QObject, public StatusView {
     Q_OBJECT
 
 public:
+    // What the desktop's tray tells us: whether there is one, and where it put our item (an empty rectangle
+    // until it has embedded the item, and always on trays that keep it to themselves).
+    struct Tray {
+        std::function<bool()> isAvailable;
+        std::function<QRect(const QSystemTrayIcon&)> itemGeometry;
+    };
+    [[nodiscard]] static Tray systemTray();
+
     explicit BRSStatusView(QObject* parent = nullptr);
+    explicit BRSStatusView(Tray tray, QObject* parent = nullptr);
     ~BRSStatusView() override;
 
     void setStatusMenu(StatusMenu* menu) override;
@@ -39,12 +49,20 @@ public:
 
 private:
     void showWhenTrayAppears();
-    [[nodiscard]] QPoint popoverPosition(const QSize& size) const;
+    void showStatusItem();
+    void placePopover();
+    [[nodiscard]] QPoint popoverPosition(const QRect& anchor, const QSize& size) const;
 
+    Tray tray_;
     bool active_ = false;
+    // The tray was ready before the first image arrived; the item waits for it.
+    bool showWhenImageArrives_ = false;
     QPointer<QMenu> statusItemMenu_;
     QSystemTrayIcon statusItem_;
     std::unique_ptr<BRSPopoverViewController> popover_;
+    bool popoverPlaced_ = false;
+    int anchorWaits_ = 0;
+    QTimer popoverPlacement_;
     QTimer trayRetry_;
     int trayAttempts_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 #include "TestHome.h"
 
 #include <QApplication>
@@ -35,6 +36,7 @@ namespace {
 // Generous: the CI machine is small and busy.
 constexpr int kStartTimeoutMs = 60'000;
 constexpr int kExposeTimeoutMs = 30'000;
+constexpr int kCloseTimeoutMs = 5'000;
 
 class VirtualXServer final {
 public:
@@ -146,20 +148,51 @@ public:
         return reply->status;
     }
 
+    // As the user's hand would: through the server's input devices, not an event sent to one window.
+    void clickAt(int16_t x, int16_t y) {
+        xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root(), x, y, 0);
+        xcb_test_fake_input(connection_, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(connection_, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_flush(connection_);
+    }
+
+    // What a window manager does when the user switches to another window.
+    void announceActiveWindow() {
+        const xcb_window_t window = xcb_generate_id(connection_);
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, root(), 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
+            xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, 18, "_NET_ACTIVE_WINDOW"),
+                                  nullptr),
+            &free);
+        ASSERT_NE(atom, nullptr);
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root(), atom->atom, XCB_ATOM_WINDOW, 32, 1,
+                            &window);
+        xcb_flush(connection_);
+    }
+
 private:
     xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root; }
 
     xcb_connection_t* connection_;
 };
 
+// There is no panel on this server; the item sits where one at the top right would put it.
+BRSStatusView::Tray trayWithTheItemAtTheTopRight() {
+    return {[] { return true; }, [](const QSystemTrayIcon&) { return QRect(1200, 0, 24, 24); }};
+}
+
+bool isUp(BRSPopoverViewController* popover) {
+    return popover->isVisible() && popover->windowHandle() && popover->windowHandle()->isExposed();
+}
+
 TEST(BRSPopoverViewControllerX11Test, AnotherClientCanGrabKeyboardAndPointerWhileTheMessageIsUp) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    BRSStatusView view;
+    BRSStatusView view(trayWithTheItemAtTheTopRight());
     view.showPopoverWithText(QStringLiteral("Updates are available."));
     BRSPopoverViewController* popover = view.popover();
     ASSERT_NE(popover, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return popover->windowHandle() && popover->windowHandle()->isExposed(); },
-                          kExposeTimeoutMs))
+    ASSERT_TRUE(waitUntil([&] { return isUp(popover); }, kExposeTimeoutMs))
         << "the message never reached the screen";
     syncWithServer();
     EXPECT_NE(QGuiApplication::focusWindow(), popover->windowHandle());
@@ -178,6 +211,34 @@ TEST(BRSPopoverViewControllerX11Test, AnotherClientCanGrabKeyboardAndPointerWhil
     syncWithServer();
     EXPECT_EQ(other.grabKeyboard(), std::optional<uint8_t>(XCB_GRAB_STATUS_SUCCESS));
     view.hidePopover();
+}
+
+TEST(BRSPopoverViewControllerX11Test, AClickAnywhereOrAnotherActiveWindowClosesTheMessage) {
+    BRSStatusView view(trayWithTheItemAtTheTopRight());
+    OtherClient other;
+    ASSERT_TRUE(other.isConnected());
+
+    view.showPopoverWithText(QStringLiteral("Updates are available."));
+    ASSERT_TRUE(waitUntil([&] { return isUp(view.popover()); }, kExposeTimeoutMs));
+    syncWithServer();
+    other.clickAt(100, 600);
+    EXPECT_TRUE(waitUntil([&] { return !view.popover()->isVisible(); }, kCloseTimeoutMs))
+        << "a click on another part of the screen";
+
+    view.showPopoverWithText(QStringLiteral("Updates are available."));
+    ASSERT_TRUE(waitUntil([&] { return isUp(view.popover()); }, kExposeTimeoutMs));
+    syncWithServer();
+    const QPoint inside = view.popover()->geometry().center();
+    other.clickAt(static_cast<int16_t>(inside.x()), static_cast<int16_t>(inside.y()));
+    EXPECT_TRUE(waitUntil([&] { return !view.popover()->isVisible(); }, kCloseTimeoutMs))
+        << "a click on the message";
+
+    view.showPopoverWithText(QStringLiteral("Updates are available."));
+    ASSERT_TRUE(waitUntil([&] { return isUp(view.popover()); }, kExposeTimeoutMs));
+    syncWithServer();
+    other.announceActiveWindow();
+    EXPECT_TRUE(waitUntil([&] { return !view.popover()->isVisible(); }, kCloseTimeoutMs))
+        << "the user switched to another window";
 }
 
 }  // namespace

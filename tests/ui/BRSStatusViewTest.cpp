@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
 
 #include "BRSPopoverViewController.h"
 #include "QtStatusMenu.h"
@@ -45,6 +50,31 @@ int standingOut(const QImage& image, QColor background) {
     return count;
 }
 
+// Where a panel at the top right of the offscreen screen (800 x 600) has embedded the item.
+const QRect kItemPlace(700, 0, 24, 24);
+
+// A tray that has the item at *place (empty: not embedded yet, or a tray that will not tell).
+BRSStatusView::Tray trayWithItemAt(std::shared_ptr<QRect> place) {
+    return {[] { return true; }, [place](const QSystemTrayIcon&) { return *place; }};
+}
+
+BRSStatusView::Tray trayWithItemAt(QRect place) {
+    return trayWithItemAt(std::make_shared<QRect>(place));
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
 QList<BRSPopoverViewController*> visiblePopovers() {
     QList<BRSPopoverViewController*> visible;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -57,7 +87,7 @@ QList<BRSPopoverViewController*> visiblePopovers() {
 }
 
 TEST(BRSStatusViewTest, TwoMessagesInQuickSuccessionLeaveOnlyTheSecondOnScreen) {
-    BRSStatusView view;
+    BRSStatusView view(trayWithItemAt(kItemPlace));
     view.showPopoverWithText(QStringLiteral("first"));
     view.showPopoverWithText(QStringLiteral("second"));
 
@@ -75,7 +105,7 @@ TEST(BRSStatusViewTest, ThePopoverFitsItsTextGrabsNothingAndClosesOnAnyPressOrWh
     other.show();
     QApplication::processEvents();
 
-    BRSStatusView view;
+    BRSStatusView view(trayWithItemAt(kItemPlace));
     const QString longText = QStringLiteral(
         "Your Orlin service is right here. Click and enter your Orlin access code to get started.");
     view.showPopoverWithText(longText);
@@ -112,6 +142,56 @@ TEST(BRSStatusViewTest, ThePopoverFitsItsTextGrabsNothingAndClosesOnAnyPressOrWh
     QApplication::sendEvent(&other, &key);
     EXPECT_FALSE(view.popover()->isVisible()) << "typing in another of our windows";
     EXPECT_TRUE(visiblePopovers().isEmpty());
+}
+
+TEST(BRSStatusViewTest, TheMessageWaitsForTheItemsPlaceAndFollowsIt) {
+    auto place = std::make_shared<QRect>();
+    BRSStatusView view(trayWithItemAt(place));
+    view.setStatusImage(StatusImages::imageNamed(StatusImages::kInitial));
+    view.showPopoverWithText(QStringLiteral("Click here to get started."));
+    QApplication::processEvents();
+    EXPECT_TRUE(visiblePopovers().isEmpty()) << "shown before the tray gave the item a place";
+
+    *place = kItemPlace;
+    ASSERT_TRUE(waitUntil([&] { return !visiblePopovers().isEmpty(); }));
+    BRSPopoverViewController* popover = view.popover();
+    EXPECT_GT(popover->y(), place->bottom()) << "the message covers the item";
+    EXPECT_LE(popover->x(), place->center().x());
+    EXPECT_GE(popover->x() + popover->width(), place->center().x()) << "the message is not under the item";
+
+    // More icons arrive and push ours to the left.
+    *place = QRect(300, 0, 24, 24);
+    ASSERT_TRUE(waitUntil([&] { return popover->x() <= place->center().x(); }));
+    EXPECT_GE(popover->x() + popover->width(), place->center().x());
+    view.hidePopover();
+}
+
+TEST(BRSStatusViewTest, AnItemWhoseTrayKeepsItsPlaceToItselfGetsNoMessageAtAGuessedSpot) {
+    BRSStatusView view(trayWithItemAt(QRect()));
+    view.setStatusImage(StatusImages::imageNamed(StatusImages::kInitial));
+    view.showPopoverWithText(QStringLiteral("Click here to get started."));
+    // The platform's notification carries it instead.
+    EXPECT_TRUE(waitUntil([&] { return view.popover() == nullptr; }));
+    EXPECT_TRUE(visiblePopovers().isEmpty());
+}
+
+QStringList capturedMessages;
+
+TEST(BRSStatusViewTest, TheItemAppearsOnlyWithItsFirstImage) {
+    capturedMessages.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+            capturedMessages.append(message);
+        });
+    {
+        BRSStatusView view(trayWithItemAt(kItemPlace));
+        EXPECT_FALSE(view.statusItem().isVisible()) << "an empty slot in the tray";
+        view.setStatusImage(StatusImages::imageNamed(StatusImages::kInitial));
+        EXPECT_TRUE(view.statusItem().isVisible());
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(capturedMessages.filter(QStringLiteral("No Icon set")).isEmpty())
+        << capturedMessages.join(u'\n').toStdString();
 }
 
 TEST(BRSStatusViewTest, ImageTooltipAndMenuCanBeSetAndRemoved) {
@@ -194,6 +274,48 @@ TEST(BRSStatusViewTest, EveryStatusImageReadsOnALightAndADarkPanel) {
                 << name.toStdString() << " on " << panel.name().toStdString();
         }
     }
+}
+
+TEST(BRSStatusViewTest, TheErrorAndTheUpdatesBadgesDifferInShapeAndColour) {
+#ifdef Q_OS_MACOS
+    GTEST_SKIP() << "template images: the menu bar gives them its one colour";
+#endif
+    const auto load = [](const QString& name) {
+        return QImage(StatusImages::imageNamed(name)->resourcePath).convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage error = load(StatusImages::kError);
+    const QImage updates = load(StatusImages::kNotify);
+    ASSERT_EQ(error.size(), updates.size());
+
+    int shapeDifference = 0;
+    for (int y = 0; y < error.height(); ++y) {
+        for (int x = 0; x < error.width(); ++x) {
+            shapeDifference +=
+                std::abs(qAlpha(error.pixel(x, y)) - qAlpha(updates.pixel(x, y))) > 128 ? 1 : 0;
+        }
+    }
+    EXPECT_GE(shapeDifference, 8) << "the two badges have one outline";
+
+    // The hue most strongly coloured pixels share, or -1 where the image is grey.
+    const auto badgeHue = [](const QImage& image) {
+        QList<int> hues;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor colour = QColor::fromRgba(image.pixel(x, y));
+                if (colour.alpha() > 200 && colour.hsvSaturation() > 150) {
+                    hues.append(colour.hsvHue());
+                }
+            }
+        }
+        std::sort(hues.begin(), hues.end());
+        return hues.size() < 4 ? -1 : hues[hues.size() / 2];
+    };
+    const int errorHue = badgeHue(error);
+    const int updatesHue = badgeHue(updates);
+    ASSERT_GE(errorHue, 0) << "the error badge has no colour";
+    ASSERT_GE(updatesHue, 0) << "the updates badge has no colour";
+    const int apart = std::abs(errorHue - updatesHue);
+    EXPECT_GE(std::min(apart, 360 - apart), 90) << errorHue << " against " << updatesHue;
 }
 
 }  // namespace
