@@ -12,12 +12,14 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QUuid>
@@ -159,12 +161,47 @@ bool prepareScaledScreen(QTemporaryFile& config) {
     return true;
 }
 
-int renderScaled(const QString& folder) {
+// The whole screen with `windows` where they stand on it, so a picture shows whether they fit.
+bool saveScreen(const QList<QWidget*>& windows, const QString& folder, const QString& name) {
+    QApplication::processEvents();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal ratio = windows.isEmpty() ? 1.0 : windows.constFirst()->devicePixelRatioF();
+    QPixmap picture((QSizeF(screen->geometry().size()) * ratio).toSize());
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(QColor(0x3c, 0x4a, 0x5a));
+    QPainter painter(&picture);
+    for (QWidget* window : windows) {
+        painter.drawPixmap(window->geometry().topLeft(), window->grab());
+    }
+    painter.end();
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+    if (!picture.save(path, "PNG")) {
+        QTextStream(stderr) << "cannot write " << path << Qt::endl;
+        return false;
+    }
+    QTextStream(stdout) << path << Qt::endl;
+    return true;
+}
+
+int renderScaled(const QString& folder, const Environment& environment) {
     Profile2WindowController editor([](const OpenPanel&) { return std::nullopt; });
     editor.centerWindow();
     editor.showWindow();
     editor.setFields(sampleProfile(), [](const ProfileUpdateModel&) {});
-    return save(editor.window(), folder, QStringLiteral("profile-editor-2x")) ? 0 : 1;
+    bool ok = save(editor.window(), folder, QStringLiteral("profile-editor-2x"));
+    editor.window().hide();
+
+    ScriptedAlertPresenter alerts;
+    BRSPreferencesWindowController preferences(
+        alerts, environment,
+        {.runModal = {}, .runAppleScript = [](const QString&) {}, .openSystemSettings = {}});
+    preferences.centerWindow();
+    preferences.showWindow();
+    ok &= saveScreen({&preferences.window()}, folder, QStringLiteral("preferences-2x"));
+    preferences.whatIsThis()->click();
+    ok &= preferences.helpPopover() && saveScreen({&preferences.window(), preferences.helpPopover()}, folder,
+                                                  QStringLiteral("help-popover-2x"));
+    return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -201,7 +238,7 @@ int main(int argc, char** argv) {
     }
 
     if (scaled) {
-        return renderScaled(folder);
+        return renderScaled(folder, environment);
     }
 
     bool ok = true;
@@ -229,6 +266,8 @@ int main(int argc, char** argv) {
     editor.centerWindow();
     editor.showWindow();
     ok &= save(editor.window(), folder, QStringLiteral("profile-editor-loading"));
+    editor.setLoadFailure(QStringLiteral("Orlin could not reach the Orlin service."), [] {});
+    ok &= save(editor.window(), folder, QStringLiteral("profile-editor-load-failed"));
     editor.setFields(sampleProfile(), [](const ProfileUpdateModel&) {});
     ok &= save(editor.window(), folder, QStringLiteral("profile-editor"));
 
