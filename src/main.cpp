@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "AgentOptions.h"
 #include "AppInfo.h"
 #include "BRSAppDelegate.h"
+#include "BRSCredentialsWindowController.h"
 #include "BRSKeychainController.h"
 #include "BRSLog.h"
 #include "BRSSettingsStorage.h"
@@ -25,10 +27,12 @@
 #include "InstanceMessenger.h"
 #include "MainQueue.h"
 #include "OnceRunner.h"
+#include "OrlinSyncService.h"
 #include "ProcessMemory.h"
 #include "QtFrontEnd.h"
 #include "QtRepeatingTimer.h"
 #include "QtStatusMenu.h"
+#include "ServiceConfiguration.h"
 #include "SyncBackend.h"
 #include "UpdateCycle.h"
 #include "UserDefaults.h"
@@ -183,17 +187,38 @@ int enterToken(int argc, char** argv, const AgentOptions& options) {
         token = QString::fromStdString(line);
     }
     if (token.isEmpty()) {
-        printTo(stderr, QStringLiteral(
-                            "Enter token: Enter the token from the invitation email sent to you from Orlin.  "
-                            "Contact your Orlin administrator if you don't have a token.\n"));
+        printTo(stderr, QStringLiteral("Enter access code: %1\n")
+                            .arg(BRSCredentialsWindowController::emptyCodeMessage()));
         return 1;
     }
-    // Stored exactly as typed, with an empty user name, as the token window does.
-    // The keychain's in-process buffer keeps a value the store refused; only the store's answer counts.
-    if (!BRSSettingsStorage(environment.defaults()).setToken(token, QString())) {
-        printTo(stderr,
-                QStringLiteral("orlin-agent: the access code could not be stored on this computer.\n"));
+    // Spent at once, as the token window does: a code may be good for one use only, so what is stored is
+    // the token the service handed back for it.
+    const OrlinSyncService service(ServiceConfiguration::fromDefaults(environment.defaults()));
+    std::optional<Result<OrlinSyncService::SignIn>> answer;
+    QEventLoop loop;
+    service.signInWithRefreshToken(token, [&answer, &loop](Result<OrlinSyncService::SignIn> signIn) {
+        answer.emplace(std::move(signIn));
+        loop.quit();
+    });
+    if (!answer) {
+        loop.exec();
+    }
+    const bool unreachable = !answer->ok() && OrlinSyncService::isUnreachable(answer->error());
+    if (!answer->ok() && !unreachable) {
+        printTo(stderr, BRSCredentialsWindowController::refusedMessage(answer->error().localizedDescription) +
+                            QLatin1Char('\n'));
         return 1;
+    }
+    // Unreachable, the code is kept as typed, with an empty user name, for the agent's checks to try.
+    const QString stored = answer->ok() ? answer->value().refreshToken.value_or(token) : token;
+    const std::optional<QString> userName = answer->ok() ? answer->value().userName : QString();
+    QString reason;
+    if (!BRSSettingsStorage(environment.defaults()).storeEnteredToken(stored, userName, &reason)) {
+        printTo(stderr, BRSCredentialsWindowController::notSavedMessage(reason) + QLatin1Char('\n'));
+        return 1;
+    }
+    if (unreachable) {
+        printTo(stderr, BRSCredentialsWindowController::unreachableMessage() + QLatin1Char('\n'));
     }
     return 0;
 }

@@ -104,6 +104,22 @@ bool OrlinSyncService::mayReplace(const QString& stored, const QString& refreshT
     return exchanges_->descends(refreshToken, stored);
 }
 
+void OrlinSyncService::signInWithRefreshToken(const QString& refreshToken,
+                                              std::function<void(Result<SignIn>)> completion) const {
+    getAccessTokenFromRefreshToken(
+        refreshToken, [exchanges = exchanges_, completion = std::move(completion)](Result<Access> access) {
+            if (!access.ok()) {
+                completion(access.error());
+                return;
+            }
+            completion(latest(*exchanges, access.value().signIn));
+        });
+}
+
+bool OrlinSyncService::isUnreachable(const Error& error) {
+    return isTransportFailure(error);
+}
+
 template <typename T>
 void OrlinSyncService::getBelowSyncRoot(const BRSLoginCredentials& credentials, const QString& path,
                                         std::function<void(Reply<T>)> completion,

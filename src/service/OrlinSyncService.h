@@ -57,6 +57,14 @@ public:
     void saveProfile(const BRSLoginCredentials& credentials, const ProfileUpdateModel& profileModel,
                      SaveCompletion completion) const;
 
+    // Spends a refresh token the user has just entered, at once: the sign-in to store in its place when the
+    // service accepts it. Goes through the same exchanges as every flow of this service, so a second try
+    // with a code already spent here spends its successor rather than failing.
+    void signInWithRefreshToken(const QString& refreshToken,
+                                std::function<void(Result<SignIn>)> completion) const;
+    // True when the service was never heard from: a refusal or an error page is still its answer.
+    [[nodiscard]] static bool isUnreachable(const Error& error);
+
     // The token to store for one a flow handed back: its successor when a later flow of this agent has
     // already exchanged it, so flows finishing out of order never store a spent token.
     [[nodiscard]] Text newestRefreshToken(const Text& refreshToken) const;

@@ -97,16 +97,26 @@ bool BRSKeychainController::storeString(const Text& value, const QString& key) {
     return storeStringLocked(value, key);
 }
 
-bool BRSKeychainController::storeStringLocked(const Text& value, const QString& key) {
-    // Whoever asked for the write learns only whether it worked; which item and which step failed are
-    // known here alone, so the log line is written here.
-    const auto fail = [this, &key](const char* step) {
+bool BRSKeychainController::storeStringLocked(const Text& value, const QString& key, QString* reason) {
+    // Which item and which step failed are known here alone, so the log line is written here. The store
+    // tells no more than that it failed: refused, cancelled at its prompt or silent are one answer to us.
+    const auto fail = [this, &key, reason](const char* step) {
         BRSLogWarn(u"The secret store did not %@ the item \"%@\" of %@.", QString::fromLatin1(step), key,
                    serviceName());
+        if (reason) {
+            *reason =
+                QStringLiteral(
+                    "the secret store did not %1 it (it refused, its prompt was cancelled, or it did not "
+                    "answer)")
+                    .arg(QString::fromLatin1(step));
+        }
         return false;
     };
     SecretStore* found = secretStoreLocked();
     if (!found) {
+        if (reason) {
+            *reason = QStringLiteral("no secret store is set up on this computer");
+        }
         return false;
     }
     SecretStore& store = *found;
@@ -154,15 +164,33 @@ bool BRSKeychainController::setValue(const Text& value, const QString& keyPath) 
     if (!keyPath.startsWith(kValuesPrefix)) {
         return false;
     }
-    const QString key = keyPath.mid(kValuesPrefix.size());
     QMutexLocker lock(&mutex_);
+    return setValueLocked(value, keyPath.mid(kValuesPrefix.size()), true, nullptr);
+}
+
+bool BRSKeychainController::setValueOrExplain(const Text& value, const QString& keyPath, QString* reason) {
+    if (!keyPath.startsWith(kValuesPrefix)) {
+        if (reason) {
+            *reason = QStringLiteral("it has no place in the secret store");
+        }
+        return false;
+    }
+    QMutexLocker lock(&mutex_);
+    return setValueLocked(value, keyPath.mid(kValuesPrefix.size()), false, reason);
+}
+
+bool BRSKeychainController::setValueLocked(const Text& value, const QString& key, bool bufferRefused,
+                                           QString* reason) {
     if (!valueBuffer_) {
         valueBuffer_.emplace();
     }
     // Writing what the store holds already would only cost a round trip (and, on some desktops, a prompt).
     const Text current = stringForKeyLocked(key);
-    const bool stored = (current && current == value) || storeStringLocked(value, key);
-    // The buffer takes the value even when the store refused it, so the rest of this run still has it.
+    const bool stored = (current && current == value) || storeStringLocked(value, key, reason);
+    if (!stored && !bufferRefused) {
+        return false;
+    }
+    // Otherwise the buffer takes the value even when the store refused it, so the rest of this run has it.
     if (value) {
         valueBuffer_->insert(key, *value);
     } else {

@@ -39,6 +39,9 @@ public:
     // (and fail). A write is true when the store holds the value afterwards, whatever the buffer took.
     [[nodiscard]] Text valueForKeyPath(const QString& keyPath);
     bool setValue(const Text& value, const QString& keyPath);
+    // For a value the user is told about: a refusal comes back with the store's reason, and the refused
+    // value is not buffered either, so nothing goes on using what the user was told was not saved.
+    bool setValueOrExplain(const Text& value, const QString& keyPath, QString* reason);
 
     // The store every later call goes to; set once at launch. Until then, and with none, the store
     // answers nothing and keeps nothing.
@@ -52,7 +55,8 @@ private:
 
     [[nodiscard]] SecretStore* secretStoreLocked();
     Text stringForKeyLocked(const QString& key);
-    bool storeStringLocked(const Text& value, const QString& key);
+    bool storeStringLocked(const Text& value, const QString& key, QString* reason = nullptr);
+    bool setValueLocked(const Text& value, const QString& key, bool bufferRefused, QString* reason);
 
     // The buffer and the secret store are used from whichever thread asks, so they are used under one lock.
     QMutex mutex_;

@@ -1,6 +1,7 @@
 #include "BRSSettingsStorage.h"
 
 #include "BRSKeychain.h"
+#include "BRSKeychainController.h"
 #include "PreferencesStorage.h"
 
 BRSSettingsStorage::BRSSettingsStorage(UserDefaults& userDefaults) : userDefaults_(userDefaults) {}
@@ -30,4 +31,16 @@ bool BRSSettingsStorage::setToken(const std::optional<QString>& token,
     const bool tokenStored = keychain.setObject(token, kRefreshTokenKey);
     keychain.setObject(userName, kUserNameKey);
     return tokenStored;
+}
+
+bool BRSSettingsStorage::storeEnteredToken(const QString& token, const std::optional<QString>& userName,
+                                           QString* reason) {
+    BRSKeychainController& controller = BRSKeychainController::sharedKeychainController();
+    if (!controller.setValueOrExplain(token, BRSKeychainController::kValuesPrefix + kRefreshTokenKey,
+                                      reason)) {
+        return false;
+    }
+    // The name only labels the sign-in; a store that keeps the token but not the name has logged why.
+    BRSKeychain::sharedKeychain().setObject(userName, kUserNameKey);
+    return true;
 }

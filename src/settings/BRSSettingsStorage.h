@@ -27,6 +27,9 @@ public:
     // Stores both in the keychain; an absent value deletes its item. True when the secret store kept the
     // token, which is what signing in depends on.
     bool setToken(const std::optional<QString>& token, const std::optional<QString>& userName);
+    // For a token the user entered and is told about: false, with the secret store's reason, when the
+    // store did not keep it; then nothing of it is kept, not even for the rest of this run.
+    bool storeEnteredToken(const QString& token, const std::optional<QString>& userName, QString* reason);
 
 private:
     UserDefaults& userDefaults_;

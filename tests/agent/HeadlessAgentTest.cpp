@@ -239,7 +239,7 @@ TEST(HeadlessAgentTest, HelpAndBadOptions) {
 TEST(HeadlessAgentTest, EnterTokenRefusesAnEmptyTokenWithTheTokenWindowsMessage) {
     const AgentRun run = runAgent({QStringLiteral("--enter-token"), QStringLiteral("-")}, "\n");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("Enter the token from the invitation email")));
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("Enter the access code from the invitation email")));
 }
 
 }  // namespace

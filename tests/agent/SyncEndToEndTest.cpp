@@ -52,10 +52,12 @@ protected:
                        Answer::json(QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString()));
     }
 
-    AgentRun run(QStringList arguments) {
+    // `authBase` stands in for the mock's sign-in address, to reach a service that is down.
+    AgentRun run(QStringList arguments, const QString& authBase = {}) {
         const QString service = mock.baseUrl();
         arguments << QStringLiteral("-secretStore") << QStringLiteral("file")
-                  << QStringLiteral("-authBaseUrl") << service + QStringLiteral("auth/")
+                  << QStringLiteral("-authBaseUrl")
+                  << (authBase.isEmpty() ? service + QStringLiteral("auth/") : authBase)
                   << QStringLiteral("-euAppBaseUrl") << service + QStringLiteral("eu/")
                   << QStringLiteral("-appBaseUrl") << service + QStringLiteral("app/")
                   << QStringLiteral("-imageHostUrl") << QStringLiteral("https://img.example");
@@ -100,10 +102,12 @@ protected:
 
 TEST_F(SyncEndToEndTest, ACheckFindsNewSignaturesAnUpdateInstallsThemAndTheNextCheckFindsNothing) {
     ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-1") << "the code is spent as it is entered";
+    answerTokenFlow("refresh-3");
 
     const AgentRun first = run({QStringLiteral("--headless"), QStringLiteral("--once")});
     EXPECT_EQ(first.exitCode, 0) << first.output.toStdString();
-    EXPECT_EQ(lastRefreshTokenSent(), "refresh-1");
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-2");
     EXPECT_TRUE(first.lines.contains(kNotify)) << first.output.toStdString();
     EXPECT_TRUE(first.lines.contains(kUpdatesPopover));
     EXPECT_TRUE(outlookSignatures().isEmpty()) << "a check installs nothing";
@@ -111,7 +115,7 @@ TEST_F(SyncEndToEndTest, ACheckFindsNewSignaturesAnUpdateInstallsThemAndTheNextC
     const AgentRun update =
         run({QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--update")});
     EXPECT_EQ(update.exitCode, 0) << update.output.toStdString();
-    EXPECT_EQ(lastRefreshTokenSent(), "refresh-2") << "the renewed token was stored and is used";
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-3") << "the renewed token was stored and is used";
     EXPECT_TRUE(update.lines.contains(QStringLiteral("status-image Orlin_Avatar_20x20 - updating")));
     EXPECT_TRUE(
         update.lines.contains(QStringLiteral("alert Your signatures have been updated successfully. | ")))
@@ -175,6 +179,38 @@ TEST_F(SyncEndToEndTest, AnUpdateQuitsARunningMailWithConsentInstallsIntoBothCli
     QFile signature(folder + QLatin1Char('/') + files.front());
     ASSERT_TRUE(signature.open(QIODevice::ReadOnly));
     EXPECT_TRUE(signature.readAll().endsWith("<img src=\"https://img.example/logo.png\">\n"));
+}
+
+TEST_F(SyncEndToEndTest, AnEnteredAccessCodeIsCheckedAtOnce) {
+    mock.setAnswer("GET", "/auth/OAuth/AuthorizeEmployee",
+                   Answer::json(R"({"result": false, "error": "This access code is not valid."})", 401));
+    const AgentRun wrong = run({QStringLiteral("--enter-token"), QStringLiteral("WRONG")});
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_TRUE(wrong.errors.contains(
+        QStringLiteral("The Orlin service did not accept this access code: This access code is not valid.")))
+        << wrong.errors.toStdString();
+    const AgentRun next = run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_TRUE(next.lines.contains(QStringLiteral(
+        "popover Your Orlin service is right here. Click and enter your Orlin access code to get started.")))
+        << "nothing was stored, so the agent still asks for a code: " << next.output.toStdString();
+
+    // Down, the code is kept as typed for the agent to try later.
+    const AgentRun down = run({QStringLiteral("--enter-token"), QStringLiteral("code-1")},
+                              QStringLiteral("http://127.0.0.1:1/auth/"));
+    EXPECT_EQ(down.exitCode, 0) << down.errors.toStdString();
+    EXPECT_TRUE(down.errors.contains(QStringLiteral(
+        "Orlin could not reach the Orlin service. It will check your access code as soon as it can.")));
+    mock.clearRequests();
+    answerTokenFlow("refresh-2");
+    run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(lastRefreshTokenSent(), "code-1");
+
+    // Accepted, what is stored is the token the service handed back: the code may be good only once.
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("code-2")}).exitCode, 0);
+    EXPECT_EQ(lastRefreshTokenSent(), "code-2");
+    answerTokenFlow("refresh-3");
+    run({QStringLiteral("--headless"), QStringLiteral("--once")});
+    EXPECT_EQ(lastRefreshTokenSent(), "refresh-2");
 }
 
 TEST_F(SyncEndToEndTest, AFailingServiceShowsTheErrorStatusAndKeepsTheToken) {

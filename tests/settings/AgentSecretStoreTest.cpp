@@ -42,8 +42,10 @@ protected:
 
 TEST_F(AgentSecretStoreTest, AnEnteredTokenIsWhatTheNextRunChecksWithAndNeverShowsUp) {
     const QString token = QStringLiteral("tok-3f9a1c");
-    const AgentRun entered =
-        run({QStringLiteral("--enter-token"), token, QStringLiteral("-secretStore"), QStringLiteral("file")});
+    // The code is checked as it is entered; with the service out of reach it is kept as typed.
+    const AgentRun entered = run(QStringList{QStringLiteral("--enter-token"), token,
+                                             QStringLiteral("-secretStore"), QStringLiteral("file")} +
+                                 kUnreachableService);
     ASSERT_EQ(entered.exitCode, 0) << entered.output.toStdString();
     ASSERT_TRUE(QFile::exists(secretsFile));
     const auto others =

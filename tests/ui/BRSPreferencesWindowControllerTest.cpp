@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFrame>
@@ -26,8 +27,10 @@
 #include "BRSSettingsStorage.h"
 #include "BRSViewState.h"
 #include "MemorySecretStore.h"
+#include "MockOrlinService.h"
 #include "PreferencesStorage.h"
 #include "ScriptedAlertPresenter.h"
+#include "ServiceConfiguration.h"
 #include "UserDefaults.h"
 #include "WindowPlacement.h"
 
@@ -331,7 +334,12 @@ TEST_F(BRSPreferencesWindowControllerTest, StartAtLoginFromATranslocatedCopyIsRe
     EXPECT_TRUE(alerts.shownAlerts().constFirst().informativeText.contains(QStringLiteral("Applications")));
 }
 
-TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButRaisesNoViewStateFlag) {
+TEST_F(BRSPreferencesWindowControllerTest,
+       TheModalTokenWindowStoresTheServicesTokenButRaisesNoViewStateFlag) {
+    MockOrlinService mock;
+    mock.rotateRefreshTokens("/auth/OAuth/AuthorizeEmployee", mock.baseUrl().toStdString() + "user");
+    UserDefaults::standardUserDefaults().setArgumentDomain(
+        {{ServiceConfiguration::kAuthBaseUrlKey, mock.baseUrl() + QStringLiteral("auth/")}});
     BRSViewState viewState;
     int flags = 0;
     viewState.addObserver(BRSViewState::kHarIndtastetToken,
@@ -346,6 +354,17 @@ TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButR
                  EXPECT_TRUE(credentials.window().isModal());
                  credentials.textToken()->setText(QStringLiteral("from-preferences"));
                  credentials.save();
+                 // The code is checked at the service before anything is stored.
+                 QEventLoop answered;
+                 QTimer poll;
+                 QObject::connect(&poll, &QTimer::timeout, &answered, [&] {
+                     if (!credentials.isChecking()) {
+                         answered.quit();
+                     }
+                 });
+                 poll.start(2);
+                 QTimer::singleShot(20000, &answered, &QEventLoop::quit);
+                 answered.exec();
              },
          .runAppleScript = {},
          .openSystemSettings = {}});
@@ -354,7 +373,7 @@ TEST_F(BRSPreferencesWindowControllerTest, TheModalTokenWindowStoresTheTokenButR
 
     preferences.enterTokenButton()->click();
     EXPECT_EQ(runs, 1);
-    EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("from-preferences"));
+    EXPECT_EQ(store->secretOf(BRSSettingsStorage::kRefreshTokenKey), QByteArray("rotated-1"));
     EXPECT_EQ(flags, 0);
     EXPECT_FALSE(viewState.harIndtastetToken());
 }

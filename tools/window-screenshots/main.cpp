@@ -11,17 +11,22 @@
 #include <QBuffer>
 #include <QButtonGroup>
 #include <QDir>
+#include <QEventLoop>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryFile>
 #include <QTextStream>
+#include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -35,8 +40,10 @@
 #include "PreferencesStorage.h"
 #include "Profile2WindowController.h"
 #include "ProfileGetModel.h"
+#include "QtAlertPresenter.h"
 #include "ScriptedAlertPresenter.h"
 #include "SecretStore.h"
+#include "ServiceConfiguration.h"
 #include "StatusImages.h"
 #include "UserDefaults.h"
 
@@ -147,6 +154,103 @@ bool saveStatusImages(const QString& folder, const QString& name, const QColor& 
     return save(panel, folder, name);
 }
 
+// A sign-in service on 127.0.0.1 that gives every request `answer`, so the token window can be shown
+// with the service's refusal or acceptance of a code.
+class SignInStandIn final {
+public:
+    SignInStandIn() {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
+            QTcpSocket* socket = server_.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                if (!socket->readAll().contains("\r\n\r\n")) {
+                    return;
+                }
+                socket->write(QByteArray("HTTP/1.1 ") + status + "\r\nContent-Type: application/json\r\n" +
+                              "Connection: close\r\nContent-Length: " + QByteArray::number(answer.size()) +
+                              "\r\n\r\n" + answer);
+                socket->disconnectFromHost();
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        });
+    }
+    [[nodiscard]] QString baseUrl() const {
+        return QStringLiteral("http://127.0.0.1:%1/").arg(server_.serverPort());
+    }
+
+    QByteArray status = "200 OK";
+    QByteArray answer;
+
+private:
+    QTcpServer server_;
+};
+
+// A secret store that refuses every write, as one does whose prompt the user cancelled.
+class RefusingSecretStore final : public SecretStore {
+public:
+    FindResult find(const QString&, const QString&) override { return {Status::NotFound, {}}; }
+    Status add(const QString&, const QString&, const QByteArray&) override { return Status::Failure; }
+    Status replace(const QString&, const QString&, const QByteArray&) override { return Status::Failure; }
+    Status remove(const QString&, const QString&) override { return Status::NotFound; }
+};
+
+void waitForAnswer(const BRSCredentialsWindowController& credentials) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!credentials.isChecking()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    poll.start(10);
+    loop.exec();
+}
+
+// The token window refusing a code, and the alert of a secret store that refused to keep one.
+bool renderTokenAnswers(const QString& folder, UserDefaults& defaults) {
+    SignInStandIn service;
+    defaults.setArgumentDomain({{SecretStore::kStoreKey, SecretStore::kFileStoreValue},
+                                {ServiceConfiguration::kAuthBaseUrlKey, service.baseUrl()}});
+    bool ok = true;
+    ScriptedAlertPresenter scripted;
+    service.status = "401 Unauthorized";
+    service.answer =
+        R"({"result": false, "error": "This access code has expired. Ask your administrator for a new one."})";
+    BRSCredentialsWindowController refused(scripted, defaults);
+    refused.showWindow();
+    refused.textToken()->setText(QStringLiteral("6f1c-22a9-WRONG"));
+    refused.save();
+    waitForAnswer(refused);
+    ok &= save(refused.window(), folder, QStringLiteral("token-refused"));
+    refused.close();
+
+    service.status = "200 OK";
+    service.answer = R"({"result": true, "data": {"RefreshToken": "r", "AccessToken": "a", "SyncRoot": ")" +
+                     service.baseUrl().toUtf8() + R"(", "UserName": "ann"}})";
+    BRSKeychainController::sharedKeychainController().useSecretStore(std::make_shared<RefusingSecretStore>());
+    QtAlertPresenter alerts;
+    BRSCredentialsWindowController notSaved(alerts, defaults);
+    notSaved.showWindow();
+    notSaved.textToken()->setText(QStringLiteral("6f1c-22a9-8d41"));
+    // The alert is modal: it is captured from inside its own loop, then dismissed.
+    QTimer capture;
+    QObject::connect(&capture, &QTimer::timeout, &capture, [&] {
+        if (QWidget* alert = QApplication::activeModalWidget(); alert && alert != &notSaved.window()) {
+            capture.stop();
+            ok &= save(*alert, folder, QStringLiteral("token-not-saved"));
+            alert->close();
+        }
+    });
+    capture.start(50);
+    notSaved.save();
+    waitForAnswer(notSaved);
+    capture.stop();
+    notSaved.close();
+    defaults.setArgumentDomain({{SecretStore::kStoreKey, SecretStore::kFileStoreValue}});
+    return ok;
+}
+
 // A screen of 1280 x 800 pixels at twice the scale; only the environment can say so, before the
 // application starts.
 bool prepareScaledScreen(QTemporaryFile& config) {
@@ -247,6 +351,9 @@ int main(int argc, char** argv) {
     BRSCredentialsWindowController credentials(alerts, environment.defaults());
     credentials.showWindow();
     ok &= save(credentials.window(), folder, QStringLiteral("token-entry"));
+    credentials.close();
+    ok &= renderTokenAnswers(folder, environment.defaults());
+    BRSKeychainController::sharedKeychainController().useSecretStore(environment.secretStore);
 
     BRSPreferencesWindowController preferences(
         alerts, environment,
