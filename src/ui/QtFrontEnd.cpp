@@ -57,7 +57,7 @@ std::unique_ptr<WindowController> QtFrontEnd::createWindowController(const QStri
         return std::make_unique<BRSCredentialsWindowController>(alerts_, environment_.defaults());
     }
     if (resourceName == QLatin1String("Profile2WindowController")) {
-        return std::make_unique<Profile2WindowController>();
+        return std::make_unique<Profile2WindowController>(OpenPanel::Runner{}, &alerts_);
     }
     return nullptr;
 }
