@@ -162,9 +162,9 @@ TEST_F(SyncEndToEndTest, AnUpdateQuitsARunningMailWithConsentInstallsIntoBothCli
                                              "to update your signatures. Please save any "
                                              "unsaved work in Mail before continuing.")))
         << update.output.toStdString();
-    EXPECT_EQ(update.lines.count(
-                  QStringLiteral("alert Your signatures have been updated successfully. | Apple Mail has been "
-                                 "restarted.\\r\\r")),
+    EXPECT_EQ(update.lines.count(QStringLiteral(
+                  "alert Your signatures have been updated successfully. | Apple Mail has been "
+                  "restarted.\\r\\r")),
               1)
         << update.output.toStdString();
     EXPECT_EQ(outlookSignatures().size(), 1);

@@ -15,6 +15,7 @@
 #include "BRSViewState.h"
 #include "MemorySecretStore.h"
 #include "MockOrlinService.h"
+#include "RunUntil.h"
 #include "ScriptedAlertPresenter.h"
 #include "ServiceConfiguration.h"
 #include "UserDefaults.h"
@@ -22,22 +23,6 @@
 namespace {
 
 const std::string kExchange = "/auth/OAuth/AuthorizeEmployee";
-
-void runUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    // Only keeps a broken build from hanging the suite.
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    poll.start(2);
-    if (!done()) {
-        loop.exec();
-    }
-}
 
 class BRSCredentialsWindowControllerTest : public ::testing::Test {
 protected:

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>

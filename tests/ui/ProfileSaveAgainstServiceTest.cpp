@@ -17,28 +17,13 @@
 #include "OrlinSyncService.h"
 #include "Profile2WindowController.h"
 #include "ProfileTestSupport.h"
+#include "RunUntil.h"
 #include "ServiceConfiguration.h"
 #include "UserDefaults.h"
 
 namespace {
 
 const std::string kProfilePath = "/user/api/5.0/profile";
-
-void runUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    // Only keeps a broken build from hanging the suite.
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    poll.start(2);
-    if (!done()) {
-        loop.exec();
-    }
-}
 
 class ProfileSaveAgainstServiceTest : public ::testing::Test {
 protected:
