@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +22,7 @@
 #include "AtomicFile.h"
 #include "BRSAppleScript.h"
 #include "BRSLog.h"
+#include "FileLock.h"
 #include "PropertyList.h"
 #include "SystemVersion.h"
 
@@ -215,30 +215,19 @@ public:
         path_ = QFile::encodeName(path);
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
-            // Close-on-exec, so an osascript child can never keep the lock held.
-            const int fd = ::open(path_.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-            if (fd < 0) {
-                report(
-                    error,
-                    posixError(errno,
-                               QStringLiteral("The signature list “%1” couldn’t be locked").arg(listName)));
-                return false;
-            }
-            int locked = -1;
-            do {
-                locked = ::flock(fd, LOCK_EX | LOCK_NB);
-            } while (locked != 0 && errno == EINTR);
-            const int code = locked == 0 ? 0 : errno;
-            if (locked == 0 && namesThisFile(fd)) {
-                fd_ = fd;
+            const FileLock::Attempt attempt = FileLock::tryLock(path_, 0644);
+            if (attempt.fd >= 0 && namesThisFile(attempt.fd)) {
+                fd_ = attempt.fd;
                 writeHint();
                 return true;
             }
-            ::close(fd);
-            if (locked != 0 && code != EWOULDBLOCK) {
-                report(error,
-                       posixError(
-                           code, QStringLiteral("The signature list “%1” couldn’t be locked").arg(listName)));
+            if (attempt.fd >= 0) {
+                ::close(attempt.fd);
+            } else if (attempt.error != EWOULDBLOCK) {
+                report(
+                    error,
+                    posixError(attempt.error,
+                               QStringLiteral("The signature list “%1” couldn’t be locked").arg(listName)));
                 return false;
             }
             const auto now = std::chrono::steady_clock::now();
@@ -267,13 +256,8 @@ private:
         char host[256] = {};
         ::gethostname(host, sizeof host - 1);
         const QByteArray hint = QByteArray::number(qint64(::getpid())) + ' ' + QByteArray(host) + '\n';
-        ssize_t written = -1;
-        if (::ftruncate(fd_, 0) == 0) {
-            written = ::pwrite(fd_, hint.constData(), size_t(hint.size()), 0);
-        }
-        if (written != ssize_t(hint.size())) {
+        if (const int code = FileLock::writeHint(fd_, hint); code != 0) {
             // The lock holds all the same; a full disk shows, with its own errno, at the list's write.
-            const int code = written < 0 ? errno : ENOSPC;
             BRSLogWarn(u"The lock file %@ does not name its holder: %@", QFile::decodeName(path_),
                        QString::fromLocal8Bit(std::strerror(code)));
         }

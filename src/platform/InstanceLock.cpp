@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
+
+#include "FileLock.h"
 
 InstanceLock::InstanceLock(const QString& dataFolder)
     : path_(QDir::cleanPath(dataFolder) + QStringLiteral("/agent.lock")) {}
@@ -28,7 +28,6 @@ bool InstanceLock::tryLock(QString* problem) {
         return true;
     }
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    const QByteArray native = QFile::encodeName(path_);
     const auto refuse = [this, problem](int code) {
         if (problem) {
             *problem = QStringLiteral("the lock file %1 cannot be used: %2")
@@ -36,25 +35,12 @@ bool InstanceLock::tryLock(QString* problem) {
         }
         return false;
     };
-    // Close-on-exec: an osascript child that outlived the agent would otherwise keep the lock held.
-    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        return refuse(errno);
+    const FileLock::Attempt attempt = FileLock::tryLock(QFile::encodeName(path_), 0600);
+    if (attempt.fd < 0) {
+        return attempt.error == EWOULDBLOCK ? false : refuse(attempt.error);
     }
-    int locked = -1;
-    do {
-        locked = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        const int code = errno;
-        ::close(fd);
-        return code == EWOULDBLOCK ? false : refuse(code);
-    }
-    fd_ = fd;
+    fd_ = attempt.fd;
     // Only a hint for whoever looks at the file; a write that fails here changes nothing about the lock.
-    const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-    if (::ftruncate(fd_, 0) == 0) {
-        [[maybe_unused]] const ssize_t written = ::pwrite(fd_, pid.constData(), size_t(pid.size()), 0);
-    }
+    static_cast<void>(FileLock::writeHint(fd_, QByteArray::number(qint64(::getpid())) + '\n'));
     return true;
 }
