@@ -17,8 +17,8 @@
 
 namespace {
 
-// Dates come out in UTC. From Qt 6.5 QTimeZone::utc() is that time spec, and Qt::UTC is deprecated from 6.9;
-// in 6.4 the zone is a full time zone the date would carry along, so the older spec stays there.
+// Dates come out in UTC. From Qt 6.5 QTimeZone::utc() means plain UTC, and Qt::UTC is deprecated from 6.9;
+// in 6.4 that zone is a full time zone the date would carry along, so Qt::UTC stays there.
 QDateTime utcFromMSecsSinceEpoch(qint64 msecs) {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
     return QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc());
