@@ -14,6 +14,7 @@ public:
     Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
 
     [[nodiscard]] bool ok() const { return state_.index() == 0; }
+    explicit operator bool() const { return ok(); }
 
     [[nodiscard]] const T& value() const& { return std::get<0>(state_); }
     [[nodiscard]] T& value() & { return std::get<0>(state_); }
@@ -22,4 +23,20 @@ public:
 
 private:
     std::variant<T, Error> state_;
+};
+
+// An operation that hands back nothing but whether it worked: `Result<void>{}` is success.
+template <>
+class [[nodiscard]] Result<void> final {
+public:
+    Result() = default;
+    Result(Error error) : error_(std::move(error)), failed_(true) {}
+
+    [[nodiscard]] bool ok() const { return !failed_; }
+    explicit operator bool() const { return ok(); }
+    [[nodiscard]] const Error& error() const { return error_; }
+
+private:
+    Error error_;
+    bool failed_ = false;
 };
