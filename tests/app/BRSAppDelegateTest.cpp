@@ -54,8 +54,8 @@ void runEventLoopFor(std::chrono::milliseconds duration) {
 
 class BRSAppDelegateTest : public ::testing::Test {
 protected:
-    void SetUp() override { UserDefaults::standardUserDefaults().resetForTesting(); }
-    void TearDown() override { UserDefaults::standardUserDefaults().resetForTesting(); }
+    void SetUp() override { testDefaults().resetForTesting(); }
+    void TearDown() override { testDefaults().resetForTesting(); }
 
     BRSAppDelegate& makeController() {
         BRSAppDelegate::Dependencies dependencies;
@@ -330,7 +330,7 @@ TEST_F(BRSAppDelegateTest, EveryCheckThatBringsATokenStoresItEvenAFailedOne) {
 }
 
 TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRestoresTheDefaultStatus) {
-    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
+    testDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
     credentials = kToken;
     launch();
     const qsizetype before = frontEnd.log.size();
@@ -478,7 +478,7 @@ TEST_F(BRSAppDelegateTest, AnUpdateEndsOnTheOutcomeOfItsOwnRetrieval) {
 }
 
 TEST_F(BRSAppDelegateTest, AnOpenAlertHoldsThePollAndTheTicksThatFellDueRunOnceWhenItCloses) {
-    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
+    testDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
     credentials = kToken;
     const std::chrono::milliseconds interval{100};
     realTimerInterval = interval;
@@ -510,7 +510,7 @@ TEST_F(BRSAppDelegateTest, AnOpenAlertHoldsThePollAndTheTicksThatFellDueRunOnceW
 }
 
 TEST_F(BRSAppDelegateTest, AlertOptionsAreSeededFromThePreferencesAndWrittenBack) {
-    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("hideInfobox"));
+    testDefaults().setBool(true, QStringLiteral("hideInfobox"));
     launch();
     EXPECT_FALSE(state().notifyAfterUpdate());
     EXPECT_TRUE(state().notifyBeforeShuttingDownMail());

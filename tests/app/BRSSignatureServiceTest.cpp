@@ -10,10 +10,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include "AppInfo.h"
 #include "FileSizeLimit.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
+#include "TestEnvironment.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ const QUrl kImageHost(QStringLiteral("https://img.example"));
 // The cache in the test's home, for the calls that fetch nothing.
 BRSSignatureService cache() {
     return BRSSignatureService(BRSSignatureService::Fetch(), kImageHost,
-                               AppInfo::applicationSupportDirectory());
+                               testEnvironment().folders.applicationSupport);
 }
 
 QByteArray answerFrom(const QByteArray& json) {
@@ -42,8 +42,8 @@ QStringList names(const QList<BRSSignature>& signatures) {
 
 class BRSSignatureServiceTest : public ::testing::Test {
 protected:
-    void SetUp() override { QDir(AppInfo::applicationSupportDirectory()).removeRecursively(); }
-    void TearDown() override { QDir(AppInfo::applicationSupportDirectory()).removeRecursively(); }
+    void SetUp() override { QDir(testEnvironment().folders.applicationSupport).removeRecursively(); }
+    void TearDown() override { QDir(testEnvironment().folders.applicationSupport).removeRecursively(); }
 
     // A service whose fetch answers at once with what the test put in `next`.
     BRSSignatureService serviceAnswering() {
@@ -54,7 +54,7 @@ protected:
                 completion(next.error ? OrlinSyncService::SignaturesReply{*next.error, signIn}
                                       : OrlinSyncService::SignaturesReply{*next.answer, signIn});
             },
-            kImageHost, AppInfo::applicationSupportDirectory());
+            kImageHost, testEnvironment().folders.applicationSupport);
     }
 
     struct Answer {
@@ -101,7 +101,7 @@ TEST_F(BRSSignatureServiceTest, TheCacheReturnsExactlyWhatWasWrittenAndNothingFo
     ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("Main"), digest));
     EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("Main")), digest);
 
-    QFile file(AppInfo::applicationSupportDirectory() + QStringLiteral("/Main.brs"));
+    QFile file(testEnvironment().folders.applicationSupport + QStringLiteral("/Main.brs"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), digest.toUtf8()) << "the digest alone, no line end";
     file.close();
@@ -117,14 +117,15 @@ TEST_F(BRSSignatureServiceTest, TheCacheReturnsExactlyWhatWasWrittenAndNothingFo
     EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("Main")), digest);
     QTemporaryDir elsewhere;
     const QString outside = elsewhere.filePath(QStringLiteral("outside"));
-    ASSERT_TRUE(QFile::link(outside, AppInfo::applicationSupportDirectory() + QStringLiteral("/Linked.brs")));
+    ASSERT_TRUE(
+        QFile::link(outside, testEnvironment().folders.applicationSupport + QStringLiteral("/Linked.brs")));
     ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("Linked"), digest));
     EXPECT_FALSE(QFile::exists(outside));
     EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("Linked")), digest);
 }
 
 TEST_F(BRSSignatureServiceTest, EveryNameGetsItsOwnFileInsideTheCacheFolder) {
-    const QString support = AppInfo::applicationSupportDirectory();
+    const QString support = testEnvironment().folders.applicationSupport;
     const QString longName(300, QLatin1Char('x'));
     const QStringList names{QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../../.profile"),
                             QStringLiteral("Sales/EU"), QStringLiteral("Sales%2FEU"),
@@ -203,7 +204,7 @@ TEST_F(BRSSignatureServiceTest, NullBodiesAndMissingOrEmptyNames) {
     EXPECT_TRUE(taken.at(1).htmlContent().isEmpty());
     EXPECT_EQ(taken.at(1).textContent(), QStringLiteral("plain"));
     EXPECT_EQ(cache().readContentsFromSignatureFile(QStringLiteral("A")), Hashes::sha1(QString()));
-    EXPECT_EQ(QDir(AppInfo::applicationSupportDirectory()).entryList(QDir::Files).size(), 2)
+    EXPECT_EQ(QDir(testEnvironment().folders.applicationSupport).entryList(QDir::Files).size(), 2)
         << "skipped entries leave no cache file";
 }
 

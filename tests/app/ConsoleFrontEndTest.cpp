@@ -102,7 +102,7 @@ TEST(ConsoleFrontEndTest, AlertsArePrintedOnOneLineAndAnsweredAsChosen) {
 }
 
 TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) {
-    UserDefaults::standardUserDefaults().resetForTesting();
+    testDefaults().resetForTesting();
     FakeFrontEnd frontEnd;
     FakeStatusMenu menu(frontEnd.log);
     std::vector<BRSSignatureService::CheckCompletion> checks;
@@ -143,7 +143,7 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
         checks.back()(false, std::nullopt, std::nullopt, std::nullopt);
         EXPECT_EQ(exitCode, 0);
     }
-    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
+    testDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
     {  // Updates found and installed automatically: the run waits for the update's outcome.
         BRSAppDelegate controller(dependencies);
         controller.connectMenu(menu);
@@ -157,7 +157,7 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
                           Error::serviceError(QStringLiteral("x")));
         EXPECT_EQ(exitCode, 1);
     }
-    UserDefaults::standardUserDefaults().resetForTesting();
+    testDefaults().resetForTesting();
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ private:
 
 class UpdateCycleTest : public ::testing::Test {
 protected:
-    void SetUp() override { UserDefaults::standardUserDefaults().resetForTesting(); }
-    void TearDown() override { UserDefaults::standardUserDefaults().resetForTesting(); }
+    void SetUp() override { testDefaults().resetForTesting(); }
+    void TearDown() override { testDefaults().resetForTesting(); }
 
     bool run(const QList<BRSSignature>& signatures, bool clean = false) {
         UpdateCycle::MailClients clients;
@@ -74,9 +74,7 @@ protected:
         return outcome.succeeded;
     }
 
-    static void set(const char* key, bool value) {
-        UserDefaults::standardUserDefaults().setBool(value, QString::fromLatin1(key));
-    }
+    static void set(const char* key, bool value) { testDefaults().setBool(value, QString::fromLatin1(key)); }
 
     QStringList alertMessages() const {
         QStringList messages;

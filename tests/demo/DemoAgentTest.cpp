@@ -24,6 +24,7 @@
 #include "Environment.h"
 #include "OrlinSyncService.h"
 #include "ServiceConfiguration.h"
+#include "TestEnvironment.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -217,7 +218,7 @@ TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoB
     {
         DemoService service(sandbox().profilePath());
         ASSERT_TRUE(service.isRunning());
-        UserDefaults::standardUserDefaults().setArgumentDomain(DemoSandbox::argumentDomain(
+        testDefaults().setArgumentDomain(DemoSandbox::argumentDomain(
             service.authBaseUrl(), service.euAppBaseUrl(), service.appBaseUrl(), service.imageHostUrl()));
         const BRSLoginCredentials credentials =
             BRSLoginCredentials::initWithToken(DemoService::kInitialToken);
@@ -225,8 +226,7 @@ TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoB
         std::optional<ProfileGetModel> profile;
         std::optional<Error> readError;
         QEventLoop reading;
-        const OrlinSyncService client(
-            ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults()));
+        const OrlinSyncService client(ServiceConfiguration::fromDefaults(testDefaults()));
         client.getProfile(credentials, [&](OrlinSyncService::ProfileReply reply) {
             if (reply.result.ok()) {
                 profile = std::move(reply.result).value();
@@ -265,7 +265,7 @@ TEST_F(DemoAgentTest, AChangedTextFieldIsReportedByTheNextCheckAndInstalledIntoB
             });
         saving.exec();
         EXPECT_FALSE(saveError.has_value()) << saveError->localizedDescription.toStdString();
-        UserDefaults::standardUserDefaults().setArgumentDomain({});
+        testDefaults().setArgumentDomain({});
     }
 
     const AgentRun next = run();

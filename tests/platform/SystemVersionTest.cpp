@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestEnvironment.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -25,7 +26,7 @@ TEST(SystemVersionTest, VersionTextReadsWholeOrNotAtAll) {
 }
 
 TEST(SystemVersionTest, TheOperatingSystemsVersion) {
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = testDefaults();
     defaults.resetForTesting();
 #ifdef Q_OS_MACOS
     // A build with an older SDK is answered the compatibility version 10.16 by Qt and Foundation.

@@ -10,6 +10,7 @@
 
 #include "FileSizeLimit.h"
 #include "PropertyList.h"
+#include "TestEnvironment.h"
 #include "TestPreferencesSuite.h"
 
 namespace {
@@ -35,7 +36,7 @@ protected:
         ASSERT_TRUE(PropertyList::writeDictionary(path + QStringLiteral("/managed.plist"), values));
     }
 
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = testDefaults();
     QTemporaryDir managedRoot;
     QByteArray savedConfigDirs;
 };
@@ -100,7 +101,7 @@ TEST_F(UserDefaultsTest, AManagedValueBeatsTheArgumentDomainAndTheUsersSetterAnd
     EXPECT_FALSE(defaults.objectIsForcedForKey(QStringLiteral("mine")));
 
     ASSERT_TRUE(defaults.synchronize());
-    const auto stored = PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath());
+    const auto stored = PropertyList::readDictionary(testDefaults().userDomainPath());
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->value(QStringLiteral("k")), QVariant(true)) << "the user's own value is still kept";
     EXPECT_FALSE(stored->contains(QStringLiteral("other"))) << "managed values are never copied";
@@ -116,12 +117,11 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     ASSERT_TRUE(defaults.synchronize());
 
     // Another process adds a key and changes one of ours; a change of our own is still pending.
-    QVariantMap onDisk =
-        PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath()).value();
+    QVariantMap onDisk = PropertyList::readDictionary(testDefaults().userDomainPath()).value();
     EXPECT_EQ(onDisk.value(QStringLiteral("hideInfobox")), QVariant(true));
     onDisk.insert(QStringLiteral("fromElsewhere"), 7);
     onDisk.insert(QStringLiteral("name"), QStringLiteral("changed"));
-    ASSERT_TRUE(PropertyList::writeDictionary(UserDefaults::standardUserDefaults().userDomainPath(), onDisk));
+    ASSERT_TRUE(PropertyList::writeDictionary(testDefaults().userDomainPath(), onDisk));
     defaults.removeObjectForKey(QStringLiteral("hideInfobox"));
 
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("name")).toString(), QStringLiteral("text"))
@@ -130,13 +130,12 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("fromElsewhere")).toLongLong(), 7);
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("name")).toString(), QStringLiteral("changed"));
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("hideInfobox")).isValid());
-    const QVariantMap stored =
-        PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath()).value();
+    const QVariantMap stored = PropertyList::readDictionary(testDefaults().userDomainPath()).value();
     EXPECT_FALSE(stored.contains(QStringLiteral("hideInfobox")));
     EXPECT_EQ(stored.value(QStringLiteral("fromElsewhere")).toLongLong(), 7);
 
     // On a full disk the file stays as it was and the change stays pending for the next try.
-    QFile file(UserDefaults::standardUserDefaults().userDomainPath());
+    QFile file(testDefaults().userDomainPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
     file.close();
@@ -149,7 +148,7 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     EXPECT_EQ(file.readAll(), before);
     file.close();
     EXPECT_TRUE(defaults.synchronize());
-    EXPECT_EQ(PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath())
+    EXPECT_EQ(PropertyList::readDictionary(testDefaults().userDomainPath())
                   ->value(QStringLiteral("large"))
                   .toString()
                   .size(),
@@ -162,9 +161,9 @@ TEST_F(UserDefaultsTest, AWriteReachesTheDiskOnceTheEventLoopRuns) {
                     "writes it";
 #endif
     defaults.setBool(true, QStringLiteral("queued"));
-    EXPECT_FALSE(QFile::exists(UserDefaults::standardUserDefaults().userDomainPath()));
+    EXPECT_FALSE(QFile::exists(testDefaults().userDomainPath()));
     QCoreApplication::processEvents();
-    const auto stored = PropertyList::readDictionary(UserDefaults::standardUserDefaults().userDomainPath());
+    const auto stored = PropertyList::readDictionary(testDefaults().userDomainPath());
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->value(QStringLiteral("queued")), QVariant(true));
 }
@@ -196,17 +195,16 @@ TEST_F(UserDefaultsTest, ASuiteKeepsItsOwnDomainAndReadsNoAdministratorsValues) 
            {{QStringLiteral("authBaseUrl"), QStringLiteral("https://real.example/")}});
     defaults.setBool(true, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
-    const QString realPath = UserDefaults::standardUserDefaults().userDomainPath();
+    const QString realPath = testDefaults().userDomainPath();
     const QString before = defaults.suiteName();
 
     defaults.useSuite(QStringLiteral("com.halvex.Orlin.demo"));
-    EXPECT_TRUE(UserDefaults::standardUserDefaults().managedDomainPaths().isEmpty());
+    EXPECT_TRUE(testDefaults().managedDomainPaths().isEmpty());
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("authBaseUrl")).isValid());
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("mine")).isValid());
     defaults.setBool(false, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
-    EXPECT_TRUE(UserDefaults::standardUserDefaults().userDomainPath().endsWith(
-        QStringLiteral("/com.halvex.Orlin.demo.plist")));
+    EXPECT_TRUE(testDefaults().userDomainPath().endsWith(QStringLiteral("/com.halvex.Orlin.demo.plist")));
     EXPECT_EQ(PropertyList::readDictionary(realPath)->value(QStringLiteral("mine")), QVariant(true));
 
     defaults.useSuite(before, true);
@@ -256,8 +254,8 @@ TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderList
     GTEST_SKIP()
         << "writes a broken user-domain file and reads the XDG_CONFIG_DIRS list, both Linux's layout";
 #endif
-    QDir().mkpath(QFileInfo(UserDefaults::standardUserDefaults().userDomainPath()).absolutePath());
-    QFile file(UserDefaults::standardUserDefaults().userDomainPath());
+    QDir().mkpath(QFileInfo(testDefaults().userDomainPath()).absolutePath());
+    QFile file(testDefaults().userDomainPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("<plist><dict><key>broken");
     file.close();
@@ -265,10 +263,10 @@ TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderList
     EXPECT_TRUE(defaults.dictionaryRepresentation().isEmpty());
 
     qputenv("XDG_CONFIG_DIRS", "relative/dir::" + QFile::encodeName(managedRoot.path()));
-    EXPECT_EQ(UserDefaults::standardUserDefaults().managedDomainPaths(),
+    EXPECT_EQ(testDefaults().managedDomainPaths(),
               QStringList{managedRoot.path() + QStringLiteral("/com.halvex.Orlin/managed.plist")});
     qputenv("XDG_CONFIG_DIRS", "");
-    EXPECT_EQ(UserDefaults::standardUserDefaults().managedDomainPaths(),
+    EXPECT_EQ(testDefaults().managedDomainPaths(),
               QStringList{QStringLiteral("/etc/xdg/com.halvex.Orlin/managed.plist")});
 }
 

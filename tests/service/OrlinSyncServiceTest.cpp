@@ -49,10 +49,10 @@ struct SaveResult {
 class OrlinSyncServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UserDefaults::standardUserDefaults().resetForTesting();
+        testDefaults().resetForTesting();
         servicetest::useMock(mock);
     }
-    void TearDown() override { UserDefaults::standardUserDefaults().resetForTesting(); }
+    void TearDown() override { testDefaults().resetForTesting(); }
 
     std::string syncRoot() const { return mock.baseUrl().toStdString() + "user"; }
 
@@ -65,7 +65,7 @@ protected:
 
     // Made for each call, so a test that changes the defaults between calls is heard.
     static OrlinSyncService service() {
-        return OrlinSyncService(ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults()));
+        return OrlinSyncService(ServiceConfiguration::fromDefaults(testDefaults()));
     }
 
     // Spreads a reply over the fields the cases check.
@@ -257,7 +257,7 @@ TEST_F(OrlinSyncServiceTest, EmptyRecordSendsBothCompatParametersEmpty) {
 
 TEST_F(OrlinSyncServiceTest, UnreachableEuHostIsRetriedOnceOnTheApplicationHost) {
     const QString unreachable = QStringLiteral("http://127.0.0.1:%1/eu/").arg(servicetest::closedPort());
-    UserDefaults::standardUserDefaults().setArgumentDomain(
+    testDefaults().setArgumentDomain(
         {{ServiceConfiguration::kAuthBaseUrlKey, mock.baseUrl() + QStringLiteral("auth/")},
          {ServiceConfiguration::kEuAppBaseUrlKey, unreachable},
          {ServiceConfiguration::kAppBaseUrlKey, mock.baseUrl() + QStringLiteral("app/")}});
@@ -272,7 +272,7 @@ TEST_F(OrlinSyncServiceTest, UnreachableEuHostIsRetriedOnceOnTheApplicationHost)
     EXPECT_EQ(mock.requestsTo(kAppCompatPath).size(), 1u);
 
     mock.clearRequests();
-    UserDefaults::standardUserDefaults().setArgumentDomain(
+    testDefaults().setArgumentDomain(
         {{ServiceConfiguration::kEuAppBaseUrlKey, unreachable},
          {ServiceConfiguration::kAppBaseUrlKey,
           QStringLiteral("http://127.0.0.1:%1/app/").arg(servicetest::closedPort())}});
@@ -486,7 +486,7 @@ TEST_F(OrlinSyncServiceTest, OverlappingFlowsOfOneAgentSpendEachRefreshTokenOnce
 }
 
 TEST_F(OrlinSyncServiceTest, UnusableAddressesEndWithAServiceErrorBeforeAnyRequest) {
-    UserDefaults::standardUserDefaults().setArgumentDomain(
+    testDefaults().setArgumentDomain(
         {{ServiceConfiguration::kAuthBaseUrlKey, QStringLiteral("http://auth.orlin.example/")}});
     expectServiceError(signatures(tokenRecord()).error,
                        QStringLiteral("Orlin can only be reached over a secure (https) connection."));

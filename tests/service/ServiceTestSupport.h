@@ -10,6 +10,7 @@
 #include "MockOrlinService.h"
 #include "RunUntil.h"
 #include "ServiceConfiguration.h"
+#include "TestEnvironment.h"
 #include "UserDefaults.h"
 
 namespace servicetest {
@@ -31,7 +32,7 @@ inline bool onMainThread() {
 
 // Points the three service bases at the mock, each under a path of its own so a test can tell them apart.
 inline void useMock(const MockOrlinService& mock) {
-    UserDefaults::standardUserDefaults().setArgumentDomain({
+    testDefaults().setArgumentDomain({
         {ServiceConfiguration::kAuthBaseUrlKey, mock.baseUrl() + QStringLiteral("auth/")},
         {ServiceConfiguration::kEuAppBaseUrlKey, mock.baseUrl() + QStringLiteral("eu/")},
         {ServiceConfiguration::kAppBaseUrlKey, mock.baseUrl() + QStringLiteral("app/")},

@@ -22,7 +22,7 @@ protected:
     void TearDown() override {
         ServiceTransport::setTimeoutForTesting(std::nullopt);
         ServiceTransport::setMaximumAnswerSizeForTesting(std::nullopt);
-        UserDefaults::standardUserDefaults().resetForTesting();
+        testDefaults().resetForTesting();
     }
 
     Outcome get(const QString& address) {
@@ -346,7 +346,7 @@ TEST_F(ServiceTransportTest, ADeclaredAnswerArrivesInOneBufferOfItsSize) {
 }
 
 TEST_F(ServiceTransportTest, ConfiguredBasesFallBackToProductionAndKeepTheirSlash) {
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = testDefaults();
     defaults.resetForTesting();
     const ServiceConfiguration production = ServiceConfiguration::fromDefaults(defaults);
     EXPECT_EQ(production.authBaseUrl(), ServiceConfiguration::kDefaultAuthBaseUrl);

@@ -20,7 +20,7 @@ protected:
         BRSKeychainController::sharedKeychainController().resetForTesting(nullptr);
     }
 
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = testDefaults();
     std::shared_ptr<MemorySecretStore> store = std::make_shared<MemorySecretStore>();
 };
 

@@ -17,7 +17,7 @@ protected:
     void SetUp() override { defaults.resetForTesting(); }
     void TearDown() override { defaults.resetForTesting(); }
 
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = testDefaults();
 };
 
 TEST_F(PreferencesStorageTest, NothingStoredGivesTheDefaults) {

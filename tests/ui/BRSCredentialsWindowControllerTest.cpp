@@ -27,7 +27,7 @@ const std::string kExchange = "/auth/OAuth/AuthorizeEmployee";
 class BRSCredentialsWindowControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UserDefaults::standardUserDefaults().resetForTesting();
+        testDefaults().resetForTesting();
         useAuthBase(mock.baseUrl() + QStringLiteral("auth/"));
         BRSKeychainController::sharedKeychainController().resetForTesting(store);
         viewState.addObserver(BRSViewState::kHarIndtastetToken,
@@ -35,7 +35,7 @@ protected:
     }
     void TearDown() override {
         BRSKeychainController::sharedKeychainController().resetForTesting(nullptr);
-        UserDefaults::standardUserDefaults().resetForTesting();
+        testDefaults().resetForTesting();
     }
 
     // The service accepts each code once and hands back "rotated-1", "rotated-2", … for user "ann".
@@ -44,8 +44,7 @@ protected:
     }
 
     static void useAuthBase(const QString& address) {
-        UserDefaults::standardUserDefaults().setArgumentDomain(
-            {{ServiceConfiguration::kAuthBaseUrlKey, address}});
+        testDefaults().setArgumentDomain({{ServiceConfiguration::kAuthBaseUrlKey, address}});
     }
 
     // Types the code, saves, and waits for the service's answer.

@@ -39,7 +39,7 @@ namespace {
 class BRSPreferencesWindowControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UserDefaults::standardUserDefaults().resetForTesting();
+        testDefaults().resetForTesting();
         BRSKeychainController::sharedKeychainController().resetForTesting(store);
     }
     void TearDown() override {
@@ -47,7 +47,7 @@ protected:
             BRSLoginItemsService(testEnvironment()).toggleLaunchAtStartup();
         }
         BRSKeychainController::sharedKeychainController().resetForTesting(nullptr);
-        UserDefaults::standardUserDefaults().resetForTesting();
+        testDefaults().resetForTesting();
     }
 
     static Preferences stored() { return PreferencesStorage(testDefaults()).getPreferences(); }
@@ -280,8 +280,7 @@ TEST_F(BRSPreferencesWindowControllerTest, TheHelpPopoverOpensAboveTheCheckBoxWh
 
 TEST_F(BRSPreferencesWindowControllerTest, TheHelpOffersShowMeOnlyWhereTheICloudPaneCanBeReached) {
     // A simulated macOS 12 on this desktop has no System Preferences to script.
-    UserDefaults::standardUserDefaults().setArgumentDomain(
-        {{QStringLiteral("simulatedSystemVersion"), QStringLiteral("12.7.0")}});
+    testDefaults().setArgumentDomain({{QStringLiteral("simulatedSystemVersion"), QStringLiteral("12.7.0")}});
     storeClients(false, true);
     BRSPreferencesWindowController preferences(alerts, testEnvironment());
     preferences.showWindow();
@@ -338,7 +337,7 @@ TEST_F(BRSPreferencesWindowControllerTest,
        TheModalTokenWindowStoresTheServicesTokenButRaisesNoViewStateFlag) {
     MockOrlinService mock;
     mock.rotateRefreshTokens("/auth/OAuth/AuthorizeEmployee", mock.baseUrl().toStdString() + "user");
-    UserDefaults::standardUserDefaults().setArgumentDomain(
+    testDefaults().setArgumentDomain(
         {{ServiceConfiguration::kAuthBaseUrlKey, mock.baseUrl() + QStringLiteral("auth/")}});
     BRSViewState viewState;
     int flags = 0;
@@ -397,10 +396,10 @@ TEST_F(BRSPreferencesWindowControllerTest, ClosingTheWindowWritesTheSettingsToDi
     BRSPreferencesWindowController preferences(alerts, testEnvironment());
     preferences.showWindow();
     preferences.updateSignaturesAutomatically()->click();
-    QFile::remove(UserDefaults::standardUserDefaults().userDomainPath());
+    QFile::remove(testDefaults().userDomainPath());
     preferences.window().close();
 
-    QFile file(UserDefaults::standardUserDefaults().userDomainPath());
+    QFile file(testDefaults().userDomainPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains("updateSignaturesAutomatically"));
 }

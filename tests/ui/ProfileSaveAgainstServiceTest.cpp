@@ -19,6 +19,7 @@
 #include "ProfileTestSupport.h"
 #include "RunUntil.h"
 #include "ServiceConfiguration.h"
+#include "TestEnvironment.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -28,8 +29,8 @@ const std::string kProfilePath = "/user/api/5.0/profile";
 class ProfileSaveAgainstServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UserDefaults::standardUserDefaults().resetForTesting();
-        UserDefaults::standardUserDefaults().setArgumentDomain({
+        testDefaults().resetForTesting();
+        testDefaults().setArgumentDomain({
             {ServiceConfiguration::kAuthBaseUrlKey, mock.baseUrl() + QStringLiteral("auth/")},
             {ServiceConfiguration::kEuAppBaseUrlKey, mock.baseUrl() + QStringLiteral("eu/")},
             {ServiceConfiguration::kAppBaseUrlKey, mock.baseUrl() + QStringLiteral("app/")},
@@ -42,7 +43,7 @@ protected:
                                "SyncRoot": ")" +
                 syncRoot + R"(", "UserName": "ann"}})"));
     }
-    void TearDown() override { UserDefaults::standardUserDefaults().resetForTesting(); }
+    void TearDown() override { testDefaults().resetForTesting(); }
 
     MockOrlinService mock;
     BRSLoginCredentials credentials = BRSLoginCredentials::initWithToken(QStringLiteral("refresh-1"));
@@ -73,7 +74,7 @@ TEST_F(ProfileSaveAgainstServiceTest, TheServiceReceivesExactlyTheChangedFieldsA
     mock.setAnswer("GET", kProfilePath, MockOrlinService::Answer::json(profileJson));
     mock.setAnswer("POST", kProfilePath, MockOrlinService::Answer::json(R"({"result": true})"));
 
-    const OrlinSyncService service(ServiceConfiguration::fromDefaults(UserDefaults::standardUserDefaults()));
+    const OrlinSyncService service(ServiceConfiguration::fromDefaults(testDefaults()));
     std::optional<ProfileGetModel> profile;
     bool fetched = false;
     service.getProfile(credentials, [&](OrlinSyncService::ProfileReply reply) {
