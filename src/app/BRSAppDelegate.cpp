@@ -197,28 +197,26 @@ void BRSAppDelegate::timerCallback() {
     setItemEnabled(updateAllSignaturesMenu_, true);
     setStatusTooltip(kCheckingText);
     dependencies_.backend.checkForSignatureUpdates(
-        credentials, [self = QPointer<BRSAppDelegate>(this)](bool updatesAvailable, Text token, Text userName,
-                                                             std::optional<Error> error) {
+        credentials, [self = QPointer<BRSAppDelegate>(this)](const BRSSignatureService::CheckReply& reply) {
             if (self) {
-                self->tickCompleted(updatesAvailable, token, userName, error);
+                self->tickCompleted(reply);
             }
         });
 }
 
-void BRSAppDelegate::tickCompleted(bool updatesAvailable, const Text& token, const Text& userName,
-                                   const std::optional<Error>& error) {
-    // Stored whatever went wrong after signing in: the service may already have revoked the old token.
-    storeToken(token, userName);
-    if (!error) {
-        if (updatesAvailable && getPreferences().updateSignaturesAutomatically()) {
-            updateSignatures(false);
-        }
+void BRSAppDelegate::tickCompleted(const BRSSignatureService::CheckReply& reply) {
+    acceptSignIn(reply.signIn);
+    const Result<BRSSignatureService::CheckOutcome>& checked = reply.result;
+    const bool updatesAvailable = checked.ok() && checked.value().updatesAvailable;
+    if (updatesAvailable && getPreferences().updateSignaturesAutomatically()) {
+        updateSignatures(false);
     }
-    viewState_->setHasError(error.has_value());
-    viewState_->setAreUpdatesAvailable(!error && updatesAvailable);
-    Diagnosis::recordCheck(*dependencies_.defaults, error);
+    viewState_->setHasError(!checked.ok());
+    viewState_->setAreUpdatesAvailable(updatesAvailable);
+    Diagnosis::recordCheck(*dependencies_.defaults,
+                           checked.ok() ? std::nullopt : std::optional<Error>(checked.error()));
     if (tickFinished_) {
-        tickFinished_(!error);
+        tickFinished_(checked.ok());
     }
 }
 
@@ -238,37 +236,35 @@ void BRSAppDelegate::updateSignatures(bool getOnlyChangedSignatures) {
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
     dependencies_.backend.getSignaturesForUpdate(
         credentials, getOnlyChangedSignatures,
-        [self = QPointer<BRSAppDelegate>(this)](std::optional<BRSSignatureService::Retrieved> retrieved,
-                                                bool clean, Text token, Text userName,
-                                                std::optional<Error> error) {
+        [self = QPointer<BRSAppDelegate>(this)](const BRSSignatureService::UpdateReply& reply) {
             if (self) {
-                self->updateRetrieved(retrieved, clean, token, userName, error);
+                self->updateRetrieved(reply);
             }
         });
 }
 
-void BRSAppDelegate::updateRetrieved(const std::optional<BRSSignatureService::Retrieved>& retrieved,
-                                     bool clean, const Text& token, const Text& userName,
-                                     const std::optional<Error>& error) {
-    storeToken(token, userName);
-    if (!retrieved) {
-        showAlert(error.value_or(BRSSignatureService::signaturesError()));
+void BRSAppDelegate::updateRetrieved(const BRSSignatureService::UpdateReply& reply) {
+    acceptSignIn(reply.signIn);
+    if (!reply.result.ok()) {
+        showAlert(reply.result.error());
         // The account is as broken as after a failed check; the ok icon would claim otherwise. The end of
         // the cycle shows the error icon and tooltip from this.
         viewState_->setHasError(true);
         finishUpdate(false);
         return;
     }
+    const BRSSignatureService::UpdateOutcome& retrieved = reply.result.value();
     UpdateCycle cycle(*viewState_, dependencies_.frontEnd->alertPresenter(), dependencies_.mailClients,
                       [this](int current, int total) {
                           updateProgressText_ =
                               QStringLiteral("Updating your signatures (%1 of %2)…").arg(current).arg(total);
                           setStatusTooltip(std::nullopt);
                       });
-    const UpdateCycle::Outcome outcome = cycle.install(retrieved->signatures, clean, getPreferences());
+    const UpdateCycle::Outcome outcome =
+        cycle.install(retrieved.signatures, retrieved.clean, getPreferences());
     // Only what every client took is cached: anything else stays changed for the next check to report.
     if (dependencies_.backend.cacheDigests) {
-        dependencies_.backend.cacheDigests(retrieved->digestsOf(outcome.installed));
+        dependencies_.backend.cacheDigests(retrieved.digestsOf(outcome.installed));
     }
     finishUpdate(outcome.succeeded);
 }
@@ -311,17 +307,14 @@ void BRSAppDelegate::showProfile() {
 
     ProfileEditingSession::start(
         {this, &dependencies_.backend, editor,
-         [this](const Text& token, const Text& userName) { storeToken(token, userName); },
+         [this](const OrlinSyncService::SignIn& signIn) { acceptSignIn(signIn); },
          [this](const Error& error) { showAlert(error); }, [this] { timerCallback(); }},
         dependencies_.backend.getCredentials());
     editor->showWindow();
 }
 
-void BRSAppDelegate::storeToken(const Text& token, const Text& userName) {
-    // An empty token means the service sent none: keep the one we have.
-    if (token && !token->isEmpty()) {
-        dependencies_.backend.setToken(token, userName);
-    }
+void BRSAppDelegate::acceptSignIn(const OrlinSyncService::SignIn& signIn) {
+    dependencies_.backend.acceptSignIn(signIn);
 }
 
 void BRSAppDelegate::setStatusTooltip(const Text& text) {

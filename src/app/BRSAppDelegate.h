@@ -117,12 +117,11 @@ public:
     void setUpdateFinishedHandler(std::function<void(bool succeeded)> handler);
 
 private:
-    void tickCompleted(bool updatesAvailable, const Text& token, const Text& userName,
-                       const std::optional<Error>& error);
-    void updateRetrieved(const std::optional<BRSSignatureService::Retrieved>& retrieved, bool clean,
-                         const Text& token, const Text& userName, const std::optional<Error>& error);
+    void tickCompleted(const BRSSignatureService::CheckReply& reply);
+    void updateRetrieved(const BRSSignatureService::UpdateReply& reply);
     void finishUpdate(bool succeeded);
-    void storeToken(const Text& token, const Text& userName);
+    // The one place a flow's sign-in is kept, whatever the flow ended with.
+    void acceptSignIn(const OrlinSyncService::SignIn& signIn);
     void showAlert(const Error& error);
     // While an update runs, its progress stands in for whatever else the tooltip would say.
     void setStatusTooltip(const Text& text);

@@ -115,10 +115,11 @@ std::optional<QByteArray> readDigest(const QString& path) {
 }
 
 bool writeCacheFile(const QString& path, const QByteArray& content, Error* error) {
-    Error failure;
-    if (AtomicFile::write(path, content, &failure)) {
+    const Result<void> written = AtomicFile::write(path, content);
+    if (written.ok()) {
         return true;
     }
+    Error failure = written.error();
     // The system log keeps the line it has always had; the agent's own log gets the whole path below.
     BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure.localizedDescription));
     if (error) {
@@ -187,24 +188,21 @@ Error BRSSignatureService::signaturesError() {
 
 void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& credentials, bool isUpdating,
                                                     bool getOnlyChangedSignatures,
-                                                    RetrievalCompletion completionHandler) {
+                                                    UpdateCompletion completionHandler) {
     fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_,
                          cacheFolder = cacheFolder_, isUpdating,
                          getOnlyChangedSignatures](OrlinSyncService::SignaturesReply reply) {
-        auto& [token, userName] = reply.signIn;
         if (!reply.result.ok()) {
-            completionHandler(std::nullopt, false, std::move(token), std::move(userName),
-                              reply.result.error());
+            completionHandler({reply.result.error(), std::move(reply.signIn)});
             return;
         }
         std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
-        const bool clean = answer->clean();
-        Retrieved retrieved =
+        UpdateOutcome retrieved =
             signaturesFromAnswer(*answer, imageHost, cacheFolder, isUpdating, getOnlyChangedSignatures);
         answer.reset();
         // The answer and what was read from it are tens of megabytes; an idle agent should not keep them.
         ProcessMemory::returnFreed();
-        completionHandler(std::move(retrieved), clean, std::move(token), std::move(userName), std::nullopt);
+        completionHandler({std::move(retrieved), std::move(reply.signIn)});
     });
 }
 
@@ -212,9 +210,8 @@ void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCre
                                                                CheckCompletion completionHandler) {
     fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_,
                          cacheFolder = cacheFolder_](OrlinSyncService::SignaturesReply reply) {
-        auto& [token, userName] = reply.signIn;
         if (!reply.result.ok()) {
-            completionHandler(false, std::move(token), std::move(userName), reply.result.error());
+            completionHandler({reply.result.error(), std::move(reply.signIn)});
             return;
         }
         std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
@@ -222,7 +219,7 @@ void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCre
         answer.reset();
         // As after an update.
         ProcessMemory::returnFreed();
-        completionHandler(changed, std::move(token), std::move(userName), std::nullopt);
+        completionHandler({CheckOutcome{changed}, std::move(reply.signIn)});
     });
 }
 
@@ -236,7 +233,7 @@ QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(QByteArray answerD
     if (!answer) {
         return {};
     }
-    Retrieved taken =
+    UpdateOutcome taken =
         signaturesFromAnswer(*answer, imageHost, cacheFolder_, isUpdating, getOnlyChangedSignatures);
     if (isUpdating) {
         cacheDigests(taken.digestsOf(QList<bool>(taken.signatures.size(), true)));
@@ -244,13 +241,13 @@ QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(QByteArray answerD
     return std::move(taken.signatures);
 }
 
-BRSSignatureService::Retrieved BRSSignatureService::signaturesFromAnswer(const SignaturesAnswer& answer,
-                                                                         const QUrl& imageHost,
-                                                                         const QString& cacheFolder,
-                                                                         bool isUpdating,
-                                                                         bool getOnlyChangedSignatures) {
+BRSSignatureService::UpdateOutcome BRSSignatureService::signaturesFromAnswer(const SignaturesAnswer& answer,
+                                                                             const QUrl& imageHost,
+                                                                             const QString& cacheFolder,
+                                                                             bool isUpdating,
+                                                                             bool getOnlyChangedSignatures) {
     const bool clean = answer.clean();
-    Retrieved taken;
+    UpdateOutcome taken({}, {}, clean);
     eachSignature(answer, imageHost, cacheFolder, [&](Visited& visited) {
         const bool take = !visited.cached || *visited.cached != visited.digest || !getOnlyChangedSignatures ||
                           (clean && isUpdating);
@@ -266,7 +263,7 @@ BRSSignatureService::Retrieved BRSSignatureService::signaturesFromAnswer(const S
     return taken;
 }
 
-QList<BRSSignatureService::CachedDigest> BRSSignatureService::Retrieved::digestsOf(
+QList<BRSSignatureService::CachedDigest> BRSSignatureService::UpdateOutcome::digestsOf(
     const QList<bool>& installed) const {
     QList<CachedDigest> kept;
     // A list that came without its digests has nothing to keep.

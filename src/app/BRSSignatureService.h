@@ -19,18 +19,21 @@
 // with exactly one call of its completion, on the main thread.
 class BRSSignatureService final {
 public:
-    using Text = std::optional<QString>;
     // The digest a signature leaves in the cache, kept under its name.
     struct CachedDigest {
         QString name;
         QByteArray digest;
     };
+    // What a check found: whether any signature differs from the digest cached for it.
+    struct CheckOutcome {
+        bool updatesAvailable = false;
+    };
     // What an update retrieved. The digests are not cached yet: a signature counts as installed only once
     // every mail client has taken it, and only the update cycle knows that.
-    struct Retrieved {
+    struct UpdateOutcome {
         // A list without digests caches nothing.
-        Retrieved(QList<BRSSignature> signatures = {}, QList<QByteArray> digests = {})
-            : signatures(std::move(signatures)), digests(std::move(digests)) {}
+        UpdateOutcome(QList<BRSSignature> signatures = {}, QList<QByteArray> digests = {}, bool clean = false)
+            : signatures(std::move(signatures)), digests(std::move(digests)), clean(clean) {}
 
         // The digests of the signatures the `installed` flags (one per signature, in order) mark.
         [[nodiscard]] QList<CachedDigest> digestsOf(const QList<bool>& installed) const;
@@ -38,11 +41,13 @@ public:
         QList<BRSSignature> signatures;
         // One per signature, in the same order.
         QList<QByteArray> digests;
+        // The service asks for every other signature in the mail clients to go.
+        bool clean = false;
     };
-    using RetrievalCompletion = std::function<void(std::optional<Retrieved> retrieved, bool clean, Text token,
-                                                   Text userName, std::optional<Error> error)>;
-    using CheckCompletion =
-        std::function<void(bool updatesAvailable, Text token, Text userName, std::optional<Error> error)>;
+    using CheckReply = OrlinSyncService::Reply<CheckOutcome>;
+    using UpdateReply = OrlinSyncService::Reply<UpdateOutcome>;
+    using CheckCompletion = std::function<void(CheckReply)>;
+    using UpdateCompletion = std::function<void(UpdateReply)>;
     using FetchCompletion = OrlinSyncService::SignaturesCompletion;
     // How the signatures answer is fetched: the service client's download, or a test's stand-in.
     using Fetch = std::function<void(const BRSLoginCredentials&, FetchCompletion)>;
@@ -52,7 +57,7 @@ public:
     BRSSignatureService(OrlinSyncService service, QUrl imageHost, QString cacheFolder);
 
     void getSignaturesAsynchronous(const BRSLoginCredentials& credentials, bool isUpdating,
-                                   bool getOnlyChangedSignatures, RetrievalCompletion completionHandler);
+                                   bool getOnlyChangedSignatures, UpdateCompletion completionHandler);
     void checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                               CheckCompletion completionHandler);
 
@@ -76,9 +81,9 @@ public:
     [[nodiscard]] static Error signaturesError();
 
 private:
-    [[nodiscard]] static Retrieved signaturesFromAnswer(const SignaturesAnswer& answer, const QUrl& imageHost,
-                                                        const QString& cacheFolder, bool isUpdating,
-                                                        bool getOnlyChangedSignatures);
+    [[nodiscard]] static UpdateOutcome signaturesFromAnswer(const SignaturesAnswer& answer,
+                                                            const QUrl& imageHost, const QString& cacheFolder,
+                                                            bool isUpdating, bool getOnlyChangedSignatures);
     // What a check needs: whether any signature's digest differs from the cache. It stops at the first.
     [[nodiscard]] static bool anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost,
                                                   const QString& cacheFolder);

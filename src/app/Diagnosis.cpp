@@ -195,18 +195,19 @@ Finding mailFinding(const Environment& environment, const Preferences& preferenc
         return mailProblem(QStringLiteral("none (no Library folder at %1%2)").arg(library, off),
                            openMailOnce);
     }
-    Error error;
-    // The folder is all it is asked for: it runs no script.
-    const std::optional<QString> folder = BRSAppleMailService3(preferences.isUsingICloudDrive(), library,
-                                                               environment.defaults(), BRSAppleScript())
-                                              .getFolderUrlForSignatures(&error);
-    if (!folder) {
-        return mailProblem(QStringLiteral("none (%1%2)").arg(error.localizedDescription, off), openMailOnce);
+    // The folder is all it is asked for.
+    const Result<QString> found =
+        BRSAppleMailService3(preferences.isUsingICloudDrive(), library, environment.defaults())
+            .getFolderUrlForSignatures();
+    if (!found) {
+        return mailProblem(QStringLiteral("none (%1%2)").arg(found.error().localizedDescription, off),
+                           openMailOnce);
     }
-    if (!QFileInfo(*folder).isDir()) {
-        return mailProblem(QStringLiteral("%1 (not found%2)").arg(*folder, off), openMailOnce);
+    const QString& folder = found.value();
+    if (!QFileInfo(folder).isDir()) {
+        return mailProblem(QStringLiteral("%1 (not found%2)").arg(folder, off), openMailOnce);
     }
-    if (const auto refusal = folderRefusal(*folder)) {
+    if (const auto refusal = folderRefusal(folder)) {
 #ifdef Q_OS_MACOS
         const QString remedy =
             QStringLiteral("turn on Orlin in System Settings › Privacy & Security › Full Disk Access");
@@ -214,9 +215,9 @@ Finding mailFinding(const Environment& environment, const Preferences& preferenc
         const QString remedy =
             QStringLiteral("give this user write access to it (its owner and permissions)");
 #endif
-        return mailProblem(QStringLiteral("%1 (not writable: %2%3)").arg(*folder, *refusal, off), remedy);
+        return mailProblem(QStringLiteral("%1 (not writable: %2%3)").arg(folder, *refusal, off), remedy);
     }
-    return {label, QStringLiteral("%1 (writable%2)").arg(*folder, off)};
+    return {label, QStringLiteral("%1 (writable%2)").arg(folder, off)};
 }
 
 Finding outlookFinding(const Environment& environment, const Preferences& preferences) {
@@ -289,19 +290,18 @@ Finding onlineFinding(const Environment& environment) {
     }
     QEventLoop loop;
     std::optional<Finding> finding;
-    backend.checkForSignatureUpdates(credentials, [&](bool updatesAvailable, std::optional<QString> token,
-                                                      std::optional<QString> userName,
-                                                      std::optional<Error> error) {
+    backend.checkForSignatureUpdates(credentials, [&](BRSSignatureService::CheckReply reply) {
         // A token the service rotated is kept whatever failed after it: the old one may be spent.
-        if (token && !token->isEmpty()) {
-            backend.setToken(token, userName);
-        }
-        Diagnosis::recordCheck(environment.defaults(), error);
-        finding = error
-                      ? problem(label, QStringLiteral("failed: %1").arg(error->localizedDescription),
+        backend.acceptSignIn(reply.signIn);
+        const Result<BRSSignatureService::CheckOutcome>& checked = reply.result;
+        Diagnosis::recordCheck(environment.defaults(),
+                               checked.ok() ? std::nullopt : std::optional<Error>(checked.error()));
+        finding = !checked.ok()
+                      ? problem(label, QStringLiteral("failed: %1").arg(checked.error().localizedDescription),
                                 QStringLiteral("check the network connection and the access code"))
-                      : Finding{label, updatesAvailable ? QStringLiteral("succeeded, updates available")
-                                                        : QStringLiteral("succeeded, signatures up to date")};
+                      : Finding{label, checked.value().updatesAvailable
+                                           ? QStringLiteral("succeeded, updates available")
+                                           : QStringLiteral("succeeded, signatures up to date")};
         loop.quit();
     });
     if (!finding) {

@@ -23,7 +23,7 @@ void ProfileEditingSession::fetch() {
 template <typename Reply>
 bool ProfileEditingSession::accept(const Reply& reply) {
     // A reply that failed after signing in still brings the rotated token, and the old one may be revoked.
-    context_.storeToken(reply.signIn.refreshToken, reply.signIn.userName);
+    context_.acceptSignIn(reply.signIn);
     if (!reply.result.ok()) {
         context_.showAlert(reply.result.error());
         return false;

@@ -28,7 +28,7 @@ public:
         QPointer<QObject> owner;
         SyncBackend* backend = nullptr;
         WindowController* editor = nullptr;
-        std::function<void(const Text& token, const Text& userName)> storeToken;
+        std::function<void(const OrlinSyncService::SignIn&)> acceptSignIn;
         std::function<void(const Error&)> showAlert;
         // After a save the service accepted: the signatures made from the profile have changed now, not
         // at the next poll.

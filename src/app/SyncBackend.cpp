@@ -6,6 +6,12 @@
 #include "ServiceConfiguration.h"
 #include "UserDefaults.h"
 
+void SyncBackend::acceptSignIn(const OrlinSyncService::SignIn& signIn) const {
+    if (signIn.refreshToken && !signIn.refreshToken->isEmpty()) {
+        storeSignIn(signIn);
+    }
+}
+
 SyncBackend SyncBackend::live(const Environment& environment) {
     UserDefaults& defaults = environment.defaults();
     const ServiceConfiguration configuration = ServiceConfiguration::fromDefaults(defaults);
@@ -16,15 +22,16 @@ SyncBackend SyncBackend::live(const Environment& environment) {
     backend.getCredentials = [&defaults] { return BRSSettingsStorage(defaults).getCredentials(); };
     // Two flows of this agent may finish out of order; only the newest token of the series stays valid.
     // A token the user entered while a flow ran is not of that series, and stays.
-    backend.setToken = [&defaults, service](const Text& token, const Text& userName) {
+    backend.storeSignIn = [&defaults, service](const OrlinSyncService::SignIn& signIn) {
+        using Text = OrlinSyncService::Text;
         BRSSettingsStorage storage(defaults);
-        const Text newest = service.newestRefreshToken(token);
+        const Text newest = service.newestRefreshToken(signIn.refreshToken);
         const Text stored = storage.getCredentials().token();
         if (newest && stored && !stored->isEmpty() && !service.mayReplace(*stored, *newest)) {
             BRSLogInfo(u"%@", QStringLiteral("A token entered while Orlin was signing in was kept."));
             return;
         }
-        storage.setToken(newest, userName);
+        storage.setToken(newest, signIn.userName);
     };
     backend.checkForSignatureUpdates = [service, imageHost, cacheFolder](
                                            const BRSLoginCredentials& credentials,
@@ -35,7 +42,7 @@ SyncBackend SyncBackend::live(const Environment& environment) {
     backend.getSignaturesForUpdate = [service, imageHost, cacheFolder](
                                          const BRSLoginCredentials& credentials,
                                          bool getOnlyChangedSignatures,
-                                         BRSSignatureService::RetrievalCompletion completion) {
+                                         BRSSignatureService::UpdateCompletion completion) {
         BRSSignatureService(service, imageHost, cacheFolder)
             .getSignaturesAsynchronous(credentials, true, getOnlyChangedSignatures, std::move(completion));
     };

@@ -12,14 +12,13 @@
 struct Environment;
 
 struct SyncBackend {
-    using Text = std::optional<QString>;
-
     std::function<BRSLoginCredentials()> getCredentials;
-    std::function<void(const Text& token, const Text& userName)> setToken;
+    // Stores a sign-in's token and user name; reached only through acceptSignIn.
+    std::function<void(const OrlinSyncService::SignIn&)> storeSignIn;
     std::function<void(const BRSLoginCredentials&, BRSSignatureService::CheckCompletion)>
         checkForSignatureUpdates;
     std::function<void(const BRSLoginCredentials&, bool getOnlyChangedSignatures,
-                       BRSSignatureService::RetrievalCompletion)>
+                       BRSSignatureService::UpdateCompletion)>
         getSignaturesForUpdate;
     // Keeps the digests of the signatures an update installed into every mail client.
     std::function<void(const QList<BRSSignatureService::CachedDigest>&)> cacheDigests;
@@ -27,6 +26,10 @@ struct SyncBackend {
     std::function<void(const BRSLoginCredentials&, const ProfileUpdateModel&,
                        OrlinSyncService::SaveCompletion)>
         saveProfile;
+
+    // Keeps what a flow's sign-in handed back, whatever became of the flow: the service may already have
+    // revoked the token it replaced. A sign-in without a token (the service sent none) keeps ours.
+    void acceptSignIn(const OrlinSyncService::SignIn& signIn) const;
 
     // The environment's defaults must outlive the backend.
     [[nodiscard]] static SyncBackend live(const Environment& environment);

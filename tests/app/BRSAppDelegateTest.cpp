@@ -74,8 +74,8 @@ protected:
         dependencies.configureLogging = [this] { frontEnd.log.append(QStringLiteral("logging")); };
         SyncBackend& backend = dependencies.backend;
         backend.getCredentials = [this] { return credentials; };
-        backend.setToken = [this](const Text& token, const Text& userName) {
-            storedTokens.append({token, userName});
+        backend.storeSignIn = [this](const OrlinSyncService::SignIn& signIn) {
+            storedTokens.append({signIn.refreshToken, signIn.userName});
         };
         backend.checkForSignatureUpdates = [this](const BRSLoginCredentials&,
                                                   BRSSignatureService::CheckCompletion completion) {
@@ -83,7 +83,7 @@ protected:
             checks.push_back(std::move(completion));
         };
         backend.getSignaturesForUpdate = [this](const BRSLoginCredentials&, bool onlyChanged,
-                                                BRSSignatureService::RetrievalCompletion completion) {
+                                                BRSSignatureService::UpdateCompletion completion) {
             frontEnd.log.append(QStringLiteral("retrieve onlyChanged=%1").arg(onlyChanged));
             retrievals.push_back(std::move(completion));
         };
@@ -114,8 +114,8 @@ protected:
         dependencies.mailClients.makeAppleMail = [this](bool) {
             return std::make_unique<RecordingInstaller>(QStringLiteral("Apple Mail"), frontEnd.log);
         };
-        dependencies.mailClients.runAppleScript = [](const QString&, Error*) {
-            return std::optional<QString>();
+        dependencies.mailClients.runAppleScript = [](const QString&) -> Result<QString> {
+            return BRSAppleScript::genericError();
         };
         controller = std::make_unique<BRSAppDelegate>(std::move(dependencies));
         controller->connectMenu(menu);
@@ -133,7 +133,18 @@ protected:
         ASSERT_FALSE(checks.empty());
         auto completion = std::move(checks.front());
         checks.erase(checks.begin());
-        completion(updatesAvailable, token, userName, error);
+        if (error) {
+            completion({*error, {token, userName}});
+        } else {
+            completion({BRSSignatureService::CheckOutcome{updatesAvailable}, {token, userName}});
+        }
+    }
+
+    // Answers a pending retrieval with what arrived, or with why nothing did.
+    static void retrieved(const BRSSignatureService::UpdateCompletion& completion,
+                          Result<BRSSignatureService::UpdateOutcome> result, Text token = std::nullopt,
+                          Text userName = std::nullopt) {
+        completion({std::move(result), {std::move(token), std::move(userName)}});
     }
 
     BRSViewState& state() { return *controller->viewState(); }
@@ -150,7 +161,7 @@ protected:
     std::optional<std::chrono::milliseconds> realTimerInterval;
     BRSLoginCredentials credentials = kNoCredentials;
     std::vector<BRSSignatureService::CheckCompletion> checks;
-    std::vector<BRSSignatureService::RetrievalCompletion> retrievals;
+    std::vector<BRSSignatureService::UpdateCompletion> retrievals;
     std::vector<OrlinSyncService::ProfileCompletion> profileRequests;
     std::vector<OrlinSyncService::SaveCompletion> saveRequests;
     std::optional<BRSLoginCredentials> profileCredentials;
@@ -318,8 +329,8 @@ TEST_F(BRSAppDelegateTest, EveryCheckThatBringsATokenStoresItEvenAFailedOne) {
     // An update and a profile fetch that fail after signing in keep their token too.
     controller->updateAllSignatures();
     ASSERT_EQ(retrievals.size(), 1u);
-    retrievals.front()(std::nullopt, false, QStringLiteral("refresh-4"), QStringLiteral("ann"),
-                       Error::serviceError(QStringLiteral("unreadable")));
+    retrieved(retrievals.front(), Error::serviceError(QStringLiteral("unreadable")),
+              QStringLiteral("refresh-4"), QStringLiteral("ann"));
     controller->showProfile();
     ASSERT_EQ(profileRequests.size(), 1u);
     profileRequests.front()({Error::serviceError(QStringLiteral("unreadable")),
@@ -351,8 +362,7 @@ TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRest
     EXPECT_EQ(view().popovers, QStringList{BRSAppDelegate::kUpdatesAvailableText});
 
     ASSERT_EQ(retrievals.size(), 1u);
-    retrievals.front()(std::nullopt, false, std::nullopt, std::nullopt,
-                       Error::serviceError(QStringLiteral("down")));
+    retrieved(retrievals.front(), Error::serviceError(QStringLiteral("down")));
     EXPECT_FALSE(state().isUpdating());
     EXPECT_TRUE(menu.preferences.isEnabled());
     EXPECT_TRUE(menu.update.isEnabled());
@@ -375,9 +385,10 @@ TEST_F(BRSAppDelegateTest, AnUpdateInstallsWhatArrivedStoresTheTokenAndEnds) {
     EXPECT_TRUE(state().isUpdating());
     ASSERT_EQ(retrievals.size(), 1u);
     const qsizetype before = frontEnd.log.size();
-    retrievals.front()(
-        QList<BRSSignature>{BRSSignature(QStringLiteral("A"), QStringLiteral("<b>A</b>"), QString())}, true,
-        QStringLiteral("refresh-9"), QStringLiteral("ann"), std::nullopt);
+    retrieved(retrievals.front(),
+              BRSSignatureService::UpdateOutcome(
+                  {BRSSignature(QStringLiteral("A"), QStringLiteral("<b>A</b>"), QString())}, {}, true),
+              QStringLiteral("refresh-9"), QStringLiteral("ann"));
 
     EXPECT_TRUE(finished);
     EXPECT_TRUE(succeeded);
@@ -406,11 +417,10 @@ TEST_F(BRSAppDelegateTest, AnUpdateCachesTheDigestsOfWhatEveryClientInstalledAnd
     controller->setUpdateFinishedHandler([&](bool ok) { succeeded = ok; });
     controller->updateAllSignatures();
     ASSERT_EQ(retrievals.size(), 1u);
-    retrievals.front()(
-        BRSSignatureService::Retrieved({BRSSignature(QStringLiteral("A"), QStringLiteral("<a>"), QString()),
-                                        BRSSignature(QStringLiteral("B"), QStringLiteral("<b>"), QString())},
-                                       {QByteArrayLiteral("da"), QByteArrayLiteral("db")}),
-        false, std::nullopt, std::nullopt, std::nullopt);
+    retrieved(retrievals.front(), BRSSignatureService::UpdateOutcome(
+                                      {BRSSignature(QStringLiteral("A"), QStringLiteral("<a>"), QString()),
+                                       BRSSignature(QStringLiteral("B"), QStringLiteral("<b>"), QString())},
+                                      {QByteArrayLiteral("da"), QByteArrayLiteral("db")}));
     EXPECT_EQ(succeeded, false);
     EXPECT_EQ(cachedDigests, QStringList{QStringLiteral("A da")}) << "B failed in Outlook";
 }
@@ -442,9 +452,8 @@ TEST_F(BRSAppDelegateTest, WhileAScriptHangsTheMenuStaysAndQuitEndsTheUpdateAtOn
     });
     QElapsedTimer quitting;
     QTimer::singleShot(0, [&] {
-        retrievals.front()(
-            QList<BRSSignature>{BRSSignature(QStringLiteral("A"), QStringLiteral("<a>"), QString())}, false,
-            std::nullopt, std::nullopt, std::nullopt);
+        retrieved(retrievals.front(), BRSSignatureService::UpdateOutcome({BRSSignature(
+                                          QStringLiteral("A"), QStringLiteral("<a>"), QString())}));
     });
     quitting.start();
     QCoreApplication::exec();
@@ -463,13 +472,13 @@ TEST_F(BRSAppDelegateTest, AnUpdateEndsOnTheOutcomeOfItsOwnRetrieval) {
     ASSERT_EQ(view().imageName, StatusImages::kError);
 
     controller->updateAllSignatures();
-    retrievals.back()(QList<BRSSignature>{}, false, std::nullopt, std::nullopt, std::nullopt);
+    retrieved(retrievals.back(), BRSSignatureService::UpdateOutcome());
     EXPECT_FALSE(state().hasError());
     EXPECT_EQ(view().imageName, StatusImages::kOk) << "the update cleared the failed check's error";
     EXPECT_EQ(view().tooltip, std::nullopt);
 
     controller->updateAllSignatures();
-    retrievals.back()(std::nullopt, false, std::nullopt, std::nullopt, kOffline);
+    retrieved(retrievals.back(), kOffline);
     EXPECT_TRUE(state().hasError());
     EXPECT_EQ(view().imageName, StatusImages::kError);
     EXPECT_EQ(view().tooltip, BRSAppDelegate::kConnectionProblemText);
@@ -492,7 +501,7 @@ TEST_F(BRSAppDelegateTest, AnOpenAlertHoldsThePollAndTheTicksThatFellDueRunOnceW
         runEventLoopFor(interval * 11 / 2);
         checksWhileOpen = checks.size();
     });
-    retrievals.front()(QList<BRSSignature>{}, false, std::nullopt, std::nullopt, std::nullopt);
+    retrieved(retrievals.front(), BRSSignatureService::UpdateOutcome());
     ASSERT_TRUE(checksWhileOpen.has_value()) << "the success alert was shown";
     EXPECT_EQ(*checksWhileOpen, 0u);
     EXPECT_FALSE(state().isUpdating());
@@ -658,7 +667,7 @@ TEST_F(BRSAppDelegateTest, ACompletionArrivingAfterTheControllerIsGoneIsDropped)
     launch();
     auto completion = std::move(checks.front());
     controller.reset();
-    completion(true, QStringLiteral("t"), QStringLiteral("u"), std::nullopt);
+    completion({BRSSignatureService::CheckOutcome{true}, {QStringLiteral("t"), QStringLiteral("u")}});
     EXPECT_TRUE(storedTokens.isEmpty());
 }
 

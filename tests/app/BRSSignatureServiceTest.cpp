@@ -171,15 +171,18 @@ TEST_F(BRSSignatureServiceTest, UnusualNamesSettleAfterOneUpdate) {
     std::optional<bool> available;
     const auto check = [&] {
         available.reset();
-        service.checkForSignatureUpdatesAsynchronous(
-            credentials, [&](bool updates, Text, Text, std::optional<Error>) { available = updates; });
+        service.checkForSignatureUpdatesAsynchronous(credentials, [&](BRSSignatureService::CheckReply reply) {
+            available = reply.result.ok() && reply.result.value().updatesAvailable;
+        });
         return available;
     };
     EXPECT_EQ(check(), true);
-    std::optional<BRSSignatureService::Retrieved> retrieved;
-    service.getSignaturesAsynchronous(credentials, true, false,
-                                      [&](std::optional<BRSSignatureService::Retrieved> taken, bool, Text,
-                                          Text, std::optional<Error>) { retrieved = std::move(taken); });
+    std::optional<BRSSignatureService::UpdateOutcome> retrieved;
+    service.getSignaturesAsynchronous(credentials, true, false, [&](BRSSignatureService::UpdateReply reply) {
+        if (reply.result.ok()) {
+            retrieved = std::move(reply.result).value();
+        }
+    });
     ASSERT_TRUE(retrieved.has_value());
     ASSERT_EQ(retrieved->signatures.size(), 3);
     EXPECT_EQ(check(), true) << "nothing is cached before the mail clients have installed it";
@@ -327,8 +330,9 @@ TEST_F(BRSSignatureServiceTest, ACheckSeesAChangeInAnySignatureAndAnyByteOfItsCa
     BRSSignatureService service = serviceAnswering();
     const auto check = [&] {
         std::optional<bool> available;
-        service.checkForSignatureUpdatesAsynchronous(
-            credentials, [&](bool updates, Text, Text, std::optional<Error>) { available = updates; });
+        service.checkForSignatureUpdatesAsynchronous(credentials, [&](BRSSignatureService::CheckReply reply) {
+            available = reply.result.ok() && reply.result.value().updatesAvailable;
+        });
         return available;
     };
     const QString a = Hashes::sha1(QStringLiteral("<p>a</p>"));
@@ -351,12 +355,10 @@ TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
     int calls = 0;
     std::optional<Error> seen;
     Text token;
-    const auto record = [&](std::optional<BRSSignatureService::Retrieved> list, bool, Text t, Text,
-                            std::optional<Error> e) {
+    const auto record = [&](BRSSignatureService::UpdateReply reply) {
         ++calls;
-        seen = e;
-        token = t;
-        EXPECT_EQ(list.has_value(), !e.has_value());
+        seen = reply.result.ok() ? std::nullopt : std::optional<Error>(reply.result.error());
+        token = reply.signIn.refreshToken;
     };
 
     next = {std::nullopt, QStringLiteral("t1"), QStringLiteral("u"),
@@ -370,13 +372,12 @@ TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {
             {},
             {}};
     bool available = false;
-    service.checkForSignatureUpdatesAsynchronous(credentials,
-                                                 [&](bool updates, Text t, Text, std::optional<Error> e) {
-                                                     ++calls;
-                                                     available = updates;
-                                                     token = t;
-                                                     EXPECT_FALSE(e.has_value());
-                                                 });
+    service.checkForSignatureUpdatesAsynchronous(credentials, [&](BRSSignatureService::CheckReply reply) {
+        ++calls;
+        ASSERT_TRUE(reply.result.ok());
+        available = reply.result.value().updatesAvailable;
+        token = reply.signIn.refreshToken;
+    });
     EXPECT_TRUE(available);
     EXPECT_EQ(token, QStringLiteral("t2"));
     EXPECT_EQ(calls, 2);

@@ -106,7 +106,7 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
     FakeFrontEnd frontEnd;
     FakeStatusMenu menu(frontEnd.log);
     std::vector<BRSSignatureService::CheckCompletion> checks;
-    std::vector<BRSSignatureService::RetrievalCompletion> retrievals;
+    std::vector<BRSSignatureService::UpdateCompletion> retrievals;
     BRSLoginCredentials credentials = BRSLoginCredentials::initWithUserName(std::nullopt, std::nullopt);
 
     BRSAppDelegate::Dependencies dependencies;
@@ -116,7 +116,7 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
     dependencies.mailClients = UpdateCycle::MailClients::live(testEnvironment());
     dependencies.makeTimer = [] { return std::make_unique<ManualTimer>(); };
     dependencies.backend.getCredentials = [&] { return credentials; };
-    dependencies.backend.setToken = [](const auto&, const auto&) {};
+    dependencies.backend.storeSignIn = [](const auto&) {};
     dependencies.backend.checkForSignatureUpdates = [&](const auto&, auto completion) {
         checks.push_back(std::move(completion));
     };
@@ -140,7 +140,7 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
         OnceRunner once(controller, [&](int code) { exitCode = code; });
         controller.applicationDidFinishLaunching();
         EXPECT_FALSE(exitCode.has_value());
-        checks.back()(false, std::nullopt, std::nullopt, std::nullopt);
+        checks.back()({BRSSignatureService::CheckOutcome{false}, {}});
         EXPECT_EQ(exitCode, 0);
     }
     testDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
@@ -150,11 +150,10 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
         std::optional<int> exitCode;
         OnceRunner once(controller, [&](int code) { exitCode = code; });
         controller.applicationDidFinishLaunching();
-        checks.back()(true, std::nullopt, std::nullopt, std::nullopt);
+        checks.back()({BRSSignatureService::CheckOutcome{true}, {}});
         EXPECT_FALSE(exitCode.has_value());
         ASSERT_FALSE(retrievals.empty());
-        retrievals.back()(std::nullopt, false, std::nullopt, std::nullopt,
-                          Error::serviceError(QStringLiteral("x")));
+        retrievals.back()({Error::serviceError(QStringLiteral("x")), {}});
         EXPECT_EQ(exitCode, 1);
     }
     testDefaults().resetForTesting();
