@@ -26,7 +26,7 @@
 #include "Hashes.h"
 #include "ImageReferences.h"
 #include "ProcessMemory.h"
-#include "ServiceTransport.h"
+#include "SignaturesAnswer.h"
 
 namespace {
 
@@ -91,8 +91,7 @@ void BM_CheckAfterAnswer(benchmark::State& state) {
         // with room for the parser's padding.
         state.PauseTiming();
         QByteArray downloaded;
-        downloaded.reserve(bytes.size() + ServiceTransport::kSpareBytesAfterBody);
-        ProcessMemory::preferLargePages(downloaded.data(), std::size_t(downloaded.capacity()));
+        SignaturesAnswer::reserve(downloaded, bytes.size());
         downloaded.append(bytes);
         state.ResumeTiming();
         const QList<BRSSignature> changed =

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "ServiceTransport.h"
+#include "SignaturesAnswer.h"
 
 namespace {
 
@@ -105,12 +106,17 @@ void Transport(benchmark::State& state) {
         QEventLoop loop;
         qsizetype size = 0;
         std::optional<Error> failure;
-        ServiceTransport::getJSON(s.url, QStringLiteral("a1"),
-                                  [&](QByteArray body, std::optional<Error> error) {
-                                      size = body.size();
-                                      failure = std::move(error);
-                                      loop.quit();
-                                  });
+        ServiceTransport().getJSON(
+            s.url, QStringLiteral("a1"),
+            [&](Result<QByteArray> answer) {
+                if (answer.ok()) {
+                    size = answer.value().size();
+                } else {
+                    failure = answer.error();
+                }
+                loop.quit();
+            },
+            SignaturesAnswer::reserve);
         loop.exec();
         if (failure || std::size_t(size) != s.answerSize) {
             const std::string why =

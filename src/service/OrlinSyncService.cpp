@@ -94,7 +94,9 @@ SignIn latest(const RefreshTokenExchanges& exchanges, SignIn signIn) {
 }  // namespace
 
 OrlinSyncService::OrlinSyncService(ServiceConfiguration configuration)
-    : configuration_(std::move(configuration)), exchanges_(std::make_shared<RefreshTokenExchanges>()) {}
+    : configuration_(std::move(configuration)),
+      transport_(configuration_.transportLimits()),
+      exchanges_(std::make_shared<RefreshTokenExchanges>()) {}
 
 OrlinSyncService::Text OrlinSyncService::newestRefreshToken(const Text& refreshToken) const {
     return refreshToken ? Text(exchanges_->newest(*refreshToken)) : refreshToken;
@@ -123,25 +125,27 @@ bool OrlinSyncService::isUnreachable(const Error& error) {
 template <typename T>
 void OrlinSyncService::getBelowSyncRoot(const BRSLoginCredentials& credentials, const QString& path,
                                         std::function<void(Reply<T>)> completion,
-                                        std::function<Reply<T>(QByteArray body, SignIn signIn)> read) const {
-    getAccessCodeAndStuffFromOrlin(
-        credentials, [path, exchanges = exchanges_, completion = std::move(completion),
-                      read = std::move(read)](Result<Access> access) {
-            if (!access.ok()) {
-                completion({access.error(), {}});
-                return;
-            }
-            Access granted = std::move(access).value();
-            ServiceTransport::getJSON(granted.syncRoot + path, granted.accessToken,
-                                      [signIn = std::move(granted.signIn), exchanges, completion, read](
-                                          QByteArray body, std::optional<Error> error) {
-                                          if (error) {
-                                              completion({std::move(*error), latest(*exchanges, signIn)});
-                                              return;
-                                          }
-                                          completion(read(std::move(body), latest(*exchanges, signIn)));
-                                      });
-        });
+                                        std::function<Reply<T>(QByteArray body, SignIn signIn)> read,
+                                        ServiceTransport::Reserve reserve) const {
+    getAccessCodeAndStuffFromOrlin(credentials, [path, transport = transport_, exchanges = exchanges_,
+                                                 completion = std::move(completion), read = std::move(read),
+                                                 reserve = std::move(reserve)](Result<Access> access) {
+        if (!access.ok()) {
+            completion({access.error(), {}});
+            return;
+        }
+        Access granted = std::move(access).value();
+        transport.getJSON(
+            granted.syncRoot + path, granted.accessToken,
+            [signIn = std::move(granted.signIn), exchanges, completion, read](Result<QByteArray> answer) {
+                if (!answer.ok()) {
+                    completion({answer.error(), latest(*exchanges, signIn)});
+                    return;
+                }
+                completion(read(std::move(answer).value(), latest(*exchanges, signIn)));
+            },
+            reserve);
+    });
 }
 
 void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials,
@@ -156,7 +160,8 @@ void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials,
                 return {failure(kSignaturesDownload, kSignaturesMessage), std::move(signIn)};
             }
             return {std::move(*signatures), std::move(signIn)};
-        });
+        },
+        SignaturesAnswer::reserve);
 }
 
 void OrlinSyncService::getProfile(const BRSLoginCredentials& credentials,
@@ -180,39 +185,38 @@ void OrlinSyncService::getProfile(const BRSLoginCredentials& credentials,
 
 void OrlinSyncService::saveProfile(const BRSLoginCredentials& credentials,
                                    const ProfileUpdateModel& profileModel, SaveCompletion completion) const {
-    getAccessCodeAndStuffFromOrlin(credentials, [body = profileModel.toJsonData(), exchanges = exchanges_,
+    getAccessCodeAndStuffFromOrlin(credentials, [body = profileModel.toJsonData(), transport = transport_,
+                                                 exchanges = exchanges_,
                                                  completion = std::move(completion)](Result<Access> access) {
         if (!access.ok()) {
             completion({access.error(), {}});
             return;
         }
         Access granted = std::move(access).value();
-        Error addressError;
-        const std::optional<QNetworkRequest> request = ServiceTransport::requestFor(
-            granted.syncRoot + QStringLiteral("/api/5.0/profile"), granted.accessToken, &addressError);
-        if (!request) {
+        const Result<QNetworkRequest> request = ServiceTransport::requestFor(
+            granted.syncRoot + QStringLiteral("/api/5.0/profile"), granted.accessToken);
+        if (!request.ok()) {
             MainQueue::post([completion, exchanges, signIn = std::move(granted.signIn),
-                             error = failure(kProfileSave, addressError)] {
+                             error = failure(kProfileSave, request.error())] {
                 completion({error, latest(*exchanges, signIn)});
             });
             return;
         }
-        ServiceTransport::postJSON(
-            *request, body,
-            [signIn = std::move(granted.signIn), exchanges, completion](QByteArray answer,
-                                                                        std::optional<Error> error) {
+        transport.postJSON(
+            request.value(), body,
+            [signIn = std::move(granted.signIn), exchanges, completion](Result<QByteArray> answer) {
                 SignIn current = latest(*exchanges, signIn);
-                if (error) {
+                if (!answer.ok()) {
+                    const Error& error = answer.error();
                     // A proxy's refusal keeps its code, so the alert can say what the user should do.
-                    const bool proxyRefused = error->domain == UrlErrors::kDomain &&
-                                              error->code == ServiceTransport::kProxyAuthenticationRequired;
-                    completion(
-                        {proxyRefused ? std::move(*error) : Error::serviceError(error->localizedDescription),
-                         std::move(current)});
+                    const bool proxyRefused = error.domain == UrlErrors::kDomain &&
+                                              error.code == ServiceTransport::kProxyAuthenticationRequired;
+                    completion({proxyRefused ? error : Error::serviceError(error.localizedDescription),
+                                std::move(current)});
                     return;
                 }
                 const std::optional<ProfileUpdateResponse> response =
-                    ProfileUpdateResponse::fromJsonData(answer);
+                    ProfileUpdateResponse::fromJsonData(answer.value());
                 if (!response) {
                     completion({failure(kProfileSave, kProfileSaveMessage), std::move(current)});
                     return;
@@ -230,7 +234,7 @@ void OrlinSyncService::saveProfile(const BRSLoginCredentials& credentials,
 void OrlinSyncService::getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials& credentials,
                                                       AccessCompletion completion) const {
     if (credentials.harDomainToken()) {
-        getAccessTokenFromDomainToken(configuration_.authBaseUrl(), *credentials.domainToken(),
+        getAccessTokenFromDomainToken(transport_, configuration_.authBaseUrl(), *credentials.domainToken(),
                                       credentials.userName(), std::move(completion));
     } else if (!credentials.harToken()) {
         getAccessTokenFromCompatCredentials(credentials, std::move(completion));
@@ -244,17 +248,18 @@ void OrlinSyncService::getAccessTokenFromRefreshToken(const QString& refreshToke
     using Grant = RefreshTokenExchanges::Grant;
     exchanges_->exchange(
         refreshToken,
-        [authBaseUrl = configuration_.authBaseUrl()](const QString& token,
-                                                     RefreshTokenExchanges::Completion done) {
-            exchangeRefreshToken(authBaseUrl, token, [done = std::move(done)](Result<Access> access) {
-                if (!access.ok()) {
-                    done(access.error());
-                    return;
-                }
-                const Access& granted = access.value();
-                done(Grant{granted.accessToken, granted.syncRoot,
-                           granted.signIn.refreshToken.value_or(QString()), granted.signIn.userName});
-            });
+        [transport = transport_, authBaseUrl = configuration_.authBaseUrl()](
+            const QString& token, RefreshTokenExchanges::Completion done) {
+            exchangeRefreshToken(
+                transport, authBaseUrl, token, [done = std::move(done)](Result<Access> access) {
+                    if (!access.ok()) {
+                        done(access.error());
+                        return;
+                    }
+                    const Access& granted = access.value();
+                    done(Grant{granted.accessToken, granted.syncRoot,
+                               granted.signIn.refreshToken.value_or(QString()), granted.signIn.userName});
+                });
         },
         [completion = std::move(completion)](Result<Grant> grant) {
             if (!grant.ok()) {
@@ -267,45 +272,44 @@ void OrlinSyncService::getAccessTokenFromRefreshToken(const QString& refreshToke
         });
 }
 
-void OrlinSyncService::exchangeRefreshToken(const QString& authBaseUrl, const QString& refreshToken,
-                                            AccessCompletion completion) {
+void OrlinSyncService::exchangeRefreshToken(const ServiceTransport& transport, const QString& authBaseUrl,
+                                            const QString& refreshToken, AccessCompletion completion) {
     const QString address = endpoint(authBaseUrl, QStringLiteral("OAuth/AuthorizeEmployee"),
                                      {{QStringLiteral("refreshToken"), refreshToken}});
-    ServiceTransport::getJSON(
-        address, std::nullopt,
-        [completion = std::move(completion)](QByteArray body, std::optional<Error> error) {
-            if (error) {
-                completion(std::move(*error));
-                return;
-            }
-            const std::optional<QJsonObject> answer = JsonReader::membersFromData(body);
-            if (!answer) {
-                completion(failure(kRefreshExchange, kAccessTokenMessage));
-                return;
-            }
-            if (!answer->contains(QStringLiteral("data")) || !isTrue(*answer)) {
-                completion(failure(kRefreshExchange, answerError(*answer, kDataEmptyMessage)));
-                return;
-            }
-            // A "data" that is not an object holds no token, like an empty one.
-            const QJsonObject data = answer->value(QStringLiteral("data")).toObject();
-            const Text newRefreshToken = textMember(data, QStringLiteral("RefreshToken"));
-            if (!newRefreshToken) {
-                completion(failure(kRefreshExchange, answerError(*answer, kRefreshTokenEmptyMessage)));
-                return;
-            }
-            const Text accessToken = textMember(data, QStringLiteral("AccessToken"));
-            const Text syncRoot = textMember(data, QStringLiteral("SyncRoot"));
-            const Text userName = textMember(data, QStringLiteral("UserName"));
-            if (!accessToken || !syncRoot || !userName) {
-                completion(failure(kRefreshExchange, answerError(*answer, kIncompleteAnswerMessage)));
-                return;
-            }
-            completion(Access{*accessToken, *syncRoot, SignIn{newRefreshToken, userName}});
-        });
+    transport.getJSON(address, std::nullopt, [completion = std::move(completion)](Result<QByteArray> body) {
+        if (!body.ok()) {
+            completion(body.error());
+            return;
+        }
+        const std::optional<QJsonObject> answer = JsonReader::membersFromData(body.value());
+        if (!answer) {
+            completion(failure(kRefreshExchange, kAccessTokenMessage));
+            return;
+        }
+        if (!answer->contains(QStringLiteral("data")) || !isTrue(*answer)) {
+            completion(failure(kRefreshExchange, answerError(*answer, kDataEmptyMessage)));
+            return;
+        }
+        // A "data" that is not an object holds no token, like an empty one.
+        const QJsonObject data = answer->value(QStringLiteral("data")).toObject();
+        const Text newRefreshToken = textMember(data, QStringLiteral("RefreshToken"));
+        if (!newRefreshToken) {
+            completion(failure(kRefreshExchange, answerError(*answer, kRefreshTokenEmptyMessage)));
+            return;
+        }
+        const Text accessToken = textMember(data, QStringLiteral("AccessToken"));
+        const Text syncRoot = textMember(data, QStringLiteral("SyncRoot"));
+        const Text userName = textMember(data, QStringLiteral("UserName"));
+        if (!accessToken || !syncRoot || !userName) {
+            completion(failure(kRefreshExchange, answerError(*answer, kIncompleteAnswerMessage)));
+            return;
+        }
+        completion(Access{*accessToken, *syncRoot, SignIn{newRefreshToken, userName}});
+    });
 }
 
-void OrlinSyncService::getAccessTokenFromDomainToken(const QString& authBaseUrl, const QString& domainToken,
+void OrlinSyncService::getAccessTokenFromDomainToken(const ServiceTransport& transport,
+                                                     const QString& authBaseUrl, const QString& domainToken,
                                                      const Text& userName, AccessCompletion completion) {
     // Asking the service with an empty name could only fail, and with a less helpful message.
     if (!userName || userName->isEmpty()) {
@@ -316,14 +320,13 @@ void OrlinSyncService::getAccessTokenFromDomainToken(const QString& authBaseUrl,
     const QString address =
         endpoint(authBaseUrl, QStringLiteral("OAuth/AuthorizeADEmployee"),
                  {{QStringLiteral("authToken"), domainToken}, {QStringLiteral("userName"), userName}});
-    ServiceTransport::getJSON(
-        address, std::nullopt,
-        [userName, completion = std::move(completion)](QByteArray body, std::optional<Error> error) {
-            if (error) {
-                completion(std::move(*error));
+    transport.getJSON(
+        address, std::nullopt, [userName, completion = std::move(completion)](Result<QByteArray> body) {
+            if (!body.ok()) {
+                completion(body.error());
                 return;
             }
-            const std::optional<QJsonObject> answer = JsonReader::membersFromData(body);
+            const std::optional<QJsonObject> answer = JsonReader::membersFromData(body.value());
             if (!answer) {
                 completion(failure(kDomainExchange, kAccessTokenMessage));
                 return;
@@ -353,33 +356,34 @@ QString OrlinSyncService::getCompatInvitationCodeUrl(const QString& baseUrl,
 void OrlinSyncService::getAccessTokenFromCompatCredentials(const BRSLoginCredentials& credentials,
                                                            AccessCompletion completion) const {
     const QString fallbackAddress = getCompatInvitationCodeUrl(configuration_.appBaseUrl(), credentials);
-    ServiceTransport::getJSON(
+    transport_.getJSON(
         getCompatInvitationCodeUrl(configuration_.euAppBaseUrl(), credentials), std::nullopt,
-        [authBaseUrl = configuration_.authBaseUrl(), fallbackAddress, completion = std::move(completion)](
-            QByteArray body, std::optional<Error> error) {
-            if (!error) {
-                getAccessTokenFromCombatInvitationCodeJson(authBaseUrl, body, completion);
+        [transport = transport_, authBaseUrl = configuration_.authBaseUrl(), fallbackAddress,
+         completion = std::move(completion)](Result<QByteArray> body) {
+            if (body.ok()) {
+                getAccessTokenFromCombatInvitationCodeJson(transport, authBaseUrl, body.value(), completion);
                 return;
             }
             // Only an unreachable EU host sends the user to the other one; whatever the EU host answered
             // is its verdict on the credentials.
-            if (!isTransportFailure(*error)) {
-                completion(std::move(*error));
+            if (!isTransportFailure(body.error())) {
+                completion(body.error());
                 return;
             }
-            ServiceTransport::getJSON(
-                fallbackAddress, std::nullopt,
-                [authBaseUrl, completion](QByteArray secondBody, std::optional<Error> secondError) {
-                    if (secondError) {
-                        completion(std::move(*secondError));
-                        return;
-                    }
-                    getAccessTokenFromCombatInvitationCodeJson(authBaseUrl, secondBody, completion);
-                });
+            transport.getJSON(fallbackAddress, std::nullopt,
+                              [transport, authBaseUrl, completion](Result<QByteArray> secondBody) {
+                                  if (!secondBody.ok()) {
+                                      completion(secondBody.error());
+                                      return;
+                                  }
+                                  getAccessTokenFromCombatInvitationCodeJson(transport, authBaseUrl,
+                                                                             secondBody.value(), completion);
+                              });
         });
 }
 
-void OrlinSyncService::getAccessTokenFromCombatInvitationCodeJson(const QString& authBaseUrl,
+void OrlinSyncService::getAccessTokenFromCombatInvitationCodeJson(const ServiceTransport& transport,
+                                                                  const QString& authBaseUrl,
                                                                   const QByteArray& body,
                                                                   AccessCompletion completion) {
     const std::optional<QJsonObject> answer = JsonReader::membersFromData(body);
@@ -393,38 +397,37 @@ void OrlinSyncService::getAccessTokenFromCombatInvitationCodeJson(const QString&
         return;
     }
     getRefreshTokenFromInvitationCode(
-        authBaseUrl, *invitationCode,
-        [authBaseUrl, completion = std::move(completion)](Result<QString> refreshToken) {
+        transport, authBaseUrl, *invitationCode,
+        [transport, authBaseUrl, completion = std::move(completion)](Result<QString> refreshToken) {
             if (!refreshToken.ok()) {
                 completion(refreshToken.error());
                 return;
             }
-            exchangeRefreshToken(authBaseUrl, refreshToken.value(), completion);
+            exchangeRefreshToken(transport, authBaseUrl, refreshToken.value(), completion);
         });
 }
 
-void OrlinSyncService::getRefreshTokenFromInvitationCode(const QString& authBaseUrl,
+void OrlinSyncService::getRefreshTokenFromInvitationCode(const ServiceTransport& transport,
+                                                         const QString& authBaseUrl,
                                                          const QString& invitationCode,
                                                          RefreshTokenCompletion completion) {
     const QString address = endpoint(authBaseUrl, QStringLiteral("Invite/AutoInvite"),
                                      {{QStringLiteral("code"), invitationCode}});
-    ServiceTransport::getJSON(
-        address, std::nullopt,
-        [completion = std::move(completion)](QByteArray body, std::optional<Error> error) {
-            if (error) {
-                completion(std::move(*error));
-                return;
-            }
-            const std::optional<QJsonObject> answer = JsonReader::membersFromData(body);
-            if (!answer) {
-                completion(failure(kInvitation, kRefreshCodeMessage));
-                return;
-            }
-            const Text refreshToken = textMember(*answer, QStringLiteral("data"));
-            if (!refreshToken) {
-                completion(failure(kInvitation, kNoRefreshCodeMessage));
-                return;
-            }
-            completion(*refreshToken);
-        });
+    transport.getJSON(address, std::nullopt, [completion = std::move(completion)](Result<QByteArray> body) {
+        if (!body.ok()) {
+            completion(body.error());
+            return;
+        }
+        const std::optional<QJsonObject> answer = JsonReader::membersFromData(body.value());
+        if (!answer) {
+            completion(failure(kInvitation, kRefreshCodeMessage));
+            return;
+        }
+        const Text refreshToken = textMember(*answer, QStringLiteral("data"));
+        if (!refreshToken) {
+            completion(failure(kInvitation, kNoRefreshCodeMessage));
+            return;
+        }
+        completion(*refreshToken);
+    });
 }

@@ -13,6 +13,7 @@
 #include "RefreshTokenExchanges.h"
 #include "Result.h"
 #include "ServiceConfiguration.h"
+#include "ServiceTransport.h"
 #include "SignaturesAnswer.h"
 
 // The Orlin service's HTTPS interface. Every operation first turns the credentials into an access token
@@ -84,30 +85,36 @@ private:
     using RefreshTokenCompletion = std::function<void(Result<QString>)>;
 
     // Signs in, then GETs `path` below the sync root. A failure on the way ends the flow with its error;
-    // otherwise `read` makes the flow's reply from the answer and the sign-in.
+    // otherwise `read` makes the flow's reply from the answer and the sign-in. `reserve` is the reader's
+    // say in the download buffer.
     template <typename T>
     void getBelowSyncRoot(const BRSLoginCredentials& credentials, const QString& path,
                           std::function<void(Reply<T>)> completion,
-                          std::function<Reply<T>(QByteArray body, SignIn signIn)> read) const;
+                          std::function<Reply<T>(QByteArray body, SignIn signIn)> read,
+                          ServiceTransport::Reserve reserve = {}) const;
 
     // The one way a flow gets its access token, whichever form the credentials take.
     void getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials& credentials,
                                         AccessCompletion completion) const;
 
     void getAccessTokenFromRefreshToken(const QString& refreshToken, AccessCompletion completion) const;
-    static void exchangeRefreshToken(const QString& authBaseUrl, const QString& refreshToken,
-                                     AccessCompletion completion);
-    static void getAccessTokenFromDomainToken(const QString& authBaseUrl, const QString& domainToken,
-                                              const Text& userName, AccessCompletion completion);
+    static void exchangeRefreshToken(const ServiceTransport& transport, const QString& authBaseUrl,
+                                     const QString& refreshToken, AccessCompletion completion);
+    static void getAccessTokenFromDomainToken(const ServiceTransport& transport, const QString& authBaseUrl,
+                                              const QString& domainToken, const Text& userName,
+                                              AccessCompletion completion);
     void getAccessTokenFromCompatCredentials(const BRSLoginCredentials& credentials,
                                              AccessCompletion completion) const;
     [[nodiscard]] static QString getCompatInvitationCodeUrl(const QString& baseUrl,
                                                             const BRSLoginCredentials& credentials);
-    static void getAccessTokenFromCombatInvitationCodeJson(const QString& authBaseUrl, const QByteArray& body,
+    static void getAccessTokenFromCombatInvitationCodeJson(const ServiceTransport& transport,
+                                                           const QString& authBaseUrl, const QByteArray& body,
                                                            AccessCompletion completion);
-    static void getRefreshTokenFromInvitationCode(const QString& authBaseUrl, const QString& invitationCode,
+    static void getRefreshTokenFromInvitationCode(const ServiceTransport& transport,
+                                                  const QString& authBaseUrl, const QString& invitationCode,
                                                   RefreshTokenCompletion completion);
 
     ServiceConfiguration configuration_;
+    ServiceTransport transport_;
     std::shared_ptr<RefreshTokenExchanges> exchanges_;
 };

@@ -2,11 +2,13 @@
 
 #include <QString>
 
+#include "TransportLimits.h"
+
 class UserDefaults;
 
-// Where the service lives. Each address is a defaults key, so an administrator (or a test) can point the
-// agent at another installation; without one, the production addresses are used. Read once, when the
-// service client is made.
+// Where the service lives, and how long and how much a request to it may take. Each address is a defaults
+// key, so an administrator (or a test) can point the agent at another installation; without one, the
+// production addresses are used. Read once, when the service client is made.
 class ServiceConfiguration final {
 public:
     static inline const QString kAuthBaseUrlKey = QStringLiteral("authBaseUrl");
@@ -26,6 +28,9 @@ public:
     [[nodiscard]] const QString& euAppBaseUrl() const { return euAppBaseUrl_; }
     [[nodiscard]] const QString& appBaseUrl() const { return appBaseUrl_; }
     [[nodiscard]] const QString& imageHostUrl() const { return imageHostUrl_; }
+    // The production limits unless a test has set smaller ones.
+    [[nodiscard]] const TransportLimits& transportLimits() const { return transportLimits_; }
+    void setTransportLimits(const TransportLimits& limits) { transportLimits_ = limits; }
 
 private:
     ServiceConfiguration() = default;
@@ -34,4 +39,5 @@ private:
     QString euAppBaseUrl_;
     QString appBaseUrl_;
     QString imageHostUrl_;
+    TransportLimits transportLimits_;
 };

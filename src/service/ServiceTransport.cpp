@@ -8,19 +8,13 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <memory>
 
 #include "BRSLog.h"
 #include "MainQueue.h"
-#include "ProcessMemory.h"
 #include "UrlErrors.h"
 
 namespace {
-std::atomic<qint64> timeoutOverrideMs{0};
-std::atomic<qint64> totalTimeoutOverrideMs{0};
-std::atomic<qint64> maximumAnswerSizeOverride{0};
-
 // Large enough to keep a fast connection busy between two reads of the main thread.
 constexpr qint64 kReadBufferSize = qint64(4) * 1024 * 1024;
 
@@ -180,32 +174,37 @@ void logOutcome(const QByteArray& verb, const QUrl& url, int status, const std::
     }
 }
 
-void deliver(const ServiceTransport::Completion& completion, QByteArray body, std::optional<Error> error) {
-    MainQueue::post([completion, body = std::move(body), error = std::move(error)]() mutable {
-        completion(std::move(body), std::move(error));
-    });
-}
+// One request as it is sent, and sent again to where a redirect to another origin leads.
+struct Call {
+    QNetworkRequest request;
+    QByteArray verb;
+    QByteArray body;
+    ServiceTransport::Completion completion;
+    ServiceTransport::Reserve reserve;
+    TransportLimits limits;
+    int originChanges = 0;
+};
 
 // Makes room for at least `needed` bytes. Without a declared length the room doubles, so that an answer
 // arriving in many pieces is copied a handful of times rather than once per piece.
-void makeRoom(QByteArray& body, qint64 needed, qint64 limit) {
+void makeRoom(const Call& call, QByteArray& body, qint64 needed) {
     if (needed <= body.capacity()) {
         return;
     }
-    body.reserve(std::min(std::max(needed, qint64(body.capacity()) * 2), limit));
-    ProcessMemory::preferLargePages(body.data(), std::size_t(body.capacity()));
+    call.reserve(body,
+                 std::min(std::max(needed, qint64(body.capacity()) * 2), call.limits.maximumAnswerSize));
 }
 
 // Moves what has arrived straight from the reply into the body's spare room, without a copy in between.
 // Reads until nothing is left: a compressed answer may be decoded as it is read, so more can show up.
-// False when the answer would grow beyond `limit`.
-bool readArrived(QNetworkReply& reply, QByteArray& body, qint64 limit) {
+// False when the answer would grow beyond the limit.
+bool readArrived(const Call& call, QNetworkReply& reply, QByteArray& body) {
     for (qint64 available = reply.bytesAvailable(); available > 0; available = reply.bytesAvailable()) {
         const qint64 size = body.size();
-        if (size + available > limit) {
+        if (size + available > call.limits.maximumAnswerSize) {
             return false;
         }
-        makeRoom(body, size + available, limit);
+        makeRoom(call, body, size + available);
         body.resize(size + available);
         const qint64 read = reply.read(body.data() + size, available);
         body.resize(size + std::max<qint64>(read, 0));
@@ -219,43 +218,37 @@ bool readArrived(QNetworkReply& reply, QByteArray& body, qint64 limit) {
 // One exchange on a manager of its own, so that nothing (connections, cookies, credentials) is shared
 // between requests. The state lives until the manager is deleted after the answer.
 struct Exchange {
-    ServiceTransport::Completion completion;
+    Call call;
     QByteArray body;
     std::optional<Error> ownError;
     bool finished = false;
     // For the log line of a failure.
-    QByteArray verb;
     QUrl origin;
     // Where a redirect to another origin leads; the request is sent there anew, without the token.
     std::optional<QUrl> followTo;
-    int originChanges = 0;
 };
 
-void send(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTransport::Completion completion,
-          int originChanges = 0);
+void send(Call call);
 
-void start(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTransport::Completion completion,
-           int originChanges) {
+void start(Call call) {
     auto* manager = new QNetworkAccessManager();
     manager->setProxyFactory(new SystemProxyFactory());
     auto exchange = std::make_shared<Exchange>();
-    exchange->completion = std::move(completion);
+    QNetworkRequest& request = call.request;
 
     // The bearer token and the body are meant for the service alone: a redirect may move within its
     // origin with them, but another server only ever sees a request without them.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
-    const qint64 limit = ServiceTransport::maximumAnswerSize();
+    const qint64 limit = call.limits.maximumAnswerSize;
     // Qt refuses a compressed answer beyond 10 MiB that shrank more than 40:1, yet a thousand signatures
     // made from one template shrink far more. The cap on the decoded answer, checked as it is read, is
     // what keeps a hostile server from exhausting memory.
     request.setDecompressedSafetyCheckThreshold(-1);
-    const QUrl origin = request.url();
-    exchange->verb = verb;
-    exchange->origin = origin;
-    exchange->originChanges = originChanges;
-    QNetworkReply* reply =
-        verb == "GET" ? manager->get(request) : manager->sendCustomRequest(request, verb, body);
+    exchange->origin = request.url();
+    QNetworkReply* reply = call.verb == "GET" ? manager->get(request)
+                                              : manager->sendCustomRequest(request, call.verb, call.body);
+    exchange->call = std::move(call);
 
     // Qt's network thread reads ahead of us into the reply; unbounded, a fast server could fill memory with
     // an oversized answer before the main thread has looked at its length.
@@ -264,7 +257,7 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTra
     // An idle timer rather than a total one: a large answer that keeps arriving is not a stalled one.
     auto* idleTimer = new QTimer(reply);
     idleTimer->setSingleShot(true);
-    idleTimer->setInterval(ServiceTransport::timeout());
+    idleTimer->setInterval(exchange->call.limits.stallTimeout);
     const auto stop = [reply, exchange](Error error) {
         if (!exchange->ownError) {
             exchange->ownError = std::move(error);
@@ -274,7 +267,7 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTra
     QObject::connect(idleTimer, &QTimer::timeout, reply, [stop] {
         stop(transportError(UrlErrors::kTimedOut, QStringLiteral("The request timed out.")));
     });
-    QTimer::singleShot(ServiceTransport::totalTimeout(), reply, [stop] {
+    QTimer::singleShot(exchange->call.limits.totalTimeout, reply, [stop] {
         stop(transportError(UrlErrors::kTimedOut, QStringLiteral("The request timed out.")));
     });
     QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, exchange, stop](const QUrl& target) {
@@ -285,8 +278,8 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTra
                 return;
             case ServiceTransport::Redirect::DropToken:
                 // A body goes to the service alone, and a chain of origins is a loop or an attack.
-                if (exchange->verb == "GET" &&
-                    exchange->originChanges < ServiceTransport::kMaximumOriginChanges) {
+                if (exchange->call.verb == "GET" &&
+                    exchange->call.originChanges < ServiceTransport::kMaximumOriginChanges) {
                     exchange->followTo = next;
                     reply->abort();
                     return;
@@ -309,91 +302,88 @@ void start(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTra
         const qint64 length = header.toLongLong();
         if (length > limit) {
             stop(Error::serviceError(kAnswerTooLargeMessage));
-        } else if (length > 0) {
+        } else if (length > 0 && length > exchange->body.capacity()) {
             // The whole answer in one allocation, taken before the first byte so it is never moved.
-            makeRoom(exchange->body, length + ServiceTransport::kSpareBytesAfterBody,
-                     limit + ServiceTransport::kSpareBytesAfterBody);
+            exchange->call.reserve(exchange->body, length);
         }
     });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, exchange, stop, progress, limit] {
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, exchange, stop, progress] {
         progress();
         if (exchange->ownError) {
             return;
         }
-        if (!readArrived(*reply, exchange->body, limit)) {
+        if (!readArrived(exchange->call, *reply, exchange->body)) {
             stop(Error::serviceError(kAnswerTooLargeMessage));
         }
     });
-    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, exchange, limit] {
+    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, exchange] {
         if (exchange->finished) {
             return;
         }
         exchange->finished = true;
         if (exchange->followTo) {
             BRSLogInfo(u"%@ %@ was sent on to %@; followed without the access token",
-                       QString::fromLatin1(exchange->verb), addressForLog(exchange->origin),
+                       QString::fromLatin1(exchange->call.verb), addressForLog(exchange->origin),
                        addressForLog(*exchange->followTo));
-            MainQueue::post([manager, next = ServiceTransport::getRequest(*exchange->followTo),
-                             verb = exchange->verb, completion = std::move(exchange->completion),
-                             changes = exchange->originChanges + 1]() mutable {
+            Call next = std::move(exchange->call);
+            next.request = ServiceTransport::getRequest(*exchange->followTo);
+            next.body.clear();
+            ++next.originChanges;
+            MainQueue::post([manager, next = std::move(next)]() mutable {
                 delete manager;
-                send(std::move(next), std::move(verb), QByteArray(), std::move(completion), changes);
+                send(std::move(next));
             });
             return;
         }
         std::optional<Error> error = exchange->ownError;
-        if (!error && !readArrived(*reply, exchange->body, limit)) {
+        if (!error && !readArrived(exchange->call, *reply, exchange->body)) {
             error = Error::serviceError(kAnswerTooLargeMessage);
         }
         if (!error) {
             error = errorFromReply(*reply, !exchange->body.isEmpty());
         }
-        logOutcome(exchange->verb, exchange->origin,
+        logOutcome(exchange->call.verb, exchange->origin,
                    reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), error);
         // The manager, its reply and the network thread's buffers go before the answer is handed on, so
         // that what the caller gives back to the system once it has read the answer includes them.
-        MainQueue::post([manager, completion = std::move(exchange->completion),
-                         body = error ? QByteArray() : std::move(exchange->body),
-                         error = std::move(error)]() mutable {
+        MainQueue::post([manager, completion = std::move(exchange->call.completion),
+                         answer = error ? Result<QByteArray>(std::move(*error))
+                                        : Result<QByteArray>(std::move(exchange->body))]() mutable {
             delete manager;
-            completion(std::move(body), std::move(error));
+            completion(std::move(answer));
         });
     });
     idleTimer->start();
 }
 
-void send(QNetworkRequest request, QByteArray verb, QByteArray body, ServiceTransport::Completion completion,
-          int originChanges) {
-    request.setRawHeader("Accept", "application/json");
-    request.setRawHeader("Content-Type", "application/json");
+void send(Call call) {
+    call.request.setRawHeader("Accept", "application/json");
+    call.request.setRawHeader("Content-Type", "application/json");
+    if (!call.reserve) {
+        call.reserve = [](QByteArray& body, qint64 size) { body.reserve(size); };
+    }
     // Replies belong to the thread that starts them, and only the main thread runs an event loop for sure.
     QCoreApplication* app = QCoreApplication::instance();
     if (app && QThread::currentThread() == app->thread()) {
-        start(std::move(request), std::move(verb), std::move(body), std::move(completion), originChanges);
+        start(std::move(call));
         return;
     }
-    MainQueue::post([request = std::move(request), verb = std::move(verb), body = std::move(body),
-                     completion = std::move(completion), originChanges]() mutable {
-        start(std::move(request), std::move(verb), std::move(body), std::move(completion), originChanges);
-    });
+    MainQueue::post([call = std::move(call)]() mutable { start(std::move(call)); });
 }
 }  // namespace
 
-std::optional<QUrl> ServiceTransport::urlFromText(const QString& text, Error* error) {
+ServiceTransport::ServiceTransport(TransportLimits limits) : limits_(limits) {}
+
+Result<QUrl> ServiceTransport::urlFromText(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    QString message;
     if (!url.isValid() || url.host().isEmpty() ||
         (scheme != QStringLiteral("https") && scheme != QStringLiteral("http"))) {
-        message = QStringLiteral("The address of the Orlin service is not valid.");
-    } else if (scheme == QStringLiteral("http") && !isLoopbackHost(url.host())) {
-        message = QStringLiteral("Orlin can only be reached over a secure (https) connection.");
+        return Error::serviceError(QStringLiteral("The address of the Orlin service is not valid."));
     }
-    if (!message.isEmpty()) {
-        if (error) {
-            *error = Error::serviceError(message);
-        }
-        return std::nullopt;
+    if (scheme == QStringLiteral("http") && !isLoopbackHost(url.host())) {
+        return Error::serviceError(
+            QStringLiteral("Orlin can only be reached over a secure (https) connection."));
     }
     return url;
 }
@@ -407,50 +397,41 @@ QNetworkRequest ServiceTransport::getRequest(const QUrl& url, const Text& access
     return request;
 }
 
-void ServiceTransport::sendAsynchrounousRequestForJSON(const QNetworkRequest& request,
-                                                       Completion completion) {
-    send(request, QByteArrayLiteral("GET"), QByteArray(), std::move(completion));
+void ServiceTransport::sendAsynchrounousRequestForJSON(const QNetworkRequest& request, Completion completion,
+                                                       Reserve reserve) const {
+    send(Call{request, QByteArrayLiteral("GET"), QByteArray(), std::move(completion), std::move(reserve),
+              limits_, 0});
 }
 
 void ServiceTransport::postJSON(const QNetworkRequest& request, const QByteArray& body,
-                                Completion completion) {
-    send(request, QByteArrayLiteral("POST"), body, std::move(completion));
+                                Completion completion) const {
+    send(Call{request, QByteArrayLiteral("POST"), body, std::move(completion), {}, limits_, 0});
 }
 
-std::optional<QNetworkRequest> ServiceTransport::requestFor(const QString& address, const Text& accessToken,
-                                                            Error* error) {
-    const std::optional<QUrl> url = urlFromText(address, error);
-    if (!url) {
-        return std::nullopt;
+Result<QNetworkRequest> ServiceTransport::requestFor(const QString& address, const Text& accessToken) {
+    Result<QUrl> url = urlFromText(address);
+    if (!url.ok()) {
+        return url.error();
     }
     if (accessToken) {
         const bool printable = std::all_of(accessToken->cbegin(), accessToken->cend(), [](QChar c) {
             return c.unicode() >= 0x20 && c.unicode() != 0x7F;
         });
         if (!printable) {
-            if (error) {
-                *error = Error::serviceError(QStringLiteral("The access token from Orlin is not valid."));
-            }
-            return std::nullopt;
+            return Error::serviceError(QStringLiteral("The access token from Orlin is not valid."));
         }
     }
-    return getRequest(*url, accessToken);
+    return getRequest(url.value(), accessToken);
 }
 
-void ServiceTransport::getJSON(const QString& address, const Text& accessToken, Completion completion) {
-    Error error;
-    const std::optional<QNetworkRequest> request = requestFor(address, accessToken, &error);
-    if (!request) {
-        deliver(completion, QByteArray(), std::move(error));
+void ServiceTransport::getJSON(const QString& address, const Text& accessToken, Completion completion,
+                               Reserve reserve) const {
+    Result<QNetworkRequest> request = requestFor(address, accessToken);
+    if (!request.ok()) {
+        MainQueue::post([completion = std::move(completion), error = request.error()] { completion(error); });
         return;
     }
-    sendAsynchrounousRequestForJSON(*request, std::move(completion));
-}
-
-void ServiceTransport::setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout,
-                                            std::optional<std::chrono::milliseconds> totalTimeout) {
-    timeoutOverrideMs = timeout ? qint64(timeout->count()) : 0;
-    totalTimeoutOverrideMs = totalTimeout ? qint64(totalTimeout->count()) : 0;
+    sendAsynchrounousRequestForJSON(request.value(), std::move(completion), std::move(reserve));
 }
 
 bool ServiceTransport::hostAnswered(const Error& error) {
@@ -464,27 +445,8 @@ ServiceTransport::Redirect ServiceTransport::redirectFor(const QUrl& from, const
     }
     const bool downgrade = from.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0 &&
                            to.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) != 0;
-    if (downgrade || !urlFromText(to.toString(QUrl::FullyEncoded))) {
+    if (downgrade || !urlFromText(to.toString(QUrl::FullyEncoded)).ok()) {
         return Redirect::Refuse;
     }
     return Redirect::DropToken;
-}
-
-std::chrono::milliseconds ServiceTransport::timeout() {
-    const qint64 override = timeoutOverrideMs;
-    return override > 0 ? std::chrono::milliseconds(override) : kTimeout;
-}
-
-void ServiceTransport::setMaximumAnswerSizeForTesting(std::optional<qint64> size) {
-    maximumAnswerSizeOverride = size ? *size : 0;
-}
-
-qint64 ServiceTransport::maximumAnswerSize() {
-    const qint64 override = maximumAnswerSizeOverride;
-    return override > 0 ? override : kMaximumAnswerSize;
-}
-
-std::chrono::milliseconds ServiceTransport::totalTimeout() {
-    const qint64 override = totalTimeoutOverrideMs;
-    return override > 0 ? std::chrono::milliseconds(override) : kTotalTimeout;
 }

@@ -4,31 +4,26 @@
 #include <QNetworkRequest>
 #include <QString>
 #include <QUrl>
-#include <chrono>
 #include <functional>
 #include <optional>
 
 #include "Error.h"
+#include "Result.h"
+#include "TransportLimits.h"
 #include "UrlErrors.h"
 
 // Sends one request to the service and hands the raw answer back on the main queue. The HTTP status is
 // not judged here: an error page with a body is an answer like any other, and only failures of the
-// connection itself (or an answer too large to take) come back as errors.
+// connection itself (or an answer too large to take) come back as errors. A small value: copies share
+// nothing but their limits, and a request in flight holds none of the object.
 class ServiceTransport final {
 public:
     using Text = std::optional<QString>;
-    using Completion = std::function<void(QByteArray body, std::optional<Error>)>;
-
-    // Without a byte arriving or leaving this long, the request has stalled.
-    static constexpr std::chrono::milliseconds kTimeout = std::chrono::seconds(120);
-    // However it trickles, no request runs longer than this: a server sending a byte a minute would
-    // otherwise hold the update for ever.
-    static constexpr std::chrono::milliseconds kTotalTimeout = std::chrono::minutes(10);
-    // Far beyond any real answer, and small enough that a broken or hostile server cannot exhaust memory.
-    static constexpr qint64 kMaximumAnswerSize = qint64(64) * 1024 * 1024;
-    // Room left after a body whose length was declared, so a reader that looks a few bytes past the end
-    // (the JSON parser does) takes the body as it is instead of copying it.
-    static constexpr qint64 kSpareBytesAfterBody = 64;
+    // The answer's bytes, or why there are none.
+    using Completion = std::function<void(Result<QByteArray> answer)>;
+    // Makes room in an answer's buffer for at least `size` bytes before they are read into it. A reader
+    // with needs of its own (room past the end, say) passes its own; without one the buffer just grows.
+    using Reserve = std::function<void(QByteArray& body, qint64 size)>;
 
     // A redirect that would weaken the connection (https to http, or to an address the service could not
     // be configured with) ends the request, as a session does when its delegate cancels it.
@@ -39,28 +34,30 @@ public:
     // Hops to another origin followed by hand (each starts a request of its own).
     static constexpr int kMaximumOriginChanges = 5;
 
-    ServiceTransport() = delete;
+    explicit ServiceTransport(TransportLimits limits = {});
+
+    [[nodiscard]] const TransportLimits& limits() const { return limits_; }
 
     // The address a text names, or the service error that says why it cannot be used: not a URL, or a
     // plain-text scheme towards a host other than this machine.
-    [[nodiscard]] static std::optional<QUrl> urlFromText(const QString& text, Error* error = nullptr);
+    [[nodiscard]] static Result<QUrl> urlFromText(const QString& text);
 
     // A request with the common settings and, when a token is given, the bearer header.
     [[nodiscard]] static QNetworkRequest getRequest(const QUrl& url, const Text& accessToken = std::nullopt);
     // The same from an address text, or the service error that says why the address or the token (which
     // must not smuggle line breaks into the headers) cannot be used.
-    [[nodiscard]] static std::optional<QNetworkRequest> requestFor(const QString& address,
-                                                                   const Text& accessToken,
-                                                                   Error* error = nullptr);
+    [[nodiscard]] static Result<QNetworkRequest> requestFor(const QString& address, const Text& accessToken);
 
     // Always a GET, whatever the request said; JSON both ways.
-    static void sendAsynchrounousRequestForJSON(const QNetworkRequest& request, Completion completion);
+    void sendAsynchrounousRequestForJSON(const QNetworkRequest& request, Completion completion,
+                                         Reserve reserve = {}) const;
     // A POST of a JSON body.
-    static void postJSON(const QNetworkRequest& request, const QByteArray& body, Completion completion);
+    void postJSON(const QNetworkRequest& request, const QByteArray& body, Completion completion) const;
 
     // Forms the address from text, builds the request and sends it as a GET; an unusable address ends
     // with its service error, still through the main queue.
-    static void getJSON(const QString& address, const Text& accessToken, Completion completion);
+    void getJSON(const QString& address, const Text& accessToken, Completion completion,
+                 Reserve reserve = {}) const;
 
     // True for the transport errors that still mean the host was reached and answered (a refusal without
     // explanation, a redirect we would not follow), so asking another host would go behind its back. A
@@ -73,12 +70,6 @@ public:
     enum class Redirect { KeepToken, DropToken, Refuse };
     [[nodiscard]] static Redirect redirectFor(const QUrl& from, const QUrl& to);
 
-    // Lets a test wait a fraction of a second for a time-out; nothing outside tests calls it.
-    static void setTimeoutForTesting(std::optional<std::chrono::milliseconds> timeout,
-                                     std::optional<std::chrono::milliseconds> totalTimeout = std::nullopt);
-    [[nodiscard]] static std::chrono::milliseconds timeout();
-    [[nodiscard]] static std::chrono::milliseconds totalTimeout();
-    // Lets a test refuse an oversized answer without sending tens of megabytes; nothing else calls it.
-    static void setMaximumAnswerSizeForTesting(std::optional<qint64> size);
-    [[nodiscard]] static qint64 maximumAnswerSize();
+private:
+    TransportLimits limits_;
 };

@@ -9,15 +9,29 @@
 #include <string_view>
 #include <utility>
 
-#include "ServiceTransport.h"
+#include "ProcessMemory.h"
 
 namespace ondemand = simdjson::ondemand;
 using simdjson::error_code;
 
 namespace {
 
-static_assert(ServiceTransport::kSpareBytesAfterBody >= qint64(simdjson::SIMDJSON_PADDING),
+static_assert(SignaturesAnswer::kSpareBytesAfterBody >= qint64(simdjson::SIMDJSON_PADDING),
               "a downloaded answer must have room for the parser's padding, or every check copies it");
+
+// Below this, what an answer leaves behind is not worth a walk over every heap of the process.
+constexpr qsizetype kWorthReturning = qsizetype(1) * 1024 * 1024;
+
+// The answer's bytes, shared by every copy of one answer; the last to let go gives the memory back.
+std::shared_ptr<const QByteArray> held(QByteArray data) {
+    return std::shared_ptr<const QByteArray>(new QByteArray(std::move(data)), [](const QByteArray* bytes) {
+        const bool large = bytes->capacity() >= kWorthReturning;
+        delete bytes;
+        if (large) {
+            ProcessMemory::returnFreed();
+        }
+    });
+}
 
 // Deeper than any answer of the service, and as deep as the reader before this one went.
 constexpr int kMaximumDepth = 1024;
@@ -455,30 +469,58 @@ private:
     SignaturesAnswer& answer_;
 };
 
+void SignaturesAnswer::reserve(QByteArray& body, qint64 size) {
+    body.reserve(qsizetype(size + kSpareBytesAfterBody));
+    ProcessMemory::preferLargePages(body.data(), std::size_t(body.capacity()));
+}
+
 std::optional<SignaturesAnswer> SignaturesAnswer::fromJsonData(QByteArray data) {
     // The parser reads a few bytes past the end; growing the buffer in place spares it a copy of the whole
-    // answer (the download reserves them already).
-    data.reserve(data.size() + qsizetype(simdjson::SIMDJSON_PADDING));
+    // answer (a download through `reserve` has the room already).
+    data.reserve(data.size() + qsizetype(kSpareBytesAfterBody));
     SignaturesAnswer answer;
-    answer.data_ = std::move(data);
-    if (Reader(answer).read(answer.data_)) {
+    answer.data_ = held(std::move(data));
+    if (Reader(answer).read(*answer.data_)) {
         return answer;
     }
     // Qt's reader, which reads the service's other answers, takes a little more than JSON (control
     // characters inside strings, say). What it takes is read again from its own strict rendering, so the
     // two readers never disagree; a real answer never comes this way.
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(answer.data_, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(*answer.data_, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         return std::nullopt;
     }
+    QByteArray strictData = document.toJson(QJsonDocument::Compact);
+    strictData.reserve(strictData.size() + qsizetype(kSpareBytesAfterBody));
     SignaturesAnswer strict;
-    strict.data_ = document.toJson(QJsonDocument::Compact);
-    strict.data_.reserve(strict.data_.size() + qsizetype(simdjson::SIMDJSON_PADDING));
-    if (!Reader(strict).read(strict.data_)) {
+    strict.data_ = held(std::move(strictData));
+    if (!Reader(strict).read(*strict.data_)) {
         return std::nullopt;
     }
     return strict;
+}
+
+void SignaturesAnswer::visitSignatures(const Visit& visit) const {
+    // One buffer each for every signature, so a visit touches no fresh memory per signature.
+    QByteArray name;
+    QByteArray html;
+    QByteArray plain;
+    Texts texts;
+    for (const Signature& signature : signatures_) {
+        name.resize(0);
+        html.resize(0);
+        plain.resize(0);
+        appendText(signature.name, name);
+        appendText(signature.html, html);
+        appendText(signature.text, plain);
+        texts.name = QString::fromUtf8(name);
+        texts.html = html;
+        texts.text = plain;
+        if (!visit(texts)) {
+            return;
+        }
+    }
 }
 
 QByteArray SignaturesAnswer::text(QByteArrayView raw) {
@@ -503,5 +545,5 @@ QJsonValue SignaturesAnswer::value(const QString& key) const {
     if (!contains(key)) {
         return QJsonValue(QJsonValue::Undefined);
     }
-    return QJsonDocument::fromJson(data_).object().value(key);
+    return QJsonDocument::fromJson(*data_).object().value(key);
 }

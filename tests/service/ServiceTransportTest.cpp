@@ -4,6 +4,7 @@
 
 #include "LogCapture.h"
 #include "ServiceTestSupport.h"
+#include "SignaturesAnswer.h"
 #include "UrlErrors.h"
 
 using servicetest::runUntil;
@@ -19,50 +20,63 @@ struct Outcome {
 
 class ServiceTransportTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        ServiceTransport::setTimeoutForTesting(std::nullopt);
-        ServiceTransport::setMaximumAnswerSizeForTesting(std::nullopt);
-        testDefaults().resetForTesting();
+    void TearDown() override { testDefaults().resetForTesting(); }
+
+    static void take(Outcome& outcome, Result<QByteArray> answer) {
+        ++outcome.calls;
+        outcome.onMainThread = servicetest::onMainThread();
+        if (answer.ok()) {
+            outcome.body = std::move(answer).value();
+        } else {
+            outcome.error = answer.error();
+        }
     }
 
-    Outcome get(const QString& address) {
+    Outcome get(const QString& address, ServiceTransport::Reserve reserve = {}) {
         Outcome outcome;
-        ServiceTransport::getJSON(address, QStringLiteral("t0ken"),
-                                  [&outcome](QByteArray body, std::optional<Error> error) {
-                                      ++outcome.calls;
-                                      outcome.onMainThread = servicetest::onMainThread();
-                                      outcome.body = std::move(body);
-                                      outcome.error = std::move(error);
-                                  });
+        transport.getJSON(
+            address, QStringLiteral("t0ken"),
+            [&outcome](Result<QByteArray> answer) { take(outcome, std::move(answer)); }, std::move(reserve));
         EXPECT_EQ(outcome.calls, 0);
         runUntil([&outcome] { return outcome.calls > 0; });
         EXPECT_EQ(outcome.calls, 1);
         return outcome;
     }
 
+    // The production limits unless a case sets smaller ones.
+    void setLimits(std::chrono::milliseconds stall, std::chrono::milliseconds total,
+                   qint64 maximumAnswerSize) {
+        TransportLimits limits;
+        limits.stallTimeout = stall;
+        limits.totalTimeout = total;
+        limits.maximumAnswerSize = maximumAnswerSize;
+        transport = ServiceTransport(limits);
+    }
+
     QString address(const char* path) const { return mock.baseUrl() + QLatin1String(path); }
 
     MockOrlinService mock;
+    ServiceTransport transport;
 };
 }  // namespace
 
 TEST_F(ServiceTransportTest, OnlyHttpsOrLoopbackAddressesAreUsable) {
-    Error error;
     EXPECT_TRUE(ServiceTransport::urlFromText(QStringLiteral("https://auth.orlin.example/x?y=1")));
     EXPECT_TRUE(ServiceTransport::urlFromText(QStringLiteral("http://127.0.0.1:8080/")));
     EXPECT_TRUE(ServiceTransport::urlFromText(QStringLiteral("http://localhost/")));
     EXPECT_TRUE(ServiceTransport::urlFromText(QStringLiteral("http://[::1]:80/")));
-    EXPECT_FALSE(ServiceTransport::urlFromText(QStringLiteral("http://auth.orlin.example/"), &error));
-    EXPECT_EQ(error.localizedDescription,
+    const Result<QUrl> plain = ServiceTransport::urlFromText(QStringLiteral("http://auth.orlin.example/"));
+    ASSERT_FALSE(plain);
+    EXPECT_EQ(plain.error().localizedDescription,
               QStringLiteral("Orlin can only be reached over a secure (https) connection."));
     EXPECT_FALSE(ServiceTransport::urlFromText(QStringLiteral("http://127.0.0.1.evil.example/")));
     for (const char* text :
          {"", "sync3", "/sync3", "ftp://h/x", "https://", "https://h/a b", "http://[::1/"}) {
         SCOPED_TRACE(text);
-        error = Error();
-        EXPECT_FALSE(ServiceTransport::urlFromText(QLatin1String(text), &error));
-        EXPECT_EQ(error.domain, ErrorDomains::kOrlin);
-        EXPECT_EQ(error.code, -1);
+        const Result<QUrl> url = ServiceTransport::urlFromText(QLatin1String(text));
+        ASSERT_FALSE(url);
+        EXPECT_EQ(url.error().domain, ErrorDomains::kOrlin);
+        EXPECT_EQ(url.error().code, -1);
     }
 }
 
@@ -207,13 +221,9 @@ TEST_F(ServiceTransportTest, RedirectsCarryTheTokenOnlyWithinTheOrigin) {
         // A body is for the service alone: a POST is not sent on.
 
         Outcome posted;
-        ServiceTransport::postJSON(
-            ServiceTransport::getRequest(QUrl(address("away")), QStringLiteral("t0ken")), R"({"fields":[]})",
-            [&posted](QByteArray body, std::optional<Error> error) {
-                ++posted.calls;
-                posted.body = std::move(body);
-                posted.error = std::move(error);
-            });
+        transport.postJSON(ServiceTransport::getRequest(QUrl(address("away")), QStringLiteral("t0ken")),
+                           R"({"fields":[]})",
+                           [&posted](Result<QByteArray> answer) { take(posted, std::move(answer)); });
         runUntil([&posted] { return posted.calls > 0; });
         EXPECT_EQ(posted.calls, 1);
         ASSERT_TRUE(posted.error);
@@ -245,7 +255,8 @@ TEST_F(ServiceTransportTest, RedirectsCarryTheTokenOnlyWithinTheOrigin) {
 }
 
 TEST_F(ServiceTransportTest, SilentServerTimesOut) {
-    ServiceTransport::setTimeoutForTesting(std::chrono::milliseconds(150));
+    setLimits(std::chrono::milliseconds(150), TransportLimits().totalTimeout,
+              TransportLimits().maximumAnswerSize);
     Answer slow = Answer::json("{}");
     slow.delay = std::chrono::seconds(30);
     mock.setAnswer("GET", "/slow", slow);
@@ -258,7 +269,7 @@ TEST_F(ServiceTransportTest, SilentServerTimesOut) {
 
 TEST_F(ServiceTransportTest, ATricklingAnswerKeepsTheIdleTimerAwakeButNotBeyondTheTotalLimit) {
     // Wide margins both ways: a loaded machine may stretch a 20 ms pause or the whole trickle severalfold.
-    ServiceTransport::setTimeoutForTesting(std::chrono::milliseconds(400), std::chrono::seconds(4));
+    setLimits(std::chrono::milliseconds(400), std::chrono::seconds(4), TransportLimits().maximumAnswerSize);
     Answer trickle = Answer::json("x");
     trickle.pieceInterval = std::chrono::milliseconds(20);
     trickle.streamedLength = 30;  // 0.6 s in all, longer than the idle limit
@@ -277,7 +288,7 @@ TEST_F(ServiceTransportTest, ATricklingAnswerKeepsTheIdleTimerAwakeButNotBeyondT
 TEST_F(ServiceTransportTest, OversizedAnswersAreRefusedWithoutReadingThemWhole) {
     // A small cap keeps the transfers short, so that no wall-clock limit of the suite can race them.
     const qint64 cap = qint64(8) * 1024 * 1024;
-    ServiceTransport::setMaximumAnswerSizeForTesting(cap);
+    setLimits(TransportLimits().stallTimeout, TransportLimits().totalTimeout, cap);
     const QString message = QStringLiteral("The answer from Orlin is too large to be read.");
 
     Answer declared;
@@ -319,7 +330,7 @@ TEST_F(ServiceTransportTest, ACompressedAnswerIsHeldToTheCapOnlyNotToItsCompress
     ASSERT_FALSE(outcome.error) << outcome.error->localizedDescription.toStdString();
     EXPECT_EQ(outcome.body.size(), qsizetype(12) << 20);
 
-    ServiceTransport::setMaximumAnswerSizeForTesting(qint64(8) << 20);
+    setLimits(TransportLimits().stallTimeout, TransportLimits().totalTimeout, qint64(8) << 20);
     mock.setAnswer("GET", "/bomb", compressedAnswer(std::size_t(40) << 20));
     const Outcome bomb = get(address("bomb"));
     ASSERT_TRUE(bomb.error);
@@ -336,10 +347,10 @@ TEST_F(ServiceTransportTest, ADeclaredAnswerArrivesInOneBufferOfItsSize) {
     Answer declared = Answer::json(piece);
     declared.streamedLength = std::uint64_t(3) * piece.size() + 7;
     mock.setAnswer("GET", "/declared", declared);
-    const Outcome outcome = get(address("declared"));
+    const Outcome outcome = get(address("declared"), SignaturesAnswer::reserve);
     ASSERT_FALSE(outcome.error);
     ASSERT_EQ(std::uint64_t(outcome.body.size()), *declared.streamedLength);
-    EXPECT_EQ(outcome.body.capacity(), outcome.body.size() + ServiceTransport::kSpareBytesAfterBody)
+    EXPECT_EQ(outcome.body.capacity(), outcome.body.size() + SignaturesAnswer::kSpareBytesAfterBody)
         << "one buffer, with just the room the JSON parser reads past the end";
     const QByteArray expected = QByteArray::fromStdString(piece);
     EXPECT_EQ(outcome.body, expected + expected + expected + expected.left(7));

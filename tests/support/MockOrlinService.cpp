@@ -38,10 +38,38 @@ struct MockOrlinService::State {
         std::string path;
         std::string syncRoot;
         std::chrono::milliseconds delay{0};
-        std::set<std::string> spent;
         int issued = 0;
     };
     std::optional<Rotation> rotation;
+    // The refresh exchanges that revoke what they accept, each with the tokens spent there.
+    std::map<std::string, std::set<std::string>> spentTokens;
+
+    static std::string refreshTokenOf(const httplib::Request& request) {
+        return request.has_param("refreshToken") ? request.get_param_value("refreshToken") : "";
+    }
+
+    static Answer revokedTokenAnswer() {
+        return Answer::json(R"({"result": false, "error": "The refresh token is no longer valid."})", 401);
+    }
+
+    // The refusal of a token already spent on a revoking exchange.
+    std::optional<Answer> revokedAnswer(const httplib::Request& request) {
+        std::lock_guard lock(mutex);
+        const auto spent = spentTokens.find(request.path);
+        if (spent == spentTokens.end() || !spent->second.contains(refreshTokenOf(request))) {
+            return std::nullopt;
+        }
+        return revokedTokenAnswer();
+    }
+
+    // Revokes the token a scripted answer has just accepted.
+    void spendOnSuccess(const httplib::Request& request, const Answer& answer) {
+        std::lock_guard lock(mutex);
+        const auto spent = spentTokens.find(request.path);
+        if (spent != spentTokens.end() && answer.status < 400 && !answer.dropConnection) {
+            spent->second.insert(refreshTokenOf(request));
+        }
+    }
 
     // The rotating exchange's answer, when `request` is one; the token is spent as it is decided.
     std::optional<Answer> rotatedAnswer(const httplib::Request& request) {
@@ -49,12 +77,10 @@ struct MockOrlinService::State {
         if (!rotation || request.path != rotation->path) {
             return std::nullopt;
         }
-        const std::string token =
-            request.has_param("refreshToken") ? request.get_param_value("refreshToken") : "";
+        const std::string token = refreshTokenOf(request);
         Answer answer;
-        if (token.empty() || !rotation->spent.insert(token).second) {
-            answer =
-                Answer::json(R"({"result": false, "error": "The refresh token is no longer valid."})", 401);
+        if (token.empty() || !spentTokens[rotation->path].insert(token).second) {
+            answer = revokedTokenAnswer();
         } else {
             answer = Answer::json(R"({"result": true, "data": {"RefreshToken": "rotated-)" +
                                   std::to_string(++rotation->issued) + R"(", "AccessToken": "access-)" +
@@ -104,8 +130,15 @@ struct MockOrlinService::State {
 
     void answer(const httplib::Request& request, httplib::Response& response) {
         record(request);
-        std::optional<Answer> rotated = rotatedAnswer(request);
-        Answer answer = rotated ? std::move(*rotated) : answerFor(request.method, request.path);
+        std::optional<Answer> decided = rotatedAnswer(request);
+        if (!decided) {
+            decided = revokedAnswer(request);
+        }
+        if (!decided) {
+            decided = answerFor(request.method, request.path);
+            spendOnSuccess(request, *decided);
+        }
+        Answer answer = std::move(*decided);
         if (answer.delay.count() > 0 && !wait(answer.delay)) {
             answer = Answer{503, {}, "text/plain", {}, {}, true, std::nullopt, true};
         }
@@ -236,7 +269,13 @@ void MockOrlinService::setDefaultAnswer(Answer answer) {
 void MockOrlinService::rotateRefreshTokens(const std::string& path, std::string syncRoot,
                                            std::chrono::milliseconds delay) {
     std::lock_guard lock(state_->mutex);
-    state_->rotation = State::Rotation{path, std::move(syncRoot), delay, {}, 0};
+    state_->rotation = State::Rotation{path, std::move(syncRoot), delay, 0};
+    state_->spentTokens[path].clear();
+}
+
+void MockOrlinService::revokeSpentRefreshTokens(const std::string& path) {
+    std::lock_guard lock(state_->mutex);
+    state_->spentTokens[path].clear();
 }
 
 std::vector<MockOrlinService::Request> MockOrlinService::requests() const {

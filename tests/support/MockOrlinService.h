@@ -69,6 +69,10 @@ public:
     // spent one with a refusal. Takes precedence over the answers scripted for that path.
     void rotateRefreshTokens(const std::string& path, std::string syncRoot,
                              std::chrono::milliseconds delay = std::chrono::milliseconds(0));
+    // Keeps the answers scripted for the refresh exchange at `path`, but revokes each "refreshToken" they
+    // accept (with a success status), as the service does: exchanged again, it is refused like any
+    // revoked token, without using up a scripted answer.
+    void revokeSpentRefreshTokens(const std::string& path);
 
     [[nodiscard]] std::vector<Request> requests() const;
     [[nodiscard]] std::vector<Request> requestsTo(const std::string& path) const;
