@@ -15,6 +15,7 @@
 #endif
 
 #include "Error.h"
+#include "FileContents.h"
 #include "FileSizeLimit.h"
 
 namespace {
@@ -146,5 +147,32 @@ TEST_F(AtomicFileTest, AFullFileSystemLeavesTheTargetByteIdentical) {
     ::umount(QFile::encodeName(mountPoint).constData());
 }
 #endif
+
+// Its reading neighbour: the start of a file, or why it could not be read, with the errno kept.
+TEST_F(AtomicFileTest, FileContentsReadsUpToItsLimitAndFailsWithTheErrno) {
+    put(path, QByteArray("0123456789"));
+    const Result<QByteArray> start = FileContents::read(path, 4);
+    ASSERT_TRUE(start.ok());
+    EXPECT_EQ(start.value(), QByteArray("0123"));
+    const Result<QByteArray> whole = FileContents::read(path, 41);
+    ASSERT_TRUE(whole.ok());
+    EXPECT_EQ(whole.value(), QByteArray("0123456789"));
+    put(path, QByteArray());
+    const Result<QByteArray> empty = FileContents::read(path, 41);
+    ASSERT_TRUE(empty.ok());
+    EXPECT_TRUE(empty.value().isEmpty());
+
+    const struct {
+        QString path;
+        int code;
+    } failing[] = {{root.filePath(QStringLiteral("missing")), ENOENT}, {root.path(), EISDIR}};
+    for (const auto& failure : failing) {
+        SCOPED_TRACE(failure.path.toStdString());
+        const Result<QByteArray> read = FileContents::read(failure.path, 41);
+        ASSERT_FALSE(read.ok());
+        EXPECT_EQ(read.error().domain, ErrorDomains::kPosix);
+        EXPECT_EQ(read.error().code, failure.code);
+    }
+}
 
 }  // namespace
