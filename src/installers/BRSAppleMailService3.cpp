@@ -511,7 +511,8 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
     const QByteArray listXml = withLineEndsAsReferences(QByteArray(xml, static_cast<qsizetype>(xmlLength)));
     std::free(xml);
     Error listError;
-    if (!AtomicFile::write(listPath, listXml, &listError)) {
+    if (const Result<void> written = AtomicFile::write(listPath, listXml); !written.ok()) {
+        listError = written.error();
         // A new entry that did not reach the list would leave a signature file Mail never shows, while
         // the user is told it is installed; an entry already listed needs no change to be found.
         if (entryAdded) {
@@ -528,7 +529,12 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
 
     const QString signaturePath =
         folder + QLatin1Char('/') + filePrefix + *uniqueId + QStringLiteral(".mailsignature");
-    return AtomicFile::write(signaturePath, signatureFileContent(newUuidString(), content).toUtf8(), error);
+    const Result<void> written =
+        AtomicFile::write(signaturePath, signatureFileContent(newUuidString(), content).toUtf8());
+    if (!written.ok() && error) {
+        *error = written.error();
+    }
+    return written.ok();
 }
 
 QString BRSAppleMailService3::signatureFileContent(const QString& messageId, const QString& htmlContent) {

@@ -61,18 +61,13 @@ QByteArray temporaryPath(const QByteArray& folder) {
 
 }  // namespace
 
-bool AtomicFile::write(const QString& path, const QByteArray& bytes, Options options,
-                       const FinishingCalls& calls, Error* error) {
+Result<void> AtomicFile::write(const QString& path, const QByteArray& bytes, Options options,
+                               const FinishingCalls& calls) {
     const auto flush = calls.flush ? calls.flush : std::function<int(int)>(flushToDisk);
     const auto close = calls.close ? calls.close : std::function<int(int)>(::close);
     const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const auto fail = [&](int code) {
-        if (error) {
-            *error = posixError(code, path);
-        }
-        return false;
-    };
+    const auto fail = [&path](int code) { return Result<void>(posixError(code, path)); };
 
     mode_t mode = options.newFileMode;
     bool exactMode = !options.keepExistingMode;
@@ -117,5 +112,5 @@ bool AtomicFile::write(const QString& path, const QByteArray& bytes, Options opt
         ::fsync(folderFd);
         ::close(folderFd);
     }
-    return true;
+    return {};
 }

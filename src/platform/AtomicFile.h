@@ -7,7 +7,7 @@
 
 #include <sys/types.h>
 
-struct Error;
+#include "Result.h"
 
 // Replaces a file whole or not at all. The bytes go to a new file beside the target, every write, the
 // flush to disk and the close are checked, and only then is the new file renamed over the target. A full
@@ -32,13 +32,13 @@ public:
         std::function<int(int fd)> close;
     };
 
-    [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, Options options,
-                                    Error* error = nullptr) {
-        return write(path, bytes, options, FinishingCalls{}, error);
+    // Fails with the errno of the first call that failed, in NSPOSIXErrorDomain.
+    static Result<void> write(const QString& path, const QByteArray& bytes, Options options,
+                              const FinishingCalls& calls);
+    static Result<void> write(const QString& path, const QByteArray& bytes, Options options) {
+        return write(path, bytes, options, FinishingCalls{});
     }
-    [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, Options options,
-                                    const FinishingCalls& calls, Error* error = nullptr);
-    [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, Error* error = nullptr) {
-        return write(path, bytes, Options{}, error);
+    static Result<void> write(const QString& path, const QByteArray& bytes) {
+        return write(path, bytes, Options{});
     }
 };

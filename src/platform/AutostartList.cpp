@@ -169,7 +169,7 @@ AutostartList::Entry launchAgentEntry(const QString& filePath) {
 }
 
 bool writeFile(const QString& filePath, const QByteArray& contents) {
-    return AtomicFile::write(filePath, contents);
+    return AtomicFile::write(filePath, contents).ok();
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ bool writeItems(const QString& path, const QJsonObject& items) {
     }
     // A secret is always the owner's alone, whatever mode someone gave the file since.
     return AtomicFile::write(path, QJsonDocument(items).toJson(QJsonDocument::Compact),
-                             {.newFileMode = kOwnerOnlyFile, .keepExistingMode = false});
+                             {.newFileMode = kOwnerOnlyFile, .keepExistingMode = false})
+        .ok();
 }
 
 std::optional<QByteArray> secretOf(const QJsonObject& items, const QString& service, const QString& account) {

@@ -263,8 +263,8 @@ QByteArray PropertyList::xmlFromDictionary(const QVariantMap& dictionary) {
     return result;
 }
 
-bool PropertyList::writeDictionary(const QString& path, const QVariantMap& dictionary, Error* error) {
-    return AtomicFile::write(path, xmlFromDictionary(dictionary), error);
+Result<void> PropertyList::writeDictionary(const QString& path, const QVariantMap& dictionary) {
+    return AtomicFile::write(path, xmlFromDictionary(dictionary));
 }
 
 std::optional<QString> PropertyList::stringValue(plist_t node) {

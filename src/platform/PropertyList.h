@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-struct Error;
+#include "Result.h"
 
 // Property-list files as Apple's tools write them, read into Qt values and written back as XML. Reading
 // accepts XML and binary lists; writing is atomic, so a reader never sees half a file.
@@ -33,8 +33,7 @@ public:
     // file. Dates keep whole seconds, as XML lists do.
     [[nodiscard]] static QByteArray xmlFromDictionary(const QVariantMap& dictionary);
     // Replaces the file whole or not at all; an existing file keeps its permissions.
-    [[nodiscard]] static bool writeDictionary(const QString& path, const QVariantMap& dictionary,
-                                              Error* error = nullptr);
+    static Result<void> writeDictionary(const QString& path, const QVariantMap& dictionary);
 
     // The keys of a dictionary node, in the node's order; none for another node.
     [[nodiscard]] static QList<QByteArray> keysOf(plist_t dictionary);

@@ -67,7 +67,7 @@ bool writeUserDomain(const QString& path, const QString& /*suite*/, const QVaria
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         return false;
     }
-    return PropertyList::writeDictionary(path, domain);
+    return PropertyList::writeDictionary(path, domain).ok();
 }
 
 #endif

@@ -47,14 +47,14 @@ protected:
 };
 
 TEST_F(AtomicFileTest, ReplacesWholeKeepingTheModeAndReplacingLinksInsteadOfFollowingThem) {
-    Error error;
-    ASSERT_TRUE(AtomicFile::write(path, "first", {.newFileMode = 0640}, &error))
-        << error.localizedDescription.toStdString();
+    const Result<void> first = AtomicFile::write(path, "first", {.newFileMode = 0640});
+    ASSERT_TRUE(first.ok()) << first.error().localizedDescription.toStdString();
     EXPECT_EQ(contentsOf(path), "first");
 
     // Read-only in a writable folder: the rename needs only the folder, and the mode survives.
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    ASSERT_TRUE(AtomicFile::write(path, "second", &error)) << error.localizedDescription.toStdString();
+    const Result<void> second = AtomicFile::write(path, "second");
+    ASSERT_TRUE(second.ok()) << second.error().localizedDescription.toStdString();
     EXPECT_EQ(contentsOf(path), "second");
     EXPECT_EQ(modeOf(path), 0444u);
 
@@ -75,9 +75,10 @@ TEST_F(AtomicFileTest, ReplacesWholeKeepingTheModeAndReplacingLinksInsteadOfFoll
     EXPECT_EQ(entriesOf(root.path()), QStringList{QStringLiteral("AllSignatures.plist")})
         << "no temporary left";
 
-    EXPECT_FALSE(AtomicFile::write(root.filePath(QStringLiteral("missing/file")), "x", &error));
-    EXPECT_EQ(error.domain, ErrorDomains::kPosix);
-    EXPECT_EQ(error.code, ENOENT);
+    const Result<void> missing = AtomicFile::write(root.filePath(QStringLiteral("missing/file")), "x");
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().domain, ErrorDomains::kPosix);
+    EXPECT_EQ(missing.error().code, ENOENT);
 }
 
 TEST_F(AtomicFileTest, AWriteCutShortLeavesTheTargetByteIdenticalAndNoTemporary) {
@@ -86,7 +87,9 @@ TEST_F(AtomicFileTest, AWriteCutShortLeavesTheTargetByteIdenticalAndNoTemporary)
     Error error;
     {
         const FileSizeLimit limit(4096);
-        EXPECT_FALSE(AtomicFile::write(path, QByteArray(64 * 1024, 'n'), &error));
+        const Result<void> written = AtomicFile::write(path, QByteArray(64 * 1024, 'n'));
+        ASSERT_FALSE(written.ok());
+        error = written.error();
     }
     EXPECT_EQ(error.code, EFBIG);
     EXPECT_TRUE(error.localizedDescription.contains(QStringLiteral("AllSignatures.plist")));
@@ -118,9 +121,9 @@ TEST_F(AtomicFileTest, AFlushOrCloseThatFailsLateFailsTheWriteWithItsErrno) {
     };
     for (const Case& failing : cases) {
         SCOPED_TRACE(failing.name);
-        Error error;
-        EXPECT_FALSE(AtomicFile::write(path, QByteArray(5000, 'n'), {}, failing.calls, &error));
-        EXPECT_EQ(error.code, failing.code);
+        const Result<void> written = AtomicFile::write(path, QByteArray(5000, 'n'), {}, failing.calls);
+        ASSERT_FALSE(written.ok());
+        EXPECT_EQ(written.error().code, failing.code);
         EXPECT_EQ(contentsOf(path), original);
         EXPECT_EQ(entriesOf(root.path()), QStringList{QStringLiteral("AllSignatures.plist")});
     }
@@ -139,9 +142,9 @@ TEST_F(AtomicFileTest, AFullFileSystemLeavesTheTargetByteIdentical) {
     const QString target = mountPoint + QStringLiteral("/secrets.json");
     const QByteArray original(8 * 1024, 's');
     put(target, original);
-    Error error;
-    EXPECT_FALSE(AtomicFile::write(target, QByteArray(128 * 1024, 'n'), &error));
-    EXPECT_EQ(error.code, ENOSPC);
+    const Result<void> written = AtomicFile::write(target, QByteArray(128 * 1024, 'n'));
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(written.error().code, ENOSPC);
     EXPECT_EQ(contentsOf(target), original);
     EXPECT_EQ(entriesOf(mountPoint), QStringList{QStringLiteral("secrets.json")});
     ::umount(QFile::encodeName(mountPoint).constData());
