@@ -1,8 +1,5 @@
 #include "BRSSignatureService.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -10,9 +7,9 @@
 #include "AtomicFile.h"
 #include "BRSLog.h"
 #include "BRSSystemLog.h"
+#include "FileContents.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
-#include "ProcessMemory.h"
 
 namespace {
 
@@ -90,54 +87,36 @@ std::optional<QString> cacheFolder(const QString& folder) {
     return folder;
 }
 
-// A cached digest; one byte more than a digest is enough to tell any longer file from it. Plain system
-// calls: a check reads one of these per signature, and QFile's own checks around them cost more than the
-// read itself.
+// A cached digest; one byte more than a digest is enough to tell any longer file from it. Nothing when
+// there is none, which makes its signature count as changed.
 std::optional<QByteArray> readDigest(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
+    Result<QByteArray> digest = FileContents::read(path, 41);
+    if (digest.ok()) {
+        return std::move(digest).value();
     }
-    char buffer[41];
-    qsizetype length = 0;
-    while (length < qsizetype(sizeof buffer)) {
-        const ssize_t got = ::read(fd, buffer + length, sizeof buffer - size_t(length));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        length += got;
+    // A signature seen for the first time has no cached digest; anything else is worth a line.
+    if (digest.error().code != ENOENT) {
+        BRSLogWarn(u"The cached digest \"%@\" cannot be read, so its signature counts as changed: %@", path,
+                   digest.error().localizedDescription);
     }
-    ::close(fd);
-    return QByteArray(buffer, length);
+    return std::nullopt;
 }
 
-bool writeCacheFile(const QString& path, const QByteArray& content, Error* error) {
-    const Result<void> written = AtomicFile::write(path, content);
-    if (written.ok()) {
-        return true;
+Result<void> writeCacheFile(const QString& path, const QByteArray& content) {
+    Result<void> written = AtomicFile::write(path, content);
+    if (!written.ok()) {
+        // The system log keeps the line it has always had; the agent's own log gets the whole path.
+        BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(written.error().localizedDescription));
     }
-    Error failure = written.error();
-    // The system log keeps the line it has always had; the agent's own log gets the whole path below.
-    BRSSystemLog::report(QStringLiteral("writeToFile: %1").arg(failure.localizedDescription));
-    if (error) {
-        *error = std::move(failure);
-        return false;
-    }
-    // Nobody above hears of it: a digest not kept only makes the next check report the signature again.
-    BRSLogWarn(u"The cached digest \"%@\" was not written: %@", path, failure.localizedDescription);
-    return false;
+    return written;
 }
 
 struct Visited {
-    const SignaturesAnswer::Signature& signature;
     QString name;
     QByteArray html;
+    QByteArrayView text;
     QByteArray digest;
     std::optional<QByteArray> cached;
-    std::optional<QString> cachePath;
 };
 
 // Every named signature of an answer with its rewritten body, that body's digest and the digest cached
@@ -147,27 +126,20 @@ void eachSignature(const SignaturesAnswer& answer, const QUrl& imageHost, const 
                    Visit visit) {
     const ImageReferences images(answer.images(), imageHost);
     const std::optional<QString> folder = cacheFolder(cacheFolderPath);
-    QByteArray body;  // one buffer for every body, so a check touches no fresh memory per signature
-    for (const SignaturesAnswer::Signature& signature : answer.signatures()) {
+    answer.visitSignatures([&](const SignaturesAnswer::Texts& signature) {
         if (signature.name.isEmpty()) {
-            continue;
+            return true;
         }
-        QString name = QString::fromUtf8(SignaturesAnswer::text(signature.name));
-        body.resize(0);
-        SignaturesAnswer::appendText(signature.html, body);
-        BRSLogVerbose(u"Name: %@", name);
-        BRSLogVerbose(u"HTML: %@", QString::fromUtf8(body));
-        BRSLogVerbose(u"Text: %@", QString::fromUtf8(SignaturesAnswer::text(signature.text)));
-        Visited visited{signature, std::move(name), images.rewrite(body), {}, {}, {}};
+        BRSLogVerbose(u"Name: %@", signature.name);
+        BRSLogVerbose(u"HTML: %@", QString::fromUtf8(signature.html));
+        BRSLogVerbose(u"Text: %@", QString::fromUtf8(signature.text));
+        Visited visited{signature.name, images.rewrite(signature.html), signature.text, {}, {}};
         visited.digest = Hashes::sha1OfUtf8(visited.html);
         if (folder) {
-            visited.cachePath = *folder + QLatin1Char('/') + cacheFileName(visited.name);
-            visited.cached = readDigest(*visited.cachePath);
+            visited.cached = readDigest(*folder + QLatin1Char('/') + cacheFileName(visited.name));
         }
-        if (!visit(visited)) {
-            return;
-        }
-    }
+        return visit(visited);
+    });
 }
 
 }  // namespace
@@ -199,9 +171,8 @@ void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& c
         std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
         UpdateOutcome retrieved =
             signaturesFromAnswer(*answer, imageHost, cacheFolder, isUpdating, getOnlyChangedSignatures);
+        // Gone before the completion runs, so that its tens of megabytes are back with the system by then.
         answer.reset();
-        // The answer and what was read from it are tens of megabytes; an idle agent should not keep them.
-        ProcessMemory::returnFreed();
         completionHandler({std::move(retrieved), std::move(reply.signIn)});
     });
 }
@@ -216,9 +187,8 @@ void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCre
         }
         std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
         const bool changed = anySignatureChanged(*answer, imageHost, cacheFolder);
-        answer.reset();
         // As after an update.
-        ProcessMemory::returnFreed();
+        answer.reset();
         completionHandler({CheckOutcome{changed}, std::move(reply.signIn)});
     });
 }
@@ -255,8 +225,7 @@ BRSSignatureService::UpdateOutcome BRSSignatureService::signaturesFromAnswer(con
             return true;
         }
         taken.signatures.append(
-            BRSSignature(visited.name, QString::fromUtf8(visited.html),
-                         QString::fromUtf8(SignaturesAnswer::text(visited.signature.text))));
+            BRSSignature(visited.name, QString::fromUtf8(visited.html), QString::fromUtf8(visited.text)));
         taken.digests.append(std::move(visited.digest));
         return true;
     });
@@ -287,7 +256,13 @@ void BRSSignatureService::cacheDigests(const QList<CachedDigest>& digests) const
         return;
     }
     for (const CachedDigest& cached : digests) {
-        writeCacheFile(*folder + QLatin1Char('/') + cacheFileName(cached.name), cached.digest, nullptr);
+        const QString path = *folder + QLatin1Char('/') + cacheFileName(cached.name);
+        const Result<void> written = writeCacheFile(path, cached.digest);
+        // Nobody above hears of it: a digest not kept only makes the next check report the signature again.
+        if (!written.ok()) {
+            BRSLogWarn(u"The cached digest \"%@\" was not written: %@", path,
+                       written.error().localizedDescription);
+        }
     }
 }
 
@@ -306,24 +281,28 @@ std::optional<QString> BRSSignatureService::getPathForFile(const QString& fileNa
     return folder ? std::optional<QString>(*folder + QLatin1Char('/') + fileName) : std::nullopt;
 }
 
-bool BRSSignatureService::writeContentsToFileForSignature(const QString& name, const QString& content,
-                                                          Error* error) const {
-    const std::optional<QString> path = getPathForFile(cacheFileName(name));
-    return path && writeCacheFile(*path, content.toUtf8(), error);
-}
-
-std::optional<QString> BRSSignatureService::readContentsFromSignatureFile(const QString& name,
-                                                                          Error* error) const {
+Result<void> BRSSignatureService::writeContentsToFileForSignature(const QString& name,
+                                                                  const QString& content) const {
     const std::optional<QString> path = getPathForFile(cacheFileName(name));
     if (!path) {
-        return std::nullopt;
+        return cacheFolderError();
+    }
+    return writeCacheFile(*path, content.toUtf8());
+}
+
+Result<QString> BRSSignatureService::readContentsFromSignatureFile(const QString& name) const {
+    const std::optional<QString> path = getPathForFile(cacheFileName(name));
+    if (!path) {
+        return cacheFolderError();
     }
     QFile file(*path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error) {
-            *error = Error{QStringLiteral("NSCocoaErrorDomain"), 260, file.errorString()};
-        }
-        return std::nullopt;
+        return Error{QStringLiteral("NSCocoaErrorDomain"), 260, file.errorString()};
     }
     return QString::fromUtf8(file.readAll());
+}
+
+Error BRSSignatureService::cacheFolderError() const {
+    return Error{QStringLiteral("NSCocoaErrorDomain"), 4,
+                 QStringLiteral("The signature cache folder \"%1\" cannot be made.").arg(cacheFolder_)};
 }

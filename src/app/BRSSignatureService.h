@@ -11,6 +11,7 @@
 #include "BRSSignature.h"
 #include "Error.h"
 #include "OrlinSyncService.h"
+#include "Result.h"
 #include "SignaturesAnswer.h"
 
 // Turns the service's signatures answer into the signatures to install: image references made absolute,
@@ -73,14 +74,14 @@ public:
     // Keeps the digests of signatures that are installed now; a digest not written is logged and only
     // makes the next check report its signature again.
     void cacheDigests(const QList<CachedDigest>& digests) const;
-    bool writeContentsToFileForSignature(const QString& name, const QString& content,
-                                         Error* error = nullptr) const;
-    [[nodiscard]] std::optional<QString> readContentsFromSignatureFile(const QString& name,
-                                                                       Error* error = nullptr) const;
+    Result<void> writeContentsToFileForSignature(const QString& name, const QString& content) const;
+    [[nodiscard]] Result<QString> readContentsFromSignatureFile(const QString& name) const;
 
     [[nodiscard]] static Error signaturesError();
 
 private:
+    // Why a cache file could not be reached at all: its folder is missing and cannot be made.
+    [[nodiscard]] Error cacheFolderError() const;
     [[nodiscard]] static UpdateOutcome signaturesFromAnswer(const SignaturesAnswer& answer,
                                                             const QUrl& imageHost, const QString& cacheFolder,
                                                             bool isUpdating, bool getOnlyChangedSignatures);

@@ -3,7 +3,6 @@
 #include <simdjson.h>
 
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -247,9 +246,6 @@ public:
             }
             if (error) {
                 return false;
-            }
-            if (!answer_.keys_.contains(key)) {
-                answer_.keys_.append(std::move(key));
             }
         }
         // Nothing but white space may follow the object.
@@ -535,15 +531,4 @@ void SignaturesAnswer::appendText(QByteArrayView raw, QByteArray& out) {
     char* end = out.data() + start;
     resolveEscapes(raw, &end);
     out.resize(end - out.constData());
-}
-
-bool SignaturesAnswer::contains(const QString& key) const {
-    return keys_.contains(key.toUtf8());
-}
-
-QJsonValue SignaturesAnswer::value(const QString& key) const {
-    if (!contains(key)) {
-        return QJsonValue(QJsonValue::Undefined);
-    }
-    return QJsonDocument::fromJson(*data_).object().value(key);
 }

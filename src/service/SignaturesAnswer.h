@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -41,47 +40,38 @@ public:
         QString name;
         QString url;
     };
-    // The bytes between a JSON string's quotes, escapes still in; `text` resolves them. Empty where the
-    // answer has no text of that name (absent, null or another type).
+
+    // Nothing unless the data is JSON whose top level is an object.
+    [[nodiscard]] static std::optional<SignaturesAnswer> fromJsonData(QByteArray data);
+
+    // "clean" when it is true or a non-zero number.
+    [[nodiscard]] bool clean() const { return clean_; }
+    // The images whose "Name" and "Url" are both text, in answer order.
+    [[nodiscard]] const QList<Image>& images() const { return images_; }
+    // Calls `visit` with the texts of every object of the "signatures" list, in answer order, until it
+    // answers false. Texts the answer lacks (absent, null or another type) are empty, and a lone UTF-16
+    // surrogate escape reads as "?".
+    void visitSignatures(const Visit& visit) const;
+
+private:
+    class Reader;
+    // The bytes between a JSON string's quotes, escapes still in. Empty where the answer has no text of
+    // that name.
     struct Signature {
         QByteArrayView name;
         QByteArrayView html;
         QByteArrayView text;
     };
 
-    // Nothing unless the data is JSON whose top level is an object.
-    [[nodiscard]] static std::optional<SignaturesAnswer> fromJsonData(QByteArray data);
-
-    // The UTF-8 text a string of the answer stands for. `appendText` writes it after what `out` holds, so
-    // a caller can reuse one buffer for every body. A lone UTF-16 surrogate escape becomes "?".
-    [[nodiscard]] static QByteArray text(QByteArrayView raw);
-    static void appendText(QByteArrayView raw, QByteArray& out);
-
-    // "clean" when it is true or a non-zero number.
-    [[nodiscard]] bool clean() const { return clean_; }
-    // The images whose "Name" and "Url" are both text, in answer order.
-    [[nodiscard]] const QList<Image>& images() const { return images_; }
-    // Every object of the "signatures" list, in answer order.
-    [[nodiscard]] const std::vector<Signature>& signatures() const { return signatures_; }
-    // Calls `visit` with the texts of every object of the "signatures" list, in answer order, until it
-    // answers false. Texts the answer lacks (absent, null or another type) are empty.
-    void visitSignatures(const Visit& visit) const;
-
-    // A top-level member is present when the lookup yields anything, JSON null included. Where a key
-    // repeats, the last one counts.
-    [[nodiscard]] bool contains(const QString& key) const;
-    // The member as a Qt value (undefined when absent). It reads the whole answer again, so it is meant for
-    // the odd small member, never for the signatures.
-    [[nodiscard]] QJsonValue value(const QString& key) const;
-
-private:
-    class Reader;
     SignaturesAnswer() = default;
 
-    // Never changed once read: the views above point into it.
+    // The UTF-8 text a string of the answer stands for, written after what `out` holds.
+    static void appendText(QByteArrayView raw, QByteArray& out);
+    [[nodiscard]] static QByteArray text(QByteArrayView raw);
+
+    // Never changed once read: the views below point into it.
     std::shared_ptr<const QByteArray> data_;
     bool clean_ = false;
     QList<Image> images_;
     std::vector<Signature> signatures_;
-    QList<QByteArray> keys_;
 };
