@@ -12,6 +12,7 @@
 #include <QFile>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 #include "BRSAppleMailService3.h"
 #include "FuzzSandbox.h"
@@ -69,19 +70,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    // The folder is handed to each write, so the installer's own Library folder and script are never used.
-    BRSAppleMailService3 mail(false, QString(), UserDefaults::standardUserDefaults(), BRSAppleScript());
-    mail.setDeleteAll(deleteAll);
-    const QString html = QStringLiteral("<p>fuzz</p>");
-    Error error;
-    if (!mail.setSignature(name, html, folder, QString(), &error)) {
-        if (error.localizedDescription.isEmpty() || readAll(listPath) != list) {
+    // The folder is handed to each update, so the installer's own Library folder is never used.
+    BRSAppleMailService3 mail(false, QString(), UserDefaults::standardUserDefaults());
+    const QList<BRSSignature> update{BRSSignature(name, QStringLiteral("<p>fuzz</p>"), QString())};
+    std::optional<Result<void>> outcome;
+    const BRSMailAppService::Observer observer{
+        .willInstall = {}, .installed = [&outcome](qsizetype, const Result<void>& installed) {
+            outcome = installed;
+            return BRSMailAppService::Next::Continue;
+        }};
+    mail.setSignatures(update, deleteAll, folder, QString(), observer);
+    if (!outcome) {
+        std::abort();
+    }
+    if (!outcome->ok()) {
+        if (outcome->error().localizedDescription.isEmpty() || readAll(listPath) != list) {
             std::abort();
         }
         return 0;
     }
     const uint32_t entries = entryCount(listPath);
-    if (!mail.setSignature(name, html, folder, QString(), &error) || entryCount(listPath) != entries) {
+    outcome.reset();
+    mail.setSignatures(update, false, folder, QString(), observer);
+    if (!outcome || !outcome->ok() || entryCount(listPath) != entries) {
         std::abort();
     }
     return 0;

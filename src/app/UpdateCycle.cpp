@@ -1,6 +1,7 @@
 #include "UpdateCycle.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "Alert.h"
 #include "ApplicationPreferences.h"
@@ -30,12 +31,11 @@ UpdateCycle::MailClients UpdateCycle::MailClients::live(const Environment& envir
     const UserDefaults& defaults = environment.defaults();
     MailClients clients;
     clients.makeOutlook = [script] { return std::make_unique<BRSOutlookService>(script); };
-    clients.makeAppleMail = [script, library = environment.folders.library,
-                             &defaults](bool isUsingICloudDrive) {
-        return std::make_unique<BRSAppleMailService3>(isUsingICloudDrive, library, defaults, script);
+    clients.makeAppleMail = [library = environment.folders.library, &defaults](bool isUsingICloudDrive) {
+        return std::make_unique<BRSAppleMailService3>(isUsingICloudDrive, library, defaults);
     };
-    clients.runAppleScript = [script](const QString& source, Error* error) {
-        return script.runAppleScriptForSource(source, error);
+    clients.runAppleScript = [script](const QString& source) {
+        return script.runAppleScriptForSource(source);
     };
     clients.isRunningNewOutlook = [config = environment.folders.config,
                                    library = environment.folders.library] {
@@ -76,9 +76,12 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
     bool restartMail = false;
     // The user kept Mail running: it has none of the signatures, so the next check reports them again.
     bool mailDeclined = false;
+    // Apple Mail, when served, is the last client.
+    bool servesAppleMail = false;
     if (preferences.updateSignaturesForMail()) {
         if (mayQuitAppleMail(preferences, &restartMail)) {
             installers.push_back(clients_.makeAppleMail(preferences.isUsingICloudDrive()));
+            servesAppleMail = true;
         } else {
             mailDeclined = !cancelled_;
         }
@@ -87,62 +90,30 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
 
     bool failed = false;
     for (std::size_t client = 0; client < installers.size(); ++client) {
-        const std::unique_ptr<BRSMailAppService>& installer = installers.at(client);
         if (cancelled_) {
             break;
         }
-        if (clean) {
-            QStringList names;
-            for (const BRSSignature& signature : signatures) {
-                names.append(signature.name());
+        const BRSMailAppService& installer = *installers.at(client);
+        std::optional<Error> unansweredQuit;
+        if (servesAppleMail && client + 1 == installers.size() && !signatures.isEmpty()) {
+            unansweredQuit = quitAppleMail();
+            if (cancelled_) {
+                break;
             }
-            installer->deleteAllSignaturesNotIn(names);
         }
         QList<bool> installedHere(signatures.size(), false);
-        for (qsizetype i = 0; i < signatures.size(); ++i) {
-            const BRSSignature& signature = signatures.at(i);
+        const qsizetype before = static_cast<qsizetype>(client) * signatures.size();
+        BRSMailAppService::Observer observer;
+        observer.willInstall = [this, before, total](qsizetype index) {
             if (progress_) {
-                progress_(static_cast<int>(static_cast<qsizetype>(client) * signatures.size() + i + 1),
-                          total);
+                progress_(static_cast<int>(before + index + 1), total);
             }
-            Error error;
-            installedHere[i] = installer->setSignatureWithName(signature.name(), signature.htmlContent(),
-                                                               signature.textContent(), &error);
-            // Apple Mail's installer still writes the signature when Mail did not answer the quit script,
-            // and hands the time-out over with its success.
-            if (BRSAppleScript::isTimeOut(error)) {
-                failed = true;
-                BRSLogError(
-                    u"%@ did not answer while the signature '%@' was installed; the rest of its part of "
-                    u"the update was skipped: %@",
-                    installer->appName(), signature.name(), error.localizedDescription);
-                showTimedOut(installer->appName(), error);
-                break;
-            }
-            if (installedHere[i]) {
-                continue;
-            }
-            failed = true;
-            if (BRSAppleScript::isCancelled(error)) {
-                cancelled_ = true;
-                break;
-            }
-            BRSLogError(u"The signature '%@' could not be installed in %@: %@ (%@ %@)", signature.name(),
-                        installer->appName(), error.localizedDescription, error.domain, error.code);
-            if (clients_.fullDiskAccessApplies && isPermissionRefusal(error)) {
-                showFullDiskAccess();
-                break;
-            }
-            if (BRSAppleScript::isNotAuthorized(error)) {
-                showAutomationRefused();
-                break;
-            }
-            Alert alert = Alert::fromError(error);
-            alert.informativeText =
-                QStringLiteral("An error occurred while updating the signature '%1' in %2.")
-                    .arg(signature.name(), installer->appName());
-            alerts_.runModal(alert);
-        }
+        };
+        observer.installed = [&](qsizetype index, const Result<void>& installed) {
+            installedHere[index] = installed.ok();
+            return afterInstallation(installer, signatures.at(index), installed, unansweredQuit, failed);
+        };
+        installers.at(client)->install(signatures, clean, observer);
         for (qsizetype i = 0; i < signatures.size(); ++i) {
             outcome.installed[i] = outcome.installed.at(i) && installedHere.at(i);
         }
@@ -162,9 +133,8 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
     }
     if (!installers.empty()) {
         if (restartMail) {
-            Error error;
-            if (!clients_.runAppleScript(kRunMailScript, &error)) {
-                BRSLogWarn(u"Apple Mail could not be started again: %@", error.localizedDescription);
+            if (const Result<QString> run = clients_.runAppleScript(kRunMailScript); !run) {
+                BRSLogWarn(u"Apple Mail could not be started again: %@", run.error().localizedDescription);
             }
         }
         // The alert that left a client out has told the user the update is not complete.
@@ -174,6 +144,60 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
     }
     outcome.succeeded = !clientLeftOut && !mailDeclined;
     return outcome;
+}
+
+std::optional<Error> UpdateCycle::quitAppleMail() {
+    const Result<QString> quit = clients_.runAppleScript(kQuitMailScript);
+    if (quit) {
+        return std::nullopt;
+    }
+    if (BRSAppleScript::isCancelled(quit.error())) {
+        cancelled_ = true;
+        return std::nullopt;
+    }
+    // Mail that keeps running may write its list over ours, yet the writes are still worth trying.
+    BRSLogWarn(u"Apple Mail could not be told to quit before its signatures were written: %@",
+               quit.error().localizedDescription);
+    return BRSAppleScript::isTimeOut(quit.error()) ? std::optional(quit.error()) : std::nullopt;
+}
+
+BRSMailAppService::Next UpdateCycle::afterInstallation(const BRSMailAppService& installer,
+                                                       const BRSSignature& signature,
+                                                       const Result<void>& outcome,
+                                                       std::optional<Error>& unansweredQuit, bool& failed) {
+    using Next = BRSMailAppService::Next;
+    if (outcome && !unansweredQuit) {
+        return Next::Continue;
+    }
+    const Error error = outcome ? *std::exchange(unansweredQuit, std::nullopt) : outcome.error();
+    failed = true;
+    if (BRSAppleScript::isTimeOut(error)) {
+        BRSLogError(
+            u"%@ did not answer while the signature '%@' was installed; the rest of its part of the "
+            u"update was skipped: %@",
+            installer.appName(), signature.name(), error.localizedDescription);
+        showTimedOut(installer.appName(), error);
+        return Next::StopClient;
+    }
+    if (BRSAppleScript::isCancelled(error)) {
+        cancelled_ = true;
+        return Next::StopClient;
+    }
+    BRSLogError(u"The signature '%@' could not be installed in %@: %@ (%@ %@)", signature.name(),
+                installer.appName(), error.localizedDescription, error.domain, error.code);
+    if (clients_.fullDiskAccessApplies && isPermissionRefusal(error)) {
+        showFullDiskAccess();
+        return Next::StopClient;
+    }
+    if (BRSAppleScript::isNotAuthorized(error)) {
+        showAutomationRefused();
+        return Next::StopClient;
+    }
+    Alert alert = Alert::fromError(error);
+    alert.informativeText = QStringLiteral("An error occurred while updating the signature '%1' in %2.")
+                                .arg(signature.name(), installer.appName());
+    alerts_.runModal(alert);
+    return Next::Continue;
 }
 
 void UpdateCycle::showNewOutlook() {
@@ -232,17 +256,16 @@ bool UpdateCycle::mayQuitAppleMail(const Preferences& preferences, bool* restart
         return true;
     }
     // A failed probe counts as Mail not running.
-    Error probeError;
-    const std::optional<QString> running = clients_.runAppleScript(kMailIsRunningScript, &probeError);
-    if (!running && BRSAppleScript::isCancelled(probeError)) {
+    const Result<QString> running = clients_.runAppleScript(kMailIsRunningScript);
+    if (!running && BRSAppleScript::isCancelled(running.error())) {
         cancelled_ = true;
         return false;
     }
     if (!running) {
         BRSLogWarn(u"Whether Apple Mail is running could not be asked; taken as not running: %@",
-                   probeError.localizedDescription);
+                   running.error().localizedDescription);
     }
-    if (running != QStringLiteral("true")) {
+    if (!running || running.value() != QStringLiteral("true")) {
         return true;
     }
     Alert question;

@@ -6,26 +6,27 @@
 #include <memory>
 #include <optional>
 
+#include "BRSMailAppService.h"
 #include "BRSSignature.h"
 #include "Error.h"
 #include "Preferences.h"
+#include "Result.h"
 
 struct Alert;
 class AlertPresenter;
 struct Environment;
-class BRSMailAppService;
 class BRSViewState;
 
 // The part of an update that happens once the signatures have arrived: choosing the mail clients from the
-// preferences, asking before Apple Mail is quit, installing every signature into every client, starting
-// Mail again, and telling the user how it went.
+// preferences, asking before Apple Mail is quit, quitting it once, handing every client the whole update,
+// starting Mail again, and telling the user how it went.
 class UpdateCycle final {
 public:
     // How the cycle reaches the mail clients; `live()` gives the real installers and script runner.
     struct MailClients {
         std::function<std::unique_ptr<BRSMailAppService>()> makeOutlook;
         std::function<std::unique_ptr<BRSMailAppService>(bool isUsingICloudDrive)> makeAppleMail;
-        std::function<std::optional<QString>(const QString& source, Error* error)> runAppleScript;
+        std::function<Result<QString>(const QString& source)> runAppleScript;
         // The new Outlook has no scripting for signatures: asked before any script is sent to Outlook.
         std::function<bool()> isRunningNewOutlook;
         // Opens a System Settings pane by its address; left empty where there are no System Settings.
@@ -40,6 +41,7 @@ public:
 
     static inline const QString kMailIsRunningScript = QStringLiteral("application \"Mail\" is running");
     static inline const QString kRunMailScript = QStringLiteral("tell application \"Mail\" to run");
+    static inline const QString kQuitMailScript = QStringLiteral("tell application \"Mail\" to quit\n");
     static inline const QString kAutomationPane =
         QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Automation");
 
@@ -61,6 +63,14 @@ public:
                                   const Preferences& preferences);
 
 private:
+    // Tells Mail to quit before its files change. Whatever Mail answers, its signatures are still written;
+    // a time-out is handed back for the first signature written.
+    std::optional<Error> quitAppleMail();
+    // What the cycle does with one signature's outcome in one client: its alerts, and whether the rest of
+    // that client's part is still worth trying. `unansweredQuit` is consumed by the first success.
+    BRSMailAppService::Next afterInstallation(const BRSMailAppService& installer,
+                                              const BRSSignature& signature, const Result<void>& outcome,
+                                              std::optional<Error>& unansweredQuit, bool& failed);
     // Whether Apple Mail may be written to now; asks the user when Mail is running and the question is on.
     bool mayQuitAppleMail(const Preferences& preferences, bool* restartMail);
     void showSuccess(const Preferences& preferences, bool mailRestarted, bool mailDeclined);

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QUuid>
 #include <algorithm>
 #include <cerrno>
@@ -20,7 +21,6 @@
 #include <thread>
 
 #include "AtomicFile.h"
-#include "BRSAppleScript.h"
 #include "BRSLog.h"
 #include "FileLock.h"
 #include "PropertyList.h"
@@ -41,12 +41,6 @@ constexpr qint64 kPropertyListWriteInvalid = 3851;
 const char* const kSignatureName = "SignatureName";
 const char* const kSignatureUniqueId = "SignatureUniqueId";
 const char* const kSignatureIsRich = "SignatureIsRich";
-
-void report(Error* error, Error value) {
-    if (error) {
-        *error = std::move(value);
-    }
-}
 
 // Keeps errno as the code, so that a refusal by the system (EPERM where macOS withholds Full Disk Access)
 // reaches the caller as exactly that.
@@ -162,14 +156,14 @@ void makeXmlSafe(plist_t node) {
 }
 
 // Reads the whole list; a missing file is the list Mail has not made yet.
-bool readListFile(const QString& path, QByteArray* bytes, Error* error) {
+Result<QByteArray> readListFile(const QString& path) {
     const QString what = QStringLiteral("The file “%1” couldn’t be opened").arg(QFileInfo(path).fileName());
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int code = errno;
-        report(error, code == ENOENT || code == ENOTDIR ? listNotFound() : posixError(code, what));
-        return false;
+        return code == ENOENT || code == ENOTDIR ? listNotFound() : posixError(code, what);
     }
+    QByteArray bytes;
     char buffer[64 * 1024];
     for (;;) {
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
@@ -179,16 +173,15 @@ bool readListFile(const QString& path, QByteArray* bytes, Error* error) {
         if (count < 0) {
             const int code = errno;
             ::close(fd);
-            report(error, posixError(code, what));
-            return false;
+            return posixError(code, what);
         }
         if (count == 0) {
             break;
         }
-        bytes->append(buffer, count);
+        bytes.append(buffer, count);
     }
     ::close(fd);
-    return true;
+    return bytes;
 }
 
 // Holds the list lock from the moment it is taken until it goes out of scope. Only the OS lock on the open
@@ -210,8 +203,8 @@ public:
         }
     }
 
-    // False with the error set when the lock cannot be had within `timeout`, or the file cannot be made.
-    bool lock(const QString& path, const QString& listName, std::chrono::milliseconds timeout, Error* error) {
+    // Fails when the lock cannot be had within `timeout`, or the file cannot be made.
+    Result<void> lock(const QString& path, const QString& listName, std::chrono::milliseconds timeout) {
         path_ = QFile::encodeName(path);
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
@@ -219,24 +212,20 @@ public:
             if (attempt.fd >= 0 && namesThisFile(attempt.fd)) {
                 fd_ = attempt.fd;
                 writeHint();
-                return true;
+                return {};
             }
             if (attempt.fd >= 0) {
                 ::close(attempt.fd);
             } else if (attempt.error != EWOULDBLOCK) {
-                report(
-                    error,
-                    posixError(attempt.error,
-                               QStringLiteral("The signature list “%1” couldn’t be locked").arg(listName)));
-                return false;
+                return posixError(attempt.error,
+                                  QStringLiteral("The signature list “%1” couldn’t be locked").arg(listName));
             }
             const auto now = std::chrono::steady_clock::now();
             if (now >= deadline) {
-                report(error, Error{kCocoaErrorDomain, kFileLocking,
-                                    QStringLiteral("Apple Mail's signature list “%1” is in use by another "
-                                                   "copy of Orlin. Try again in a moment.")
-                                        .arg(listName)});
-                return false;
+                return Error{kCocoaErrorDomain, kFileLocking,
+                             QStringLiteral("Apple Mail's signature list “%1” is in use by another copy of "
+                                            "Orlin. Try again in a moment.")
+                                 .arg(listName)};
             }
             std::this_thread::sleep_for(
                 std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(50)));
@@ -269,14 +258,13 @@ private:
 
 // The newest "V<n>" folder of Mail's that already holds a signature folder; the number is compared as a
 // number, so V10 is newer than V9.
-std::optional<QString> newestLocalSignatureFolder(const QString& library, Error* error) {
+Result<QString> newestLocalSignatureFolder(const QString& library) {
     static const QRegularExpression kVersionFolder(QStringLiteral("^V([1-9][0-9]{0,8})$"));
     const QString mail = library + QStringLiteral("/Mail");
     DIR* folder = ::opendir(QFile::encodeName(mail).constData());
     const int openError = folder ? 0 : errno;
     if (!folder && openError != ENOENT && openError != ENOTDIR) {
-        report(error, posixError(openError, QStringLiteral("The folder “Mail” couldn’t be opened")));
-        return std::nullopt;
+        return posixError(openError, QStringLiteral("The folder “Mail” couldn’t be opened"));
     }
     int newest = -1;
     while (folder) {
@@ -299,10 +287,9 @@ std::optional<QString> newestLocalSignatureFolder(const QString& library, Error*
         ::closedir(folder);
     }
     if (newest < 0) {
-        report(error, Error{kCocoaErrorDomain, kFileReadNoSuchFile,
-                            QStringLiteral("Apple Mail's signature folder was not found. Open Apple Mail "
-                                           "once, then try again.")});
-        return std::nullopt;
+        return Error{kCocoaErrorDomain, kFileReadNoSuchFile,
+                     QStringLiteral("Apple Mail's signature folder was not found. Open Apple Mail once, then "
+                                    "try again.")};
     }
     return QStringLiteral("Mail/V%1/MailData/Signatures").arg(newest);
 }
@@ -348,70 +335,75 @@ std::optional<QString> tableSignatureFolder(const SystemVersion& version, bool i
 }  // namespace
 
 BRSAppleMailService3::BRSAppleMailService3(bool isUsingICloudDrive, QString libraryFolder,
-                                           const UserDefaults& defaults, BRSAppleScript script)
+                                           const UserDefaults& defaults)
     : isUsingICloudDrive_(isUsingICloudDrive),
       libraryFolder_(std::move(libraryFolder)),
-      defaults_(defaults),
-      script_(std::move(script)) {}
+      defaults_(defaults) {}
 
 QString BRSAppleMailService3::appName() const {
     return QStringLiteral("Apple Mail");
 }
 
-void BRSAppleMailService3::deleteAllSignaturesNotIn(const QStringList& /*names*/) {
-    deleteAll_ = true;
-}
-
-std::optional<QString> BRSAppleMailService3::getFolderUrlForSignatures(Error* error) const {
+Result<QString> BRSAppleMailService3::getFolderUrlForSignatures() const {
     const QString& library = libraryFolder_;
     if (!QDir().mkpath(library)) {
-        report(error, Error{kCocoaErrorDomain, kFileWriteUnknown,
-                            QStringLiteral("The folder “%1” couldn’t be created.").arg(library)});
-        return std::nullopt;
+        return Error{kCocoaErrorDomain, kFileWriteUnknown,
+                     QStringLiteral("The folder “%1” couldn’t be created.").arg(library)};
     }
     const SystemVersion version = SystemVersion::operatingSystemVersion(defaults_);
     if (version.majorVersion >= 11) {
-        const std::optional<QString> relative =
-            isUsingICloudDrive_
-                ? std::optional(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures"))
-                : newestLocalSignatureFolder(library, error);
-        return relative ? std::optional(library + QLatin1Char('/') + *relative) : std::nullopt;
+        if (isUsingICloudDrive_) {
+            return library + QStringLiteral("/Mobile Documents/com~apple~mail/Data/V4/Signatures");
+        }
+        const Result<QString> relative = newestLocalSignatureFolder(library);
+        if (!relative) {
+            return relative.error();
+        }
+        return library + QLatin1Char('/') + relative.value();
     }
     const std::optional<QString> relative = tableSignatureFolder(version, isUsingICloudDrive_);
     if (!relative) {
         // The code is whatever errno holds: callers show only the description.
-        report(error,
-               Error{ErrorDomains::kOrlin, errno,
-                     QStringLiteral("Apple Mail is supported on El Capitan up to and including Catalina.")});
-        return std::nullopt;
+        return Error{ErrorDomains::kOrlin, errno,
+                     QStringLiteral("Apple Mail is supported on El Capitan up to and including Catalina.")};
     }
     return library + QLatin1Char('/') + *relative;
 }
 
-bool BRSAppleMailService3::setSignatureWithName(const QString& name, const QString& htmlContent,
-                                                const QString& /*textContent*/, Error* error) {
-    // Mail that keeps running may write its list over ours, yet the write is still worth trying.
-    Error quitError;
-    if (!script_.runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to quit\n"), &quitError)) {
-        BRSLogWarn(u"Apple Mail could not be told to quit before the signature '%@' was written: %@", name,
-                   quitError.localizedDescription);
-        if (error) {
-            *error = std::move(quitError);
-        }
+void BRSAppleMailService3::install(const QList<BRSSignature>& signatures, bool clean,
+                                   const Observer& observer) {
+    // Nothing to install leaves even a clean update's list alone, as it does Outlook's signatures, and
+    // looks for no folder.
+    if (signatures.isEmpty()) {
+        return;
     }
-    const std::optional<QString> folder = getFolderUrlForSignatures(error);
+    const Result<QString> folder = getFolderUrlForSignatures();
     if (!folder) {
-        return false;
+        reportEach(signatures.size(), folder.error(), observer);
+        return;
     }
     // Only El Capitan kept the iCloud copies under a prefix of their own.
     const SystemVersion version = SystemVersion::operatingSystemVersion(defaults_);
     const bool prefixed = isUsingICloudDrive_ && version.majorVersion == 10 && version.minorVersion == 11;
-    return setSignature(name, htmlContent, *folder, prefixed ? QStringLiteral("ubiquitous_") : QString(),
-                        error);
+    setSignatures(signatures, clean, folder.value(), prefixed ? QStringLiteral("ubiquitous_") : QString(),
+                  observer);
 }
 
-bool BRSAppleMailService3::setSignature(const QString& name, const QString& content, const QString& folder,
-                                        const QString& filePrefix, Error* error) {
+void BRSAppleMailService3::reportEach(qsizetype count, const Error& error, const Observer& observer) {
+    for (qsizetype i = 0; i < count; ++i) {
+        observer.announce(i);
+        if (observer.report(i, error) == Next::StopClient) {
+            return;
+        }
+    }
+}
+
+void BRSAppleMailService3::setSignatures(const QList<BRSSignature>& signatures, bool clean,
+                                         const QString& folder, const QString& filePrefix,
+                                         const Observer& observer) {
+    if (signatures.isEmpty()) {
+        return;
+    }
     const QString listName = filePrefix + QStringLiteral("AllSignatures.plist");
     const QString listPath = folder + QLatin1Char('/') + listName;
     // The folder is opened first: macOS lets a process without Full Disk Access look up paths in Mail's
@@ -420,70 +412,84 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
     if (DIR* contents = ::opendir(QFile::encodeName(folder).constData())) {
         ::closedir(contents);
     } else if (const int code = errno; code != ENOENT && code != ENOTDIR) {
-        report(error,
-               posixError(
-                   code,
-                   QStringLiteral("The folder “%1” couldn’t be opened").arg(QFileInfo(folder).fileName())));
-        return false;
+        reportEach(
+            signatures.size(),
+            posixError(
+                code, QStringLiteral("The folder “%1” couldn’t be opened").arg(QFileInfo(folder).fileName())),
+            observer);
+        return;
     }
     // Only a list Mail has made is locked, so that a missing folder or list gets its own message.
     struct stat listInfo {};
     if (::stat(QFile::encodeName(listPath).constData(), &listInfo) != 0) {
         const int code = errno;
-        report(error,
-               code == ENOENT || code == ENOTDIR
-                   ? listNotFound()
-                   : posixError(code, QStringLiteral("The file “%1” couldn’t be opened").arg(listName)));
-        return false;
+        reportEach(signatures.size(),
+                   code == ENOENT || code == ENOTDIR
+                       ? listNotFound()
+                       : posixError(code, QStringLiteral("The file “%1” couldn’t be opened").arg(listName)),
+                   observer);
+        return;
     }
 
     // Two writers of ours reading and writing the list at once would lose each other's entries. A holder
-    // that has died lets go with its process; a living one is waited for only briefly.
+    // that has died lets go with its process; a living one is waited for only briefly. The lock is held
+    // until the last signature file is written.
     ListLock lock;
-    if (!lock.lock(listPath + QStringLiteral(".lock"), listName, listLockTimeout_, error)) {
-        return false;
+    if (const Result<void> locked = lock.lock(listPath + QStringLiteral(".lock"), listName, listLockTimeout_);
+        !locked) {
+        reportEach(signatures.size(), locked.error(), observer);
+        return;
     }
-
-    QByteArray listBytes;
-    if (!readListFile(listPath, &listBytes, error)) {
-        return false;
+    const Result<QByteArray> listBytes = readListFile(listPath);
+    if (!listBytes) {
+        reportEach(signatures.size(), listBytes.error(), observer);
+        return;
     }
-    PropertyList::Node list = PropertyList::parse(listBytes);
+    PropertyList::Node list = PropertyList::parse(listBytes.value());
     if (!list) {
-        report(error,
-               Error{kCocoaErrorDomain, ErrorCodes::kPropertyListReadCorrupt,
-                     QStringLiteral("The data couldn’t be read because it isn’t in the correct format.")});
-        return false;
+        reportEach(signatures.size(),
+                   Error{kCocoaErrorDomain, ErrorCodes::kPropertyListReadCorrupt,
+                         QStringLiteral("The data couldn’t be read because it isn’t in the correct format.")},
+                   observer);
+        return;
     }
     // Writing anything else back would destroy whatever Mail keeps there.
     if (plist_get_node_type(list.get()) != PLIST_ARRAY) {
-        report(
-            error,
+        reportEach(
+            signatures.size(),
             Error{kCocoaErrorDomain, kFileReadCorruptFile,
                   QStringLiteral("The file “%1” couldn’t be opened because it isn’t in the correct format.")
-                      .arg(listName)});
-        return false;
+                      .arg(listName)},
+            observer);
+        return;
     }
-
-    const bool emptied = deleteAll_.exchange(false);
-    if (emptied) {
+    if (clean) {
         list.reset(plist_new_array());
     }
 
-    const QString safeName = xmlSafe(name);
-    std::optional<QString> uniqueId;
-    const uint32_t count = plist_array_get_size(list.get());
-    for (uint32_t i = 0; i < count && !uniqueId; ++i) {
-        uniqueId = uniqueIdOfElementNamed(plist_array_get_item(list.get(), i), safeName);
-    }
-    const bool entryAdded = !uniqueId;
-    if (entryAdded) {
-        uniqueId = newUuidString();
-        plist_t element = plist_new_dict();
-        plist_dict_set_item(element, kSignatureIsRich, plist_new_string("true"));
-        plist_dict_set_item(element, kSignatureName, newString(safeName));
-        plist_dict_set_item(element, kSignatureUniqueId, newString(*uniqueId));
-        plist_array_append_item(list.get(), element);
+    // Every signature gets its entry (found, or added at the end) before the list is written once.
+    QStringList uniqueIds;
+    uniqueIds.reserve(signatures.size());
+    QSet<QString> addedIds;
+    qint64 addedNameLength = 0;
+    for (const BRSSignature& signature : signatures) {
+        const QString safeName = xmlSafe(signature.name());
+        std::optional<QString> uniqueId;
+        const uint32_t count = plist_array_get_size(list.get());
+        for (uint32_t i = 0; i < count && !uniqueId; ++i) {
+            uniqueId = uniqueIdOfElementNamed(plist_array_get_item(list.get(), i), safeName);
+        }
+        if (!uniqueId) {
+            uniqueId = newUuidString();
+            plist_t element = plist_new_dict();
+            plist_dict_set_item(element, kSignatureIsRich, plist_new_string("true"));
+            plist_dict_set_item(element, kSignatureName, newString(safeName));
+            plist_dict_set_item(element, kSignatureUniqueId, newString(*uniqueId));
+            plist_array_append_item(list.get(), element);
+            addedIds.insert(*uniqueId);
+            addedNameLength += safeName.size();
+        }
+        uniqueIds.append(*uniqueId);
     }
     makeXmlSafe(list.get());
 
@@ -492,49 +498,56 @@ bool BRSAppleMailService3::setSignature(const QString& name, const QString& cont
     plist_to_xml(list.get(), &xml, &xmlLength);
     // Objects a binary list shares are written out once per place: a list that grew far past what was
     // read (even as XML, with escapes and indentation) is a hostile one, and writing it could fill the disk.
-    const qint64 allowedLength = 16 * qint64(listBytes.size()) + (qint64(1) << 20) + 8 * safeName.size();
+    const qint64 allowedLength =
+        16 * qint64(listBytes.value().size()) + (qint64(1) << 20) + 8 * addedNameLength;
     if (xml && qint64(xmlLength) > allowedLength) {
         std::free(xml);
-        report(error,
-               Error{kCocoaErrorDomain, kPropertyListWriteInvalid,
-                     QStringLiteral("Apple Mail's signature list would grow from %1 to %2 bytes, so it "
-                                    "was left as it was.")
-                         .arg(listBytes.size())
-                         .arg(xmlLength)});
-        return false;
+        reportEach(signatures.size(),
+                   Error{kCocoaErrorDomain, kPropertyListWriteInvalid,
+                         QStringLiteral("Apple Mail's signature list would grow from %1 to %2 bytes, so it "
+                                        "was left as it was.")
+                             .arg(listBytes.value().size())
+                             .arg(xmlLength)},
+                   observer);
+        return;
     }
     if (!xml) {
-        report(error, Error{kCocoaErrorDomain, kPropertyListWriteInvalid,
-                            QStringLiteral("The signature list couldn’t be converted to a property list.")});
-        return false;
+        reportEach(signatures.size(),
+                   Error{kCocoaErrorDomain, kPropertyListWriteInvalid,
+                         QStringLiteral("The signature list couldn’t be converted to a property list.")},
+                   observer);
+        return;
     }
     const QByteArray listXml = withLineEndsAsReferences(QByteArray(xml, static_cast<qsizetype>(xmlLength)));
     std::free(xml);
-    Error listError;
-    if (const Result<void> written = AtomicFile::write(listPath, listXml); !written.ok()) {
-        listError = written.error();
-        // A new entry that did not reach the list would leave a signature file Mail never shows, while
-        // the user is told it is installed; an entry already listed needs no change to be found.
-        if (entryAdded) {
-            // The list on disk was never emptied, so the next write must still do it.
-            if (emptied) {
-                deleteAll_ = true;
-            }
-            report(error, listError);
-            return false;
-        }
+    const Result<void> listWritten = AtomicFile::write(listPath, listXml);
+    // A new entry that did not reach the list would leave a signature file Mail never shows, while the
+    // user is told it is installed; an entry already listed needs no change to be found. After a clean
+    // every entry is new, so a list that was not written leaves everything as it was.
+    const bool anyListed = std::any_of(uniqueIds.cbegin(), uniqueIds.cend(),
+                                       [&addedIds](const QString& id) { return !addedIds.contains(id); });
+    if (!listWritten && anyListed) {
         BRSLogWarn(u"Apple Mail's signature list %@ was not rewritten: %@", listPath,
-                   listError.localizedDescription);
+                   listWritten.error().localizedDescription);
     }
 
-    const QString signaturePath =
-        folder + QLatin1Char('/') + filePrefix + *uniqueId + QStringLiteral(".mailsignature");
-    const Result<void> written =
-        AtomicFile::write(signaturePath, signatureFileContent(newUuidString(), content).toUtf8());
-    if (!written.ok() && error) {
-        *error = written.error();
+    for (qsizetype i = 0; i < signatures.size(); ++i) {
+        observer.announce(i);
+        const QString& uniqueId = uniqueIds.at(i);
+        Result<void> outcome;
+        if (!listWritten && addedIds.contains(uniqueId)) {
+            outcome = listWritten.error();
+        } else {
+            const QString signaturePath =
+                folder + QLatin1Char('/') + filePrefix + uniqueId + QStringLiteral(".mailsignature");
+            outcome = AtomicFile::write(
+                signaturePath,
+                signatureFileContent(newUuidString(), signatures.at(i).htmlContent()).toUtf8());
+        }
+        if (observer.report(i, outcome) == Next::StopClient) {
+            return;
+        }
     }
-    return written.ok();
 }
 
 QString BRSAppleMailService3::signatureFileContent(const QString& messageId, const QString& htmlContent) {

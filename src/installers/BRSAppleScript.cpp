@@ -2,23 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "BRSLog.h"
 #include "ScriptProcess.h"
-
-namespace {
-
-// A caller that asks for no error has decided to go on without the script; the failure is logged here
-// for it, since nobody further up will see it.
-void report(Error* error, Error value) {
-    if (error) {
-        *error = std::move(value);
-        return;
-    }
-    BRSLogWarn(u"A script failed and was passed over: %@ (%@ %@)", value.localizedDescription, value.domain,
-               value.code);
-}
-
-}  // namespace
 
 Error BRSAppleScript::genericError() {
     // What the platform would show for an error that carries no description of its own.
@@ -53,24 +37,21 @@ bool BRSAppleScript::isTimeOut(const Error& error) {
 
 BRSAppleScript::BRSAppleScript(ScriptProcess process) : process_(std::move(process)) {}
 
-std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& source, Error* error) const {
+Result<QString> BRSAppleScript::runAppleScriptForSource(const QString& source) const {
     const std::chrono::milliseconds limit = timeout();
     const ScriptProcess::Result run = process_.run(source);
     if (run.interrupted) {
-        report(error, Error{ErrorDomains::kOutlook, kCancelledCode,
-                            QStringLiteral("The script was stopped because Orlin is quitting.")});
-        return std::nullopt;
+        return Error{ErrorDomains::kOutlook, kCancelledCode,
+                     QStringLiteral("The script was stopped because Orlin is quitting.")};
     }
     if (run.timedOut) {
         const auto seconds = std::chrono::duration_cast<std::chrono::duration<double>>(limit).count();
-        report(error, Error{ErrorDomains::kOutlook, kTimedOutCode,
-                            QStringLiteral("The script did not answer within %1 seconds and was stopped.")
-                                .arg(seconds, 0, 'g', 4)});
-        return std::nullopt;
+        return Error{ErrorDomains::kOutlook, kTimedOutCode,
+                     QStringLiteral("The script did not answer within %1 seconds and was stopped.")
+                         .arg(seconds, 0, 'g', 4)};
     }
     if (!run.started || !run.exitedNormally) {
-        report(error, genericError());
-        return std::nullopt;
+        return genericError();
     }
     if (run.exitCode == 0) {
         QString result = QString::fromUtf8(run.standardOutput);
@@ -80,11 +61,9 @@ std::optional<QString> BRSAppleScript::runAppleScriptForSource(const QString& so
         return result;
     }
     if (std::optional<Error> failure = scriptError(QString::fromUtf8(run.standardError))) {
-        report(error, std::move(*failure));
-    } else {
-        report(error, genericError());
+        return std::move(*failure);
     }
-    return std::nullopt;
+    return genericError();
 }
 
 QString BRSAppleScript::escapeString(const QString& text) {

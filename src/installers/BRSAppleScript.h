@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "Error.h"
+#include "Result.h"
 #include "ScriptProcess.h"
 
 // The one place where the agent runs an AppleScript source and turns a failure into an error it can show.
@@ -26,10 +27,9 @@ public:
     // Runs every script through `process`, within its time-out.
     explicit BRSAppleScript(ScriptProcess process);
 
-    // The script's result as text ("" when it produced none); nothing on failure, with the error set.
-    // Without an error to set, the failure is logged instead: the caller has chosen to pass it over.
-    [[nodiscard]] std::optional<QString> runAppleScriptForSource(const QString& source,
-                                                                 Error* error = nullptr) const;
+    // The script's result as text ("" when it produced none), or why it failed. Nothing is logged here:
+    // only the caller knows whether a failure matters, so it logs what it passes over.
+    [[nodiscard]] Result<QString> runAppleScriptForSource(const QString& source) const;
     // The text made safe to stand between the double quotes of an AppleScript string literal; the caller
     // adds the quotes.
     [[nodiscard]] static QString escapeString(const QString& text);

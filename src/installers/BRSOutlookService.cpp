@@ -63,12 +63,33 @@ QString BRSOutlookService::deleteSignaturesScript(const QStringList& namesToKeep
 
 BRSOutlookService::BRSOutlookService(BRSAppleScript script) : script_(std::move(script)) {}
 
-bool BRSOutlookService::setSignatureWithName(const QString& name, const QString& htmlContent,
-                                             const QString& /*textContent*/, Error* error) {
+void BRSOutlookService::install(const QList<BRSSignature>& signatures, bool clean, const Observer& observer) {
+    if (clean) {
+        QStringList names;
+        names.reserve(signatures.size());
+        for (const BRSSignature& signature : signatures) {
+            names.append(signature.name());
+        }
+        deleteAllSignaturesNotIn(names);
+    }
+    for (qsizetype i = 0; i < signatures.size(); ++i) {
+        observer.announce(i);
+        const BRSSignature& signature = signatures.at(i);
+        if (observer.report(i, setSignatureWithName(signature.name(), signature.htmlContent())) ==
+            Next::StopClient) {
+            return;
+        }
+    }
+}
+
+Result<void> BRSOutlookService::setSignatureWithName(const QString& name, const QString& htmlContent) {
     const QString script = setSignatureScript(name, htmlContent);
     // The whole script, HTML included, so a support case can see exactly what Outlook was told.
     BRSLogVerbose(u"AppleScript: %@", script);
-    return script_.runAppleScriptForSource(script, error).has_value();
+    if (const Result<QString> run = script_.runAppleScriptForSource(script); !run) {
+        return run.error();
+    }
+    return {};
 }
 
 void BRSOutlookService::deleteAllSignaturesNotIn(const QStringList& names) {
@@ -76,9 +97,9 @@ void BRSOutlookService::deleteAllSignaturesNotIn(const QStringList& names) {
     if (names.isEmpty()) {
         return;
     }
-    Error error;
-    if (!script_.runAppleScriptForSource(deleteSignaturesScript(names), &error)) {
+    if (const Result<QString> deleted = script_.runAppleScriptForSource(deleteSignaturesScript(names));
+        !deleted) {
         BRSLogWarn(u"Outlook's signatures that are not from Orlin were not deleted: %@",
-                   error.localizedDescription);
+                   deleted.error().localizedDescription);
     }
 }

@@ -55,7 +55,9 @@ BRSPreferencesWindowController::BRSPreferencesWindowController(AlertPresenter& a
         seams_.runAppleScript = [script =
                                      BRSAppleScript(environment_.scriptProcess())](const QString& source) {
             // Nothing to tell the user when the pane does not open: the help text stands on its own.
-            static_cast<void>(script.runAppleScriptForSource(source));
+            if (const Result<QString> run = script.runAppleScriptForSource(source); !run) {
+                BRSLogWarn(u"The iCloud pane could not be opened: %@", run.error().localizedDescription);
+            }
         };
     }
 #endif

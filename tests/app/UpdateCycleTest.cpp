@@ -14,19 +14,18 @@
 
 namespace {
 
-// Apple Mail's installer when Mail does not answer the quit script: it writes the signature all the same
-// and reports the time-out with its success.
-class UnansweredQuitMail final : public BRSMailAppService {
+// An Apple Mail that records only the names it is asked to write, and writes each of them.
+class NameRecordingMail final : public BRSMailAppService {
 public:
-    explicit UnansweredQuitMail(QStringList& log) : log_(log) {}
-    void deleteAllSignaturesNotIn(const QStringList&) override {}
-    bool setSignatureWithName(const QString& name, const QString&, const QString&, Error* error) override {
-        log_.append(QStringLiteral("Apple Mail set ") + name);
-        if (error) {
-            *error =
-                Error{ErrorDomains::kOutlook, BRSAppleScript::kTimedOutCode, QStringLiteral("No answer.")};
+    explicit NameRecordingMail(QStringList& log) : log_(log) {}
+    void install(const QList<BRSSignature>& signatures, bool, const Observer& observer) override {
+        for (qsizetype i = 0; i < signatures.size(); ++i) {
+            observer.announce(i);
+            log_.append(QStringLiteral("Apple Mail set ") + signatures.at(i).name());
+            if (observer.report(i, {}) == Next::StopClient) {
+                return;
+            }
         }
-        return true;
     }
     QString appName() const override { return QStringLiteral("Apple Mail"); }
 
@@ -58,12 +57,20 @@ protected:
         if (offersSystemSettings) {
             clients.openSystemSettings = [this](const QString& url) { openedUrls.append(url); };
         }
-        clients.runAppleScript = [this](const QString& source, Error*) -> std::optional<QString> {
-            log.append(QStringLiteral("script ") + source);
-            if (source == UpdateCycle::kMailIsRunningScript) {
-                return mailRunning;
+        clients.runAppleScript = [this](const QString& source) -> Result<QString> {
+            // Kept apart from the log: where the quit falls is asserted on its own.
+            if (source == UpdateCycle::kQuitMailScript) {
+                quitsAt.append(log.size());
+                if (quitFailure) {
+                    return *quitFailure;
+                }
+                return QString();
             }
-            return QString();
+            log.append(QStringLiteral("script ") + source);
+            if (source == UpdateCycle::kMailIsRunningScript && !mailRunning) {
+                return BRSAppleScript::genericError();
+            }
+            return source == UpdateCycle::kMailIsRunningScript ? *mailRunning : QString();
         };
         UpdateCycle cycle(viewState, alerts, clients, [this](int current, int total) {
             progress.append(QStringLiteral("%1/%2").arg(current).arg(total));
@@ -92,6 +99,9 @@ protected:
     QStringList log;
     QStringList failing;
     std::optional<QString> mailRunning = QStringLiteral("true");
+    // How Mail answers the quit script, and where in the log each quit was sent.
+    std::optional<Error> quitFailure;
+    QList<qsizetype> quitsAt;
     // Set to install into this Apple Mail instead of the recording one.
     std::function<std::unique_ptr<BRSMailAppService>()> mail;
     QStringList mailFailing;
@@ -178,6 +188,45 @@ TEST_F(UpdateCycleTest, ProgressCountsEveryInstallationOfEverySignatureInEveryCl
     EXPECT_TRUE(run(two));
     EXPECT_EQ(progress, (QStringList{QStringLiteral("1/4"), QStringLiteral("2/4"), QStringLiteral("3/4"),
                                      QStringLiteral("4/4")}));
+}
+
+TEST_F(UpdateCycleTest, MailIsToldToQuitOncePerUpdateRightBeforeItsPart) {
+    QList<BRSSignature> six;
+    for (int i = 1; i <= 6; ++i) {
+        six.append(BRSSignature(QStringLiteral("S%1").arg(i), QStringLiteral("<p>"), QString()));
+    }
+    set("updateSignaturesForMail", true);
+    set("hideQuitMailInfobox", true);
+    EXPECT_TRUE(run(six, true));
+    ASSERT_EQ(quitsAt.size(), 1);
+    EXPECT_EQ(log.at(quitsAt.front()), QStringLiteral("Apple Mail keep S1,S2,S3,S4,S5,S6"))
+        << "after Outlook's part, before Mail's";
+
+    // A quit Mail refuses does not keep its signatures from being written.
+    quitFailure = Error{ErrorDomains::kOutlook, BRSAppleScript::kNotAuthorizedCode, QStringLiteral("no")};
+    log.clear();
+    EXPECT_TRUE(run(six));
+    EXPECT_EQ(log.count(QStringLiteral("Apple Mail set S6 <p>")), 1);
+
+    // Orlin quitting while Mail is told to quit drops Mail's part without a word.
+    quitFailure->code = BRSAppleScript::kCancelledCode;
+    log.clear();
+    quitsAt.clear();
+    const qsizetype shown = alerts.shownAlerts().size();
+    EXPECT_FALSE(run(six));
+    EXPECT_EQ(quitsAt.size(), 1);
+    EXPECT_FALSE(log.join(QLatin1Char('\n')).contains(QStringLiteral("Apple Mail set")));
+    EXPECT_EQ(installed, QList<bool>(6, false));
+    EXPECT_EQ(alerts.shownAlerts().size(), shown);
+
+    // Mail the user keeps running, or no signature at all, is not told to quit.
+    set("hideQuitMailInfobox", false);
+    alerts.enqueueAnswer({1, false});
+    quitsAt.clear();
+    EXPECT_FALSE(run(six));
+    set("hideQuitMailInfobox", true);
+    EXPECT_TRUE(run({}));
+    EXPECT_TRUE(quitsAt.isEmpty());
 }
 
 TEST_F(UpdateCycleTest, AFailedProbeCountsAsMailNotRunning) {
@@ -281,7 +330,8 @@ TEST_F(UpdateCycleTest, ATimeOutEndsThatClientsPartWithOneAlertNamingItAndTheTim
 
     // Mail's quit script: the signature written while it waited counts, the rest of Mail's part is skipped.
     set("updateSignaturesForOutlook", false);
-    mail = [this] { return std::make_unique<UnansweredQuitMail>(log); };
+    mail = [this] { return std::make_unique<NameRecordingMail>(log); };
+    quitFailure = Error{ErrorDomains::kOutlook, BRSAppleScript::kTimedOutCode, QStringLiteral("No answer.")};
     log.clear();
     EXPECT_FALSE(run(two));
     EXPECT_EQ(log, (QStringList{QStringLiteral("Apple Mail iCloud=1"), QStringLiteral("Apple Mail set A")}));

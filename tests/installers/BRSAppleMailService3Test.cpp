@@ -9,6 +9,7 @@
 
 #ifdef __linux__
 #include <linux/fs.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #endif
@@ -31,10 +32,93 @@
 
 namespace {
 
-// Mail's files below the test's home; without a runner, telling Mail to quit fails and is passed over.
-BRSAppleMailService3 mailService(bool isUsingICloudDrive, BRSAppleScript script = {}) {
-    return BRSAppleMailService3(isUsingICloudDrive, testEnvironment().folders.library, testDefaults(),
-                                std::move(script));
+// Mail's files below the test's home.
+BRSAppleMailService3 mailService(bool isUsingICloudDrive) {
+    return BRSAppleMailService3(isUsingICloudDrive, testEnvironment().folders.library, testDefaults());
+}
+
+std::optional<QString> folderOf(const BRSAppleMailService3& mail) {
+    const Result<QString> folder = mail.getFolderUrlForSignatures();
+    return folder ? std::optional(folder.value()) : std::nullopt;
+}
+
+// Every outcome an update reported, in order; the update goes on after each.
+QList<Result<void>> outcomesOf(const std::function<void(const BRSMailAppService::Observer&)>& update) {
+    QList<Result<void>> outcomes;
+    update({.willInstall = {}, .installed = [&outcomes](qsizetype, const Result<void>& outcome) {
+                outcomes.append(outcome);
+                return BRSMailAppService::Next::Continue;
+            }});
+    return outcomes;
+}
+
+// How often `name` was renamed into `folder` while `work` ran; -1 where that cannot be watched.
+int renamesInto(const QString& folder, const QString& name, const std::function<void()>& work) {
+#ifdef __linux__
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0 || ::inotify_add_watch(fd, QFile::encodeName(folder).constData(), IN_MOVED_TO) < 0) {
+        work();
+        return -1;
+    }
+    work();
+    const QByteArray wanted = QFile::encodeName(name);
+    int count = 0;
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (ssize_t length = 0; (length = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        for (qsizetype at = 0; at < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            count += event->len > 0 && wanted == event->name ? 1 : 0;
+            at += qsizetype(sizeof(inotify_event)) + event->len;
+        }
+    }
+    ::close(fd);
+    return count;
+#else
+    Q_UNUSED(folder);
+    Q_UNUSED(name);
+    work();
+    return -1;
+#endif
+}
+
+// An update of one signature: false on failure, with the error set.
+bool succeeded(const QList<Result<void>>& outcomes, Error* error) {
+    if (outcomes.size() != 1) {
+        ADD_FAILURE() << outcomes.size() << " outcomes for one signature";
+        return false;
+    }
+    if (!outcomes.front() && error) {
+        *error = outcomes.front().error();
+    }
+    return outcomes.front().ok();
+}
+
+bool setSignatureWithName(BRSAppleMailService3& mail, const QString& name, const QString& html,
+                          const QString& text, Error* error = nullptr, bool clean = false) {
+    return succeeded(outcomesOf([&](const BRSMailAppService::Observer& observer) {
+                         mail.install({BRSSignature(name, html, text)}, clean, observer);
+                     }),
+                     error);
+}
+
+bool setSignatureWithName(BRSAppleMailService3&& mail, const QString& name, const QString& html,
+                          const QString& text, Error* error = nullptr) {
+    return setSignatureWithName(mail, name, html, text, error);
+}
+
+bool setSignature(BRSAppleMailService3& mail, const QString& name, const QString& content,
+                  const QString& folder, const QString& filePrefix, Error* error = nullptr,
+                  bool clean = false) {
+    return succeeded(outcomesOf([&](const BRSMailAppService::Observer& observer) {
+                         mail.setSignatures({BRSSignature(name, content, QString())}, clean, folder,
+                                            filePrefix, observer);
+                     }),
+                     error);
+}
+
+bool setSignature(BRSAppleMailService3&& mail, const QString& name, const QString& content,
+                  const QString& folder, const QString& filePrefix, Error* error = nullptr) {
+    return setSignature(mail, name, content, folder, filePrefix, error);
 }
 
 const QString kUnsupported =
@@ -198,33 +282,29 @@ TEST_F(BRSAppleMailService3Test, ChoosesTheFolderBySystemVersionAndICloudDrive) 
     };
     for (const auto& row : table) {
         setVersion(QString::fromLatin1(row.version));
-        EXPECT_EQ(mailService(false, FakeOsascript::script()).getFolderUrlForSignatures(),
-                  folder(QString::fromLatin1(row.local)))
-            << row.version;
-        EXPECT_EQ(mailService(true, FakeOsascript::script()).getFolderUrlForSignatures(), folder(row.icloud))
-            << row.version;
+        EXPECT_EQ(folderOf(mailService(false)), folder(QString::fromLatin1(row.local))) << row.version;
+        EXPECT_EQ(folderOf(mailService(true)), folder(row.icloud)) << row.version;
     }
     EXPECT_TRUE(QFileInfo(testEnvironment().folders.library).isDir())
         << "the Library folder is made when missing";
 }
 
-TEST_F(BRSAppleMailService3Test, RefusesUnsupportedVersionsAfterTellingMailToQuit) {
+TEST_F(BRSAppleMailService3Test, RefusesUnsupportedVersionsAndNeverTellsMailToQuit) {
     writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes({}));
     const QByteArray before = readFile(v7() + QStringLiteral("/AllSignatures.plist"));
     for (const char* version : {"10.10", "10.16", "9.15", "ten", ""}) {
         setVersion(QString::fromLatin1(version));
         fake.setMailRunning(true);
-        BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
+        BRSAppleMailService3 mail = mailService(false);
         Error error;
         EXPECT_FALSE(
-            mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+            setSignatureWithName(mail, QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
         EXPECT_EQ(error.domain, ErrorDomains::kOrlin) << version;
         EXPECT_EQ(error.localizedDescription, kUnsupported) << version;
-        EXPECT_FALSE(fake.mailRunning()) << version;
+        EXPECT_TRUE(fake.mailRunning()) << version << ": quitting Mail is the update cycle's job";
     }
     testDefaults().resetForTesting();
-    EXPECT_EQ(mailService(false, FakeOsascript::script()).getFolderUrlForSignatures(), std::nullopt)
-        << "no version at all";
+    EXPECT_EQ(folderOf(mailService(false)), std::nullopt) << "no version at all";
     EXPECT_EQ(readFile(v7() + QStringLiteral("/AllSignatures.plist")), before);
     EXPECT_EQ(QDir(v7()).entryList(QDir::Files).size(), 1);
 }
@@ -237,9 +317,10 @@ TEST_F(BRSAppleMailService3Test, ElCapitanWithICloudDriveUsesThePrefixForBothFil
     writeFile(icloud + QStringLiteral("/AllSignatures.plist"), listBytes({}));
     const QByteArray plain = readFile(icloud + QStringLiteral("/AllSignatures.plist"));
 
-    BRSAppleMailService3 mail = mailService(true, FakeOsascript::script());
+    BRSAppleMailService3 mail = mailService(true);
     Error error;
-    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString(), &error))
+    ASSERT_TRUE(
+        setSignatureWithName(mail, QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString(), &error))
         << error.localizedDescription.toStdString();
     const QVariantList list = readList(icloud + QStringLiteral("/ubiquitous_AllSignatures.plist")).toList();
     ASSERT_EQ(list.size(), 1);
@@ -253,8 +334,8 @@ TEST_F(BRSAppleMailService3Test, ElCapitanWithICloudDriveUsesThePrefixForBothFil
     writeFile(local + QStringLiteral("/AllSignatures.plist"), listBytes({}));
     writeFile(local + QStringLiteral("/ubiquitous_AllSignatures.plist"), listBytes({}));
     const QByteArray prefixedBefore = readFile(local + QStringLiteral("/ubiquitous_AllSignatures.plist"));
-    ASSERT_TRUE(mailService(false, FakeOsascript::script())
-                    .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error))
+    ASSERT_TRUE(setSignatureWithName(mailService(false), QStringLiteral("A"), QStringLiteral("<p/>"),
+                                     QString(), &error))
         << error.localizedDescription.toStdString();
     const QVariantList localList = readList(local + QStringLiteral("/AllSignatures.plist")).toList();
     ASSERT_EQ(localList.size(), 1);
@@ -266,7 +347,7 @@ TEST_F(BRSAppleMailService3Test, ElCapitanWithICloudDriveUsesThePrefixForBothFil
     setVersion(QStringLiteral("10.12"));
     const QString v4 = folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures"));
     writeFile(v4 + QStringLiteral("/AllSignatures.plist"), listBytes({}));
-    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString()));
+    ASSERT_TRUE(setSignatureWithName(mail, QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString()));
     EXPECT_EQ(readList(v4 + QStringLiteral("/AllSignatures.plist")).toList().size(), 1);
 }
 
@@ -274,15 +355,15 @@ TEST_F(BRSAppleMailService3Test, ANewNameGetsAnEntryAndAFileThatRoundTrips) {
     writeFile(
         v7() + QStringLiteral("/AllSignatures.plist"),
         listBytes({entry(QStringLiteral("Sales"), QStringLiteral("11111111-2222-3333-4444-555555555555"))}));
-    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
+    BRSAppleMailService3 mail = mailService(false);
     EXPECT_EQ(mail.appName(), QStringLiteral("Apple Mail"));
     // Names differing only in case are different Mail signatures.
     const QString name = QStringLiteral("sales & <co> \"ü\"");
     const QString html = QStringLiteral("<p class=\"x\">%1 ünïcode\n\n&amp; more</p>");
     Error error;
-    ASSERT_TRUE(mail.setSignatureWithName(name, html, QStringLiteral("text"), &error))
+    ASSERT_TRUE(setSignatureWithName(mail, name, html, QStringLiteral("text"), &error))
         << error.localizedDescription.toStdString();
-    ASSERT_TRUE(mail.setSignatureWithName(name, html, QStringLiteral("text"), &error));
+    ASSERT_TRUE(setSignatureWithName(mail, name, html, QStringLiteral("text"), &error));
 
     const QVariantList list = readList(v7() + QStringLiteral("/AllSignatures.plist")).toList();
     ASSERT_EQ(list.size(), 2);
@@ -307,8 +388,8 @@ TEST_F(BRSAppleMailService3Test, ANewNameGetsAnEntryAndAFileThatRoundTrips) {
 
 TEST_F(BRSAppleMailService3Test, TheMessageIdChangesOnEveryWrite) {
     writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes({}));
-    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
-    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
+    BRSAppleMailService3 mail = mailService(false);
+    ASSERT_TRUE(setSignatureWithName(mail, QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
     const QString id = readList(v7() + QStringLiteral("/AllSignatures.plist"))
                            .toList()[0]
                            .toMap()
@@ -316,7 +397,7 @@ TEST_F(BRSAppleMailService3Test, TheMessageIdChangesOnEveryWrite) {
                            .toString();
     const QString path = v7() + QLatin1Char('/') + id + QStringLiteral(".mailsignature");
     const QByteArray first = readFile(path);
-    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
+    ASSERT_TRUE(setSignatureWithName(mail, QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
     EXPECT_NE(readFile(path), first);
     EXPECT_EQ(readList(v7() + QStringLiteral("/AllSignatures.plist")).toList().size(), 1);
 }
@@ -338,10 +419,10 @@ TEST_F(BRSAppleMailService3Test, AnExistingEntryKeepsItsIdAndIsLeftAsItWas) {
     writeFile(v7() + QStringLiteral("/AllSignatures.plist"), listBytes(elements, true));
     const QVariant before = readList(v7() + QStringLiteral("/AllSignatures.plist"));
 
-    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
+    BRSAppleMailService3 mail = mailService(false);
     Error error;
     ASSERT_TRUE(
-        mail.setSignatureWithName(QStringLiteral("Sales"), QStringLiteral("<p>new</p>"), QString(), &error))
+        setSignatureWithName(mail, QStringLiteral("Sales"), QStringLiteral("<p>new</p>"), QString(), &error))
         << error.localizedDescription.toStdString();
     const QByteArray written = readFile(v7() + QStringLiteral("/AllSignatures.plist"));
     EXPECT_TRUE(written.startsWith("<?xml")) << written.left(20).toStdString();
@@ -352,39 +433,58 @@ TEST_F(BRSAppleMailService3Test, AnExistingEntryKeepsItsIdAndIsLeftAsItWas) {
     EXPECT_EQ(QDir(v7()).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 1);
 }
 
-TEST_F(BRSAppleMailService3Test, DeleteAllEmptiesTheListAtTheNextWriteOnly) {
+TEST_F(BRSAppleMailService3Test, AnUpdateReplacesTheListOnceAndACleanOneKeepsOnlyItsSignatures) {
     const QString list = v7() + QStringLiteral("/AllSignatures.plist");
     const QString idA = QStringLiteral("AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA");
     writeFile(list,
               listBytes({entry(QStringLiteral("X"), QStringLiteral("12345678-1234-1234-1234-123456789012")),
                          entry(QStringLiteral("A"), idA)}));
-    const QByteArray before = readFile(list);
+    QList<BRSSignature> six{BRSSignature(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString()),
+                            BRSSignature(QStringLiteral("B"), QStringLiteral("<p>b</p>"), QString())};
+    for (int i = 3; i <= 6; ++i) {
+        six.append(BRSSignature(QStringLiteral("S%1").arg(i), QStringLiteral("<p/>"), QString()));
+    }
+    BRSAppleMailService3 mail = mailService(false);
 
-    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
-    mail.deleteAllSignaturesNotIn({QStringLiteral("A"), QStringLiteral("B")});
-    EXPECT_TRUE(mail.deleteAll());
-    EXPECT_EQ(readFile(list), before) << "nothing changes before a write";
-
-    // While the list is missing, the flag waits for a write that can happen, and the user learns why.
+    // While the list is missing, every signature fails with why, until the observer has heard enough.
     QFile::rename(list, list + QStringLiteral(".away"));
-    Error error{QStringLiteral("kept"), 1, QString()};
-    EXPECT_FALSE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
-    EXPECT_EQ(
-        error.localizedDescription,
-        QStringLiteral("Apple Mail's signature list was not found. Open Apple Mail once, then try again."));
-    EXPECT_TRUE(mail.deleteAll());
+    const QList<Result<void>> missing =
+        outcomesOf([&](const BRSMailAppService::Observer& observer) { mail.install(six, true, observer); });
+    ASSERT_EQ(missing.size(), 6);
+    for (const Result<void>& outcome : missing) {
+        EXPECT_EQ(outcome.error().localizedDescription,
+                  QStringLiteral(
+                      "Apple Mail's signature list was not found. Open Apple Mail once, then try again."));
+    }
+    int reported = 0;
+    mail.install(six, true, {.willInstall = {}, .installed = [&reported](qsizetype, const Result<void>&) {
+                                 ++reported;
+                                 return BRSMailAppService::Next::StopClient;
+                             }});
+    EXPECT_EQ(reported, 1);
     EXPECT_EQ(QDir(v7()).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist.away")});
     QFile::rename(list + QStringLiteral(".away"), list);
 
-    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p>a</p>"), QString()));
-    EXPECT_FALSE(mail.deleteAll());
-    ASSERT_TRUE(mail.setSignatureWithName(QStringLiteral("B"), QStringLiteral("<p>b</p>"), QString()));
+    QList<Result<void>> outcomes;
+    const int listReplacements = renamesInto(v7(), QStringLiteral("AllSignatures.plist"), [&] {
+        outcomes = outcomesOf(
+            [&](const BRSMailAppService::Observer& observer) { mail.install(six, true, observer); });
+    });
+    ASSERT_EQ(outcomes.size(), 6);
+    for (const Result<void>& outcome : outcomes) {
+        EXPECT_TRUE(outcome.ok()) << outcome.error().localizedDescription.toStdString();
+    }
+#ifdef __linux__
+    EXPECT_EQ(listReplacements, 1);
+#endif
     const QVariantList entries = readList(list).toList();
-    ASSERT_EQ(entries.size(), 2);
+    ASSERT_EQ(entries.size(), 6);
     EXPECT_EQ(entries[0].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("A"));
     EXPECT_EQ(entries[1].toMap().value(QStringLiteral("SignatureName")), QStringLiteral("B"));
     EXPECT_NE(entries[0].toMap().value(QStringLiteral("SignatureUniqueId")), idA)
         << "a fresh id after emptying";
+    EXPECT_EQ(QDir(v7()).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 6);
+    EXPECT_FALSE(QFile::exists(list + QStringLiteral(".lock"))) << "the lock goes with the update";
 }
 
 TEST_F(BRSAppleMailService3Test, AListThatIsNotAnArrayOrNotAPropertyListIsLeftUntouched) {
@@ -395,15 +495,13 @@ TEST_F(BRSAppleMailService3Test, AListThatIsNotAnArrayOrNotAPropertyListIsLeftUn
     for (const QByteArray& bytes :
          {dictionary, QByteArray("not a list"), QByteArray(), QByteArray("bplist00\x01", 9)}) {
         writeFile(list, bytes);
-        BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
-        mail.deleteAllSignaturesNotIn({});
+        BRSAppleMailService3 mail = mailService(false);
         Error error;
         EXPECT_FALSE(
-            mail.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+            setSignatureWithName(mail, QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error, true));
         EXPECT_FALSE(error.localizedDescription.isEmpty());
         EXPECT_NE(error.domain, ErrorDomains::kOutlook) << "the quit's success leaves no error";
         EXPECT_EQ(readFile(list), bytes);
-        EXPECT_TRUE(mail.deleteAll()) << "the flag is consumed only once the list was read";
         EXPECT_TRUE(QDir(v7()).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).isEmpty());
     }
 }
@@ -420,14 +518,12 @@ TEST_F(BRSAppleMailService3Test, ElevenAndLaterUseTheNewestLocalFolderOrTheIClou
     makeSignatures(QStringLiteral("V99999999999999999999"));
     makeSignatures(QStringLiteral("V1x"));
     setVersion(QStringLiteral("14.5"));
-    EXPECT_EQ(mailService(false, FakeOsascript::script()).getFolderUrlForSignatures(),
-              folder(QStringLiteral("Mail/V10/MailData/Signatures")));
+    EXPECT_EQ(folderOf(mailService(false)), folder(QStringLiteral("Mail/V10/MailData/Signatures")));
     makeSignatures(QStringLiteral("V11"));
     setVersion(QStringLiteral("26.1"));
-    EXPECT_EQ(mailService(false, FakeOsascript::script()).getFolderUrlForSignatures(),
-              folder(QStringLiteral("Mail/V11/MailData/Signatures")));
+    EXPECT_EQ(folderOf(mailService(false)), folder(QStringLiteral("Mail/V11/MailData/Signatures")));
     setVersion(QStringLiteral("15.3"));
-    EXPECT_EQ(mailService(true, FakeOsascript::script()).getFolderUrlForSignatures(),
+    EXPECT_EQ(folderOf(mailService(true)),
               folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures")));
 
     // The whole install on 11.2 with only V8, and iCloud Drive without a prefix.
@@ -436,14 +532,14 @@ TEST_F(BRSAppleMailService3Test, ElevenAndLaterUseTheNewestLocalFolderOrTheIClou
     const QString v8 = folder(QStringLiteral("Mail/V8/MailData/Signatures"));
     writeFile(v8 + QStringLiteral("/AllSignatures.plist"), listBytes({}));
     Error error;
-    ASSERT_TRUE(mailService(false, FakeOsascript::script())
-                    .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error))
+    ASSERT_TRUE(setSignatureWithName(mailService(false), QStringLiteral("A"), QStringLiteral("<p/>"),
+                                     QString(), &error))
         << error.localizedDescription.toStdString();
     EXPECT_EQ(QDir(v8).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).size(), 1);
     const QString icloud = folder(QStringLiteral("Mobile Documents/com~apple~mail/Data/V4/Signatures"));
     writeFile(icloud + QStringLiteral("/AllSignatures.plist"), listBytes({}));
-    ASSERT_TRUE(mailService(true, FakeOsascript::script())
-                    .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    ASSERT_TRUE(setSignatureWithName(mailService(true), QStringLiteral("A"), QStringLiteral("<p/>"),
+                                     QString(), &error));
     EXPECT_EQ(readList(icloud + QStringLiteral("/AllSignatures.plist")).toList().size(), 1);
 }
 
@@ -452,9 +548,8 @@ TEST_F(BRSAppleMailService3Test, ElevenAndLaterWithoutAMailFolderFailAndWriteNot
     for (const char* version : {"11.0", "15.3"}) {
         setVersion(QString::fromLatin1(version));
         Error error;
-        EXPECT_FALSE(
-            mailService(false, FakeOsascript::script())
-                .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+        EXPECT_FALSE(setSignatureWithName(mailService(false), QStringLiteral("A"), QStringLiteral("<p/>"),
+                                          QString(), &error));
         EXPECT_EQ(
             error.localizedDescription,
             QStringLiteral("Apple Mail's signature folder was not found. Open Apple Mail once, then try "
@@ -477,11 +572,11 @@ TEST_F(BRSAppleMailService3Test, NamesSettleToOneEntryEachStayApartAndReadBackAs
                              QStringLiteral("bell\u0007") + QChar(0xFFFF),
                              QStringLiteral("A\rB"),
                              QStringLiteral("C\r\nD\tE\nF")};
-    BRSAppleMailService3 mail = mailService(false, FakeOsascript::script());
+    BRSAppleMailService3 mail = mailService(false);
     for (int round = 0; round < 3; ++round) {
         for (const QString& name : names) {
             Error error;
-            ASSERT_TRUE(mail.setSignatureWithName(name, QStringLiteral("<p/>"), QString(), &error))
+            ASSERT_TRUE(setSignatureWithName(mail, name, QStringLiteral("<p/>"), QString(), &error))
                 << error.localizedDescription.toStdString();
         }
     }
@@ -520,8 +615,8 @@ TEST_F(BRSAppleMailService3Test, AHostilelyDeepListFailsWithoutACrashAndIsLeftUn
                             "</plist>\n";
     writeFile(list, deep);
     Error error;
-    EXPECT_FALSE(mailService(false, FakeOsascript::script())
-                     .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    EXPECT_FALSE(setSignatureWithName(mailService(false), QStringLiteral("A"), QStringLiteral("<p/>"),
+                                      QString(), &error));
     EXPECT_EQ(error.localizedDescription,
               QStringLiteral("The data couldn’t be read because it isn’t in the correct format."));
     EXPECT_EQ(readFile(list), deep);
@@ -544,8 +639,8 @@ TEST_F(BRSAppleMailService3Test, AListThatWouldBeWrittenFarLargerThanReadIsLeftU
              big32(2) + QByteArray(12, '\0') + big32(tableAt);
     writeFile(list, bytes);
     Error error;
-    EXPECT_FALSE(mailService(false, FakeOsascript::script())
-                     .setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    EXPECT_FALSE(setSignatureWithName(mailService(false), QStringLiteral("A"), QStringLiteral("<p/>"),
+                                      QString(), &error));
     EXPECT_FALSE(error.localizedDescription.isEmpty());
     EXPECT_EQ(readFile(list), bytes);
     EXPECT_EQ(QDir(v7()).entryList(QDir::Files), QStringList{QStringLiteral("AllSignatures.plist")});
@@ -591,7 +686,8 @@ TEST(BRSAppleMailService3WriteTest, AListThatCannotBeWrittenStopsBeforeTheSignat
     {
         UnprivilegedScope scope;
         ASSERT_TRUE(scope.ok());
-        installed = mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), folder, QString(), &error);
+        installed =
+            setSignature(mail, QStringLiteral("A"), QStringLiteral("<p/>"), folder, QString(), &error);
     }
     QFile::setPermissions(folder, readable | QFile::WriteOwner);
     EXPECT_FALSE(installed);
@@ -617,9 +713,9 @@ TEST(BRSAppleMailService3WriteTest, AFailedSignatureWriteLeavesAWholeList) {
     BRSAppleMailService3 mail = mailService(false);
     Error error;
     ASSERT_TRUE(
-        mail.setSignature(QStringLiteral("B"), QStringLiteral("<p/>"), root.path(), QString(), &error));
+        setSignature(mail, QStringLiteral("B"), QStringLiteral("<p/>"), root.path(), QString(), &error));
     EXPECT_FALSE(
-        mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error));
+        setSignature(mail, QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error));
     EXPECT_EQ(error.domain, ErrorDomains::kPosix);
     EXPECT_EQ(error.code, EISDIR);
     const QVariantList entries = readList(list).toList();
@@ -656,18 +752,16 @@ TEST(BRSAppleMailService3WriteTest, AFullDiskBlocksOnlyNewEntriesAndLeavesTheLis
     {
         const FileSizeLimit limit(16 * 1024);
         added =
-            mail.setSignature(QStringLiteral("New"), QStringLiteral("<p/>"), root.path(), QString(), &error);
+            setSignature(mail, QStringLiteral("New"), QStringLiteral("<p/>"), root.path(), QString(), &error);
         updated =
-            mail.setSignature(QStringLiteral("Mine"), QStringLiteral("<p>mine</p>"), root.path(), QString());
-        mail.setDeleteAll(true);
-        addedAfterEmptying = mail.setSignature(QString(20 * 1024, QLatin1Char('n')), QStringLiteral("<p/>"),
-                                               root.path(), QString());
+            setSignature(mail, QStringLiteral("Mine"), QStringLiteral("<p>mine</p>"), root.path(), QString());
+        addedAfterEmptying = setSignature(mail, QString(20 * 1024, QLatin1Char('n')), QStringLiteral("<p/>"),
+                                          root.path(), QString(), nullptr, true);
     }
     EXPECT_FALSE(added);
     EXPECT_EQ(error.domain, ErrorDomains::kPosix);
     EXPECT_EQ(error.code, EFBIG);
     EXPECT_FALSE(addedAfterEmptying);
-    EXPECT_TRUE(mail.deleteAll()) << "the list was never emptied on disk";
     EXPECT_TRUE(updated) << "an entry that does not change needs no list write";
     EXPECT_EQ(readFile(list), before);
     EXPECT_TRUE(readFile(ownFile).endsWith("<p>mine</p>\n"));
@@ -693,8 +787,8 @@ TEST(BRSAppleMailService3WriteTest, AFullFileSystemLeavesTheListByteIdentical) {
     writeFile(mountPoint + QStringLiteral("/filler"), QByteArray(8 * 1024, 'f'));
 
     Error error;
-    EXPECT_FALSE(mailService(false).setSignature(QStringLiteral("New"), QStringLiteral("<p/>"), mountPoint,
-                                                 QString(), &error));
+    EXPECT_FALSE(setSignature(mailService(false), QStringLiteral("New"), QStringLiteral("<p/>"), mountPoint,
+                              QString(), &error));
     EXPECT_EQ(error.code, ENOSPC);
     EXPECT_EQ(readFile(list), before);
     EXPECT_TRUE(QDir(mountPoint).entryList({QStringLiteral("*.mailsignature")}, QDir::Files).isEmpty());
@@ -718,9 +812,9 @@ TEST(BRSAppleMailService3WriteTest, LinksAreReplacedAndReadOnlyFilesKeepTheirMod
 
     BRSAppleMailService3 mail = mailService(false);
     Error error;
-    ASSERT_TRUE(mail.setSignature(QStringLiteral("Mine"), QStringLiteral("<p/>"), folder, QString(), &error))
+    ASSERT_TRUE(setSignature(mail, QStringLiteral("Mine"), QStringLiteral("<p/>"), folder, QString(), &error))
         << error.localizedDescription.toStdString();
-    ASSERT_TRUE(mail.setSignature(QStringLiteral("B"), QStringLiteral("<p/>"), folder, QString(), &error));
+    ASSERT_TRUE(setSignature(mail, QStringLiteral("B"), QStringLiteral("<p/>"), folder, QString(), &error));
     EXPECT_EQ(readFile(outsideList), outsideBefore);
     EXPECT_EQ(readFile(outsideSignature), QByteArray("keep me"));
     EXPECT_FALSE(QFileInfo(list).isSymLink());
@@ -736,10 +830,10 @@ TEST(BRSAppleMailService3WriteTest, LinksAreReplacedAndReadOnlyFilesKeepTheirMod
     {
         UnprivilegedScope scope;
         ASSERT_TRUE(scope.ok());
-        installed =
-            mail.setSignature(QStringLiteral("Mine"), QStringLiteral("<p>ro</p>"), folder, QString(), &error);
-        installed = installed &&
-                    mail.setSignature(QStringLiteral("C"), QStringLiteral("<p/>"), folder, QString(), &error);
+        installed = setSignature(mail, QStringLiteral("Mine"), QStringLiteral("<p>ro</p>"), folder, QString(),
+                                 &error);
+        installed = installed && setSignature(mail, QStringLiteral("C"), QStringLiteral("<p/>"), folder,
+                                              QString(), &error);
     }
     EXPECT_TRUE(installed) << error.localizedDescription.toStdString();
     EXPECT_EQ(readList(list).toList().size(), 3);
@@ -765,7 +859,7 @@ TEST(BRSAppleMailService3WriteTest, AnotherWriterHoldingTheListLockFailsTheInsta
         ASSERT_TRUE(other.tryLock(0));
         Error error;
         EXPECT_FALSE(
-            mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error));
+            setSignature(mail, QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error));
         EXPECT_TRUE(error.localizedDescription.contains(QStringLiteral("in use")))
             << error.localizedDescription.toStdString();
         EXPECT_EQ(readFile(list), before);
@@ -784,7 +878,7 @@ TEST(BRSAppleMailService3WriteTest, AnotherWriterHoldingTheListLockFailsTheInsta
     ASSERT_TRUE(QFile::exists(lockPath));
     Error error;
     EXPECT_TRUE(
-        mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error))
+        setSignature(mail, QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error))
         << error.localizedDescription.toStdString();
     EXPECT_FALSE(QFile::exists(lockPath));
 }
@@ -805,7 +899,7 @@ TEST(BRSAppleMailService3WriteTest, ALeftOverListLockIsTakenOverWhateverItHolds)
         writeFile(lockPath, contents);
         Error error;
         EXPECT_TRUE(
-            mail.setSignature(QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error))
+            setSignature(mail, QStringLiteral("A"), QStringLiteral("<p/>"), root.path(), QString(), &error))
             << contents.toHex().toStdString() << ": " << error.localizedDescription.toStdString();
         EXPECT_FALSE(QFile::exists(lockPath));
     }
@@ -826,8 +920,8 @@ TEST(BRSAppleMailService3WriteTest, AListLockThatCannotBeMadeReportsItsErrno) {
     writeFile(list, listBytes({}));
     const QByteArray before = readFile(list);
     Error error;
-    const bool installed = mailService(false).setSignature(QStringLiteral("A"), QStringLiteral("<p/>"),
-                                                           mountPoint, QString(), &error);
+    const bool installed = setSignature(mailService(false), QStringLiteral("A"), QStringLiteral("<p/>"),
+                                        mountPoint, QString(), &error);
     const QByteArray after = readFile(list);
     ::umount(QFile::encodeName(mountPoint).constData());
     EXPECT_FALSE(installed);
@@ -864,8 +958,8 @@ TEST(BRSAppleMailService3WriteTest, AFolderTheSystemRefusesFailsWithEperm) {
     }
 #endif
     Error error;
-    const bool installed = mailService(false).setSignature(QStringLiteral("A"), QStringLiteral("<p/>"),
-                                                           root.path(), QString(), &error);
+    const bool installed = setSignature(mailService(false), QStringLiteral("A"), QStringLiteral("<p/>"),
+                                        root.path(), QString(), &error);
 #ifdef __linux__
     flags &= ~FS_IMMUTABLE_FL;
     ::ioctl(fd, FS_IOC_SETFLAGS, &flags);

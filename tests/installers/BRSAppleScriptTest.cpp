@@ -13,6 +13,18 @@
 
 namespace {
 
+// A run as these cases look at it: the result, or nothing with the error set.
+std::optional<QString> run(const BRSAppleScript& script, const QString& source, Error* error = nullptr) {
+    Result<QString> result = script.runAppleScriptForSource(source);
+    if (!result) {
+        if (error) {
+            *error = result.error();
+        }
+        return std::nullopt;
+    }
+    return std::move(result).value();
+}
+
 TEST(BRSAppleScriptEscapeTest, PutsABackslashBeforeEveryQuoteAndBackslashAndNothingElse) {
     EXPECT_EQ(BRSAppleScript::escapeString(QString()), QString());
     const QString escaped = BRSAppleScript::escapeString(QStringLiteral("a\"b\\c"));
@@ -65,22 +77,19 @@ protected:
 
 TEST_F(BRSAppleScriptRunTest, ReturnsTheResultAsTextAndEmptyTextForNoResult) {
     Error error{QStringLiteral("untouched"), 7, QString()};
-    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
-                  QStringLiteral("application \"Mail\" is running"), &error),
+    EXPECT_EQ(run(FakeOsascript::script(), QStringLiteral("application \"Mail\" is running"), &error),
               QStringLiteral("false"));
-    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
-                  QStringLiteral("tell application \"Mail\" to run"), &error),
+    EXPECT_EQ(run(FakeOsascript::script(), QStringLiteral("tell application \"Mail\" to run"), &error),
               QString());
     EXPECT_TRUE(fake.mailRunning());
-    EXPECT_EQ(
-        FakeOsascript::script().runAppleScriptForSource(QStringLiteral("application \"Mail\" is running")),
-        QStringLiteral("true"));
+    EXPECT_EQ(run(FakeOsascript::script(), QStringLiteral("application \"Mail\" is running")),
+              QStringLiteral("true"));
     EXPECT_EQ(error.domain, QStringLiteral("untouched")) << "success leaves the error alone";
 
     const QString preferences = QStringLiteral(
         "tell application \"System Preferences\"\nactivate\n"
         "set the current pane to pane id \"com.apple.preferences.icloud\"\nend tell\n");
-    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(preferences), QString());
+    EXPECT_EQ(run(FakeOsascript::script(), preferences), QString());
     EXPECT_EQ(
         fake.state().value(QLatin1String("systemPreferences")).toObject().value(QLatin1String("currentPane")),
         QStringLiteral("com.apple.preferences.icloud"));
@@ -88,20 +97,17 @@ TEST_F(BRSAppleScriptRunTest, ReturnsTheResultAsTextAndEmptyTextForNoResult) {
 
 TEST_F(BRSAppleScriptRunTest, AScriptFailureCarriesTheOutlookDomainAndTheMessage) {
     Error error;
-    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
-                  QStringLiteral("tell application \"Mail\" to explode"), &error),
+    EXPECT_EQ(run(FakeOsascript::script(), QStringLiteral("tell application \"Mail\" to explode"), &error),
               std::nullopt);
     EXPECT_EQ(error, outlookError(-2741, "Expected end of line but found unknown token."));
 
     fake.setFailure(QStringLiteral("Mail"), QStringLiteral("notAuthorized"));
-    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
-                  QStringLiteral("tell application \"Mail\" to quit\n"), &error),
+    EXPECT_EQ(run(FakeOsascript::script(), QStringLiteral("tell application \"Mail\" to quit\n"), &error),
               std::nullopt);
     EXPECT_EQ(error, outlookError(BRSAppleScript::kNotAuthorizedCode,
                                   "Not authorized to send Apple events to Mail."));
     // A failure without an error out-parameter must not crash.
-    EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(
-                  QStringLiteral("tell application \"Mail\" to quit\n")),
+    EXPECT_EQ(run(FakeOsascript::script(), QStringLiteral("tell application \"Mail\" to quit\n")),
               std::nullopt);
 }
 
@@ -110,7 +116,7 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
     for (const char* failure : {"killed", "silent"}) {
         fake.setProcessFailure(QString::fromLatin1(failure));
         Error error;
-        EXPECT_EQ(FakeOsascript::script().runAppleScriptForSource(script, &error), std::nullopt) << failure;
+        EXPECT_EQ(run(FakeOsascript::script(), script, &error), std::nullopt) << failure;
         EXPECT_EQ(error.domain, QStringLiteral("Migrator")) << failure;
         EXPECT_EQ(error.code, 0);
         EXPECT_FALSE(error.localizedDescription.isEmpty());
@@ -119,8 +125,7 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
     // A script that never answers is stopped at its time-out and says so.
     fake.setProcessFailure(QStringLiteral("hang"));
     Error hung;
-    EXPECT_EQ(FakeOsascript::script(std::chrono::milliseconds(300)).runAppleScriptForSource(script, &hung),
-              std::nullopt);
+    EXPECT_EQ(run(FakeOsascript::script(std::chrono::milliseconds(300)), script, &hung), std::nullopt);
     EXPECT_EQ(hung.domain, ErrorDomains::kOutlook);
     EXPECT_TRUE(hung.localizedDescription.contains(QStringLiteral("did not answer")))
         << hung.localizedDescription.toStdString();
@@ -128,7 +133,7 @@ TEST_F(BRSAppleScriptRunTest, FailuresWithoutAMessageBecomeTheGenericError) {
     EXPECT_FALSE(BRSAppleScript::isCancelled(hung));
 
     Error error;
-    const std::optional<QString> result = BRSAppleScript().runAppleScriptForSource(script, &error);
+    const std::optional<QString> result = run(BRSAppleScript(), script, &error);
     EXPECT_EQ(result, std::nullopt);
     EXPECT_EQ(error, BRSAppleScript::genericError());
 }
@@ -147,12 +152,10 @@ TEST_F(BRSAppleScriptRunTest, AHungScriptKeepsTheEventLoopRunningAndEndsWhenTheA
     Error error;
     // exec() is what the agent runs; without it exit() has no loop to end.
     QTimer::singleShot(0, [&] {
-        EXPECT_EQ(script.runAppleScriptForSource(QStringLiteral("application \"Mail\" is running"), &error),
-                  std::nullopt);
+        EXPECT_EQ(run(script, QStringLiteral("application \"Mail\" is running"), &error), std::nullopt);
         // A script asked for after Quit is given up at once too.
         Error after;
-        EXPECT_EQ(script.runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to run"), &after),
-                  std::nullopt);
+        EXPECT_EQ(run(script, QStringLiteral("tell application \"Mail\" to run"), &after), std::nullopt);
         EXPECT_TRUE(BRSAppleScript::isCancelled(after));
     });
     QCoreApplication::exec();
@@ -171,7 +174,7 @@ TEST_F(BRSAppleScriptRunTest, TheScriptGetsTheEnvironmentItsRunnerWasMadeWith) {
     environment.insert(QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), ownState);
     const BRSAppleScript script(
         ScriptProcess({.program = FakeOsascript::program(), .environment = environment}));
-    EXPECT_EQ(script.runAppleScriptForSource(QStringLiteral("tell application \"Mail\" to run")), QString());
+    EXPECT_EQ(run(script, QStringLiteral("tell application \"Mail\" to run")), QString());
     EXPECT_TRUE(QFileInfo::exists(ownState));
     EXPECT_EQ(fake.scriptsRun(), 0) << "the process's own state file must not be touched";
 }

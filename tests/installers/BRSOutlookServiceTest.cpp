@@ -8,6 +8,16 @@ namespace {
 
 using Signatures = QList<QPair<QString, QString>>;
 
+// One signature as these cases install it: false on failure, with the error set.
+bool setSignature(BRSOutlookService& outlook, const QString& name, const QString& html,
+                  const QString& /*text*/, Error* error = nullptr) {
+    const Result<void> set = outlook.setSignatureWithName(name, html);
+    if (!set && error) {
+        *error = set.error();
+    }
+    return set.ok();
+}
+
 class BRSOutlookServiceTest : public ::testing::Test {
 protected:
     FakeOsascript fake;
@@ -20,18 +30,18 @@ TEST_F(BRSOutlookServiceTest, NamesAndContentsReachOutlookIntact) {
     const QString name = QStringLiteral("Sales \"EU\" \\ Tëam \"\u0301 %1");
     const QString html = QStringLiteral("<p style=\"color:red\">%1 %2\n\\n & 50%</p>");
     Error error;
-    ASSERT_TRUE(outlook.setSignatureWithName(name, html, QStringLiteral("ignored text"), &error))
+    ASSERT_TRUE(setSignature(outlook, name, html, QStringLiteral("ignored text"), &error))
         << error.localizedDescription.toStdString();
     EXPECT_EQ(fake.outlookSignatures(), (Signatures{{name, html}}));
     EXPECT_EQ(outlook.appName(), QStringLiteral("Outlook"));
 }
 
 TEST_F(BRSOutlookServiceTest, InstallingANameAgainUpdatesTheOneSignatureIgnoringCase) {
-    ASSERT_TRUE(outlook.setSignatureWithName(QStringLiteral("Sales"), QStringLiteral("<p>1</p>"), QString()));
-    ASSERT_TRUE(outlook.setSignatureWithName(QStringLiteral("Sales"), QStringLiteral("<p>2</p>"),
-                                             QStringLiteral("a")));
-    ASSERT_TRUE(outlook.setSignatureWithName(QStringLiteral("SALES"), QStringLiteral("<p>3</p>"),
-                                             QStringLiteral("b")));
+    ASSERT_TRUE(setSignature(outlook, QStringLiteral("Sales"), QStringLiteral("<p>1</p>"), QString()));
+    ASSERT_TRUE(
+        setSignature(outlook, QStringLiteral("Sales"), QStringLiteral("<p>2</p>"), QStringLiteral("a")));
+    ASSERT_TRUE(
+        setSignature(outlook, QStringLiteral("SALES"), QStringLiteral("<p>3</p>"), QStringLiteral("b")));
     EXPECT_EQ(fake.outlookSignatures(), (Signatures{{QStringLiteral("Sales"), QStringLiteral("<p>3</p>")}}));
 }
 
@@ -67,7 +77,7 @@ TEST_F(BRSOutlookServiceTest, NamesNoLiteralCanHoldAreMappedAsMailMapsThemStayAp
     for (int round = 0; round < 2; ++round) {
         for (const QString& name : names) {
             Error error;
-            ASSERT_TRUE(outlook.setSignatureWithName(name, QStringLiteral("<p/>"), QString(), &error))
+            ASSERT_TRUE(setSignature(outlook, name, QStringLiteral("<p/>"), QString(), &error))
                 << error.localizedDescription.toStdString();
         }
         outlook.deleteAllSignaturesNotIn(names);
@@ -81,20 +91,49 @@ TEST_F(BRSOutlookServiceTest, FailuresComeBackAsOutlookErrorsAndTheCleanUpStaysS
     fake.addOutlookSignatures({QStringLiteral("keep me")});
     fake.setFailure(QStringLiteral("Microsoft Outlook"), QStringLiteral("notInstalled"));
     Error error;
-    EXPECT_FALSE(
-        outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    EXPECT_FALSE(setSignature(outlook, QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
     EXPECT_EQ(error, (Error{ErrorDomains::kOutlook, -1728,
                             QStringLiteral("Can’t get application \"Microsoft Outlook\".")}));
-    EXPECT_FALSE(outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
+    EXPECT_FALSE(setSignature(outlook, QStringLiteral("A"), QStringLiteral("<p/>"), QString()));
 
     fake.setFailure(QStringLiteral("Microsoft Outlook"), QStringLiteral("notAuthorized"));
-    EXPECT_FALSE(
-        outlook.setSignatureWithName(QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
+    EXPECT_FALSE(setSignature(outlook, QStringLiteral("A"), QStringLiteral("<p/>"), QString(), &error));
     EXPECT_EQ(error.localizedDescription,
               QStringLiteral("Not authorized to send Apple events to Microsoft Outlook."));
     EXPECT_TRUE(BRSAppleScript::isNotAuthorized(error)) << "the number tells the refusal apart";
     outlook.deleteAllSignaturesNotIn({QStringLiteral("A")});
     EXPECT_EQ(fake.outlookSignatureNames(), QStringList{QStringLiteral("keep me")});
+}
+
+TEST_F(BRSOutlookServiceTest, AnUpdateCleansFirstThenSetsEachUntilTheObserverStopsIt) {
+    fake.addOutlookSignatures({QStringLiteral("hand made")});
+    const QList<BRSSignature> update{BRSSignature(QStringLiteral("A"), QStringLiteral("<a>"), QString()),
+                                     BRSSignature(QStringLiteral("B"), QStringLiteral("<b>"), QString())};
+    QStringList seen;
+    outlook.install(update, true,
+                    {.willInstall = [&](qsizetype i) { seen.append(QStringLiteral("before %1").arg(i)); },
+                     .installed =
+                         [&](qsizetype i, const Result<void>& outcome) {
+                             seen.append(QStringLiteral("%1 %2").arg(i).arg(outcome.ok()));
+                             return BRSMailAppService::Next::Continue;
+                         }});
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("before 0"), QStringLiteral("0 1"),
+                                 QStringLiteral("before 1"), QStringLiteral("1 1")}));
+    EXPECT_EQ(fake.outlookSignatures(), (Signatures{{QStringLiteral("A"), QStringLiteral("<a>")},
+                                                    {QStringLiteral("B"), QStringLiteral("<b>")}}));
+
+    // Told to stop after a failure, the update sends Outlook no further script.
+    fake.setFailure(QStringLiteral("Microsoft Outlook"), QStringLiteral("notAuthorized"));
+    const qint64 before = fake.scriptsRun();
+    int reported = 0;
+    outlook.install(update, false,
+                    {.willInstall = {}, .installed = [&](qsizetype, const Result<void>& outcome) {
+                         ++reported;
+                         EXPECT_TRUE(BRSAppleScript::isNotAuthorized(outcome.error()));
+                         return BRSMailAppService::Next::StopClient;
+                     }});
+    EXPECT_EQ(reported, 1);
+    EXPECT_EQ(fake.scriptsRun(), before + 1);
 }
 
 }  // namespace

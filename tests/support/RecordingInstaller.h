@@ -13,9 +13,7 @@ public:
                        std::optional<Error> failure = std::nullopt)
         : name_(std::move(name)), log_(log), failing_(std::move(failing)), failure_(std::move(failure)) {}
 
-    void deleteAllSignaturesNotIn(const QStringList& names) override;
-    bool setSignatureWithName(const QString& name, const QString& htmlContent, const QString& textContent,
-                              Error* error) override;
+    void install(const QList<BRSSignature>& signatures, bool clean, const Observer& observer) override;
     QString appName() const override { return name_; }
 
 private:
