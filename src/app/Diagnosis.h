@@ -4,8 +4,9 @@
 #include <QString>
 #include <optional>
 
+#include "Error.h"
+
 struct Environment;
-struct Error;
 class UserDefaults;
 
 // What `--diagnose` reports about this installation: one finding per line, readable by the person who
