@@ -258,7 +258,8 @@ int runAgent(FrontEnd& frontEnd, const std::function<void(BRSAppDelegate&)>& con
     // Listens only now that the log is set up, and for as long as the lock is held.
     InstanceMessenger messenger(environment.folders.applicationSupport);
     QString listenProblem;
-    if (!messenger.listen([&controller] { controller.showAlreadyRunning(); }, &listenProblem)) {
+    if (!messenger.listen([&controller] { controller.statusPresenter().showAlreadyRunning(); },
+                          &listenProblem)) {
         BRSLogWarn(u"A second launch of Orlin cannot reach this agent to show it: %@", listenProblem);
     }
     if (options.update && !once.startsUpdateItself()) {
@@ -274,8 +275,8 @@ int runHeadless(int argc, char** argv, const AgentOptions& options, const DemoSe
     ConsoleFrontEnd frontEnd(options.answer);
     ConsoleStatusMenu menu;
     return runAgent(
-        frontEnd, [&menu](BRSAppDelegate& controller) { controller.connectMenu(menu); }, options, demo,
-        environment);
+        frontEnd, [&menu](BRSAppDelegate& controller) { controller.statusPresenter().connectMenu(menu); },
+        options, demo, environment);
 }
 
 int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSession* demo) {
@@ -300,7 +301,7 @@ int runDesktop(int argc, char** argv, const AgentOptions& options, const DemoSes
         };
         menu.emplace(actions);
         dummyMenu.emplace(actions, QtStatusMenu::Placement::ApplicationMenu);
-        controller.connectMenu(*menu);
+        controller.statusPresenter().connectMenu(*menu);
         controller.setDummyMenu(&*dummyMenu);
     };
     return runAgent(frontEnd, connectMenus, options, demo, environment);

@@ -6,12 +6,10 @@
 #include "BRSViewState.h"
 #include "Diagnosis.h"
 #include "FrontEnd.h"
-#include "MenuItem.h"
 #include "PreferencesStorage.h"
 #include "ProfileEditingSession.h"
 #include "RepeatingTimer.h"
 #include "ServiceTransport.h"
-#include "StatusMenu.h"
 #include "StatusView.h"
 #include "UrlErrors.h"
 #include "WindowController.h"
@@ -22,12 +20,6 @@ const QString kConnectionErrorInformativeText = QStringLiteral(
     "An error occurred while connecting to Orlin. Please check your network connection and your credentials "
     "and try again.");
 
-void setItemEnabled(MenuItem* item, bool enabled) {
-    if (item) {
-        item->setEnabled(enabled);
-    }
-}
-
 }  // namespace
 
 BRSAppDelegate::BRSAppDelegate(Dependencies dependencies, QObject* parent)
@@ -37,13 +29,6 @@ BRSAppDelegate::BRSAppDelegate(Dependencies dependencies, QObject* parent)
 }
 
 BRSAppDelegate::~BRSAppDelegate() = default;
-
-void BRSAppDelegate::connectMenu(StatusMenu& menu) {
-    mainMenu_ = &menu;
-    updateAllSignaturesMenu_ = &menu.updateAllSignaturesItem();
-    preferencesMenu_ = &menu.preferencesItem();
-    enterTokenMenu_ = &menu.enterTokenItem();
-}
 
 void BRSAppDelegate::setTickFinishedHandler(std::function<void(bool)> handler) {
     tickFinished_ = std::move(handler);
@@ -59,44 +44,22 @@ void BRSAppDelegate::applicationDidFinishLaunching() {
     }
 
     FrontEnd& frontEnd = *dependencies_.frontEnd;
-    preferencesWindowController_ =
-        frontEnd.createWindowController(QStringLiteral("BRSPreferencesWindowController"));
-    aboutWindowController_ = frontEnd.createWindowController(QStringLiteral("BRSAboutWindowController"));
-    credentialsWindowController_ =
-        frontEnd.createWindowController(QStringLiteral("BRSCredentialsWindowController"));
-    profileWindowController_ = frontEnd.createWindowController(QStringLiteral("Profile2WindowController"));
+    preferencesWindowController_ = frontEnd.createPreferencesWindow();
+    aboutWindowController_ = frontEnd.createAboutWindow();
+    credentialsWindowController_ = frontEnd.createCredentialsWindow();
+    profileWindowController_ = frontEnd.createProfileWindow();
 
-    viewState_ = std::make_unique<BRSViewState>();
-    for (const QString& key :
-         {BRSViewState::kAreUpdatesAvailable, BRSViewState::kIsUpdating, BRSViewState::kHasError,
-          BRSViewState::kNotifyAfterUpdate, BRSViewState::kNotifyBeforeShuttingDownMail,
-          BRSViewState::kHarIndtastetToken}) {
-        viewState_->addObserver(
-            key, [this](const QString& keyPath, BRSViewState&, void*) { observeValueForKeyPath(keyPath); });
-    }
-    if (WindowController* preferences = preferencesWindowController_.get()) {
-        for (const QString& key :
-             {BRSViewState::kNotifyAfterUpdate, BRSViewState::kNotifyBeforeShuttingDownMail}) {
-            viewState_->addObserver(
-                key,
-                [preferences](const QString& keyPath, BRSViewState&, void* context) {
-                    preferences->observeValueForKeyPath(keyPath, static_cast<BRSViewState*>(context));
-                },
-                viewState_.get());
-        }
-    }
-    if (credentialsWindowController_) {
-        credentialsWindowController_->setViewState(viewState_.get());
-    }
+    // The controller hears each flag before the windows do: a stored option is written before it shows.
+    connectViewState();
+    preferencesWindowController_->setViewState(&viewState_);
+    credentialsWindowController_->setViewState(&viewState_);
 
     const Preferences preferences = getPreferences();
-    viewState_->setNotifyAfterUpdate(!preferences.hideInfobox());
-    viewState_->setNotifyBeforeShuttingDownMail(!preferences.hideQuitMailInfobox());
-    viewState_->setHarIndtastetToken(false);
+    viewState_.setNotifyAfterUpdate(!preferences.hideInfobox());
+    viewState_.setNotifyBeforeShuttingDownMail(!preferences.hideQuitMailInfobox());
+    viewState_.setHarIndtastetToken(false);
 
-    statusView_ = frontEnd.createStatusView();
-    statusView_->setStatusMenu(mainMenu_);
-    setStatusImageForName(StatusImages::kInitial);
+    presenter_.showStatusView(frontEnd.createStatusView());
 
     frontEnd.installMainMenu(dummyMenu_);
 
@@ -105,97 +68,50 @@ void BRSAppDelegate::applicationDidFinishLaunching() {
     timer_->fire();
 }
 
-void BRSAppDelegate::observeValueForKeyPath(const QString& keyPath) {
-    if (keyPath == BRSViewState::kIsUpdating) {
-        // The menu stays while an update runs, so that About and Quit reach the user even when a slow
-        // service or a script waiting on Outlook holds the update; only what would start another is off.
-        if (viewState_->isUpdating()) {
-            updateProgressText_ = kUpdatingText;
-            setStatusTooltip(std::nullopt);
-            setItemEnabled(preferencesMenu_, false);
-            setItemEnabled(updateAllSignaturesMenu_, false);
-            setStatusImageForName(StatusImages::kUpdating);
-        } else {
-            enableDisableMenus(dependencies_.backend.getCredentials());
-            setDefaultStatus();
-        }
-    } else if (keyPath == BRSViewState::kAreUpdatesAvailable) {
-        if (viewState_->areUpdatesAvailable()) {
-            setStatusTooltip(kUpdatesAvailableText);
-            setStatusImageForName(StatusImages::kNotify);
-            showPopoverWithText(kUpdatesAvailableText);
-        } else {
-            setDefaultStatus();
-        }
-    } else if (keyPath == BRSViewState::kNotifyAfterUpdate) {
-        PreferencesStorage(*dependencies_.defaults).setHideInfobox(!viewState_->notifyAfterUpdate());
-    } else if (keyPath == BRSViewState::kNotifyBeforeShuttingDownMail) {
-        PreferencesStorage(*dependencies_.defaults)
-            .setHideQuitMailInfobox(!viewState_->notifyBeforeShuttingDownMail());
-    } else if (keyPath == BRSViewState::kHarIndtastetToken) {
-        if (viewState_->harIndtastetToken()) {
-            // A code was just saved: check with it now rather than at the next poll, so the user sees at
-            // once whether it works. The tick re-evaluates the menus itself.
-            timerCallback();
-        } else {
-            enableDisableMenus(dependencies_.backend.getCredentials());
-        }
-    }
-    // hasError needs nothing here: every tick writes areUpdatesAvailable right after it.
+void BRSAppDelegate::connectViewState() {
+    connect(&viewState_, &BRSViewState::isUpdatingChanged, this, &BRSAppDelegate::isUpdatingChanged);
+    connect(&viewState_, &BRSViewState::areUpdatesAvailableChanged, this,
+            [this](bool available) { presenter_.showUpdatesAvailable(available); });
+    // hasError needs nothing of its own: every tick and every update sets another flag right after it.
+    connect(&viewState_, &BRSViewState::notifyAfterUpdateChanged, this,
+            [this](bool notify) { PreferencesStorage(*dependencies_.defaults).setHideInfobox(!notify); });
+    connect(&viewState_, &BRSViewState::notifyBeforeShuttingDownMailChanged, this, [this](bool notify) {
+        PreferencesStorage(*dependencies_.defaults).setHideQuitMailInfobox(!notify);
+    });
+    connect(&viewState_, &BRSViewState::harIndtastetTokenChanged, this,
+            &BRSAppDelegate::harIndtastetTokenChanged);
 }
 
-void BRSAppDelegate::setStatusImageForName(const QString& name) {
-    if (statusView_) {
-        statusView_->setStatusImage(StatusImages::imageNamed(name));
-    }
-}
-
-void BRSAppDelegate::setDefaultStatus() {
-    if (!statusView_) {
+void BRSAppDelegate::isUpdatingChanged(bool updating) {
+    if (updating) {
+        presenter_.showUpdateStarted();
         return;
     }
-    statusView_->setStatusMenu(mainMenu_);
-    if (viewState_->hasError()) {
-        setStatusTooltip(kConnectionProblemText);
-        setStatusImageForName(StatusImages::kError);
+    presenter_.enableDisableMenus(dependencies_.backend.getCredentials());
+    presenter_.setDefaultStatus();
+}
+
+void BRSAppDelegate::harIndtastetTokenChanged(bool entered) {
+    if (entered) {
+        // A code was just saved: check with it now rather than at the next poll, so the user sees at once
+        // whether it works. The tick re-evaluates the menus itself.
+        timerCallback();
     } else {
-        setStatusTooltip(std::nullopt);
-        setStatusImageForName(StatusImages::kOk);
+        presenter_.enableDisableMenus(dependencies_.backend.getCredentials());
     }
-}
-
-void BRSAppDelegate::showPopoverWithText(const QString& text) {
-    if (statusView_) {
-        statusView_->showPopoverWithText(text);
-    }
-}
-
-void BRSAppDelegate::showAlreadyRunning() {
-    showPopoverWithText(kAlreadyRunningText);
-}
-
-bool BRSAppDelegate::enableDisableMenus(const std::optional<BRSLoginCredentials>& credentials) {
-    const bool usable = credentials && (credentials->harCredentials() || credentials->harToken() ||
-                                        credentials->harDomainToken());
-    setItemEnabled(updateAllSignaturesMenu_, usable);
-    const bool domainToken = credentials && credentials->harDomainToken();
-    setItemEnabled(enterTokenMenu_, !domainToken);
-    setItemEnabled(preferencesMenu_, !domainToken);
-    return usable;
 }
 
 void BRSAppDelegate::timerCallback() {
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
-    if (!enableDisableMenus(credentials)) {
-        showPopoverWithText(kGetStartedText);
+    if (!presenter_.enableDisableMenus(credentials)) {
+        presenter_.showGetStarted();
         Diagnosis::recordCheck(*dependencies_.defaults, QStringLiteral("no access code"));
         if (tickFinished_) {
             tickFinished_(false);
         }
         return;
     }
-    setItemEnabled(updateAllSignaturesMenu_, true);
-    setStatusTooltip(kCheckingText);
+    presenter_.showChecking();
     dependencies_.backend.checkForSignatureUpdates(
         credentials, [self = QPointer<BRSAppDelegate>(this)](const BRSSignatureService::CheckReply& reply) {
             if (self) {
@@ -211,8 +127,8 @@ void BRSAppDelegate::tickCompleted(const BRSSignatureService::CheckReply& reply)
     if (updatesAvailable && getPreferences().updateSignaturesAutomatically()) {
         updateSignatures(false);
     }
-    viewState_->setHasError(!checked.ok());
-    viewState_->setAreUpdatesAvailable(updatesAvailable);
+    viewState_.setHasError(!checked.ok());
+    viewState_.setAreUpdatesAvailable(updatesAvailable);
     Diagnosis::recordCheck(*dependencies_.defaults,
                            checked.ok() ? std::nullopt : std::optional<Error>(checked.error()));
     if (tickFinished_) {
@@ -227,12 +143,12 @@ void BRSAppDelegate::updateAllSignatures() {
 void BRSAppDelegate::updateSignatures(bool getOnlyChangedSignatures) {
     // A check that ends while an update waits (on the service, a script or an alert) may ask for one
     // more; the running update already installs everything.
-    if (viewState_->isUpdating()) {
+    if (viewState_.isUpdating()) {
         BRSLogInfo(u"%@", QStringLiteral("An update is already running; no second one was started."));
         return;
     }
-    viewState_->setIsUpdating(true);
-    viewState_->setHasError(false);
+    viewState_.setIsUpdating(true);
+    viewState_.setHasError(false);
     const BRSLoginCredentials credentials = dependencies_.backend.getCredentials();
     dependencies_.backend.getSignaturesForUpdate(
         credentials, getOnlyChangedSignatures,
@@ -249,17 +165,13 @@ void BRSAppDelegate::updateRetrieved(const BRSSignatureService::UpdateReply& rep
         showAlert(reply.result.error());
         // The account is as broken as after a failed check; the ok icon would claim otherwise. The end of
         // the cycle shows the error icon and tooltip from this.
-        viewState_->setHasError(true);
+        viewState_.setHasError(true);
         finishUpdate(false);
         return;
     }
     const BRSSignatureService::UpdateOutcome& retrieved = reply.result.value();
-    UpdateCycle cycle(*viewState_, dependencies_.frontEnd->alertPresenter(), dependencies_.mailClients,
-                      [this](int current, int total) {
-                          updateProgressText_ =
-                              QStringLiteral("Updating your signatures (%1 of %2)…").arg(current).arg(total);
-                          setStatusTooltip(std::nullopt);
-                      });
+    UpdateCycle cycle(viewState_, dependencies_.frontEnd->alertPresenter(), dependencies_.mailClients,
+                      [this](int current, int total) { presenter_.showUpdateProgress(current, total); });
     const UpdateCycle::Outcome outcome =
         cycle.install(retrieved.signatures, retrieved.clean, getPreferences());
     // Only what every client took is cached: anything else stays changed for the next check to report.
@@ -270,7 +182,7 @@ void BRSAppDelegate::updateRetrieved(const BRSSignatureService::UpdateReply& rep
 }
 
 void BRSAppDelegate::finishUpdate(bool succeeded) {
-    viewState_->setIsUpdating(false);
+    viewState_.setIsUpdating(false);
     if (updateFinished_) {
         updateFinished_(succeeded);
     }
@@ -315,12 +227,6 @@ void BRSAppDelegate::showProfile() {
 
 void BRSAppDelegate::acceptSignIn(const OrlinSyncService::SignIn& signIn) {
     dependencies_.backend.acceptSignIn(signIn);
-}
-
-void BRSAppDelegate::setStatusTooltip(const Text& text) {
-    if (statusView_) {
-        statusView_->setStatusTooltip(viewState_->isUpdating() ? Text(updateProgressText_) : text);
-    }
 }
 
 void BRSAppDelegate::showAlert(const Error& error) {

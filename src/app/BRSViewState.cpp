@@ -18,8 +18,43 @@ bool BRSViewState::isRegistered(ObservationId id) const {
                        [id](const Registration& r) { return r.id == id; });
 }
 
-void BRSViewState::set(std::atomic<bool>& flag, bool value, const QString& keyPath) {
-    flag = value;
+void BRSViewState::setAreUpdatesAvailable(bool value) {
+    areUpdatesAvailable_ = value;
+    Q_EMIT areUpdatesAvailableChanged(value);
+    notifyObservers(kAreUpdatesAvailable);
+}
+
+void BRSViewState::setIsUpdating(bool value) {
+    isUpdating_ = value;
+    Q_EMIT isUpdatingChanged(value);
+    notifyObservers(kIsUpdating);
+}
+
+void BRSViewState::setHasError(bool value) {
+    hasError_ = value;
+    Q_EMIT hasErrorChanged(value);
+    notifyObservers(kHasError);
+}
+
+void BRSViewState::setNotifyAfterUpdate(bool value) {
+    notifyAfterUpdate_ = value;
+    Q_EMIT notifyAfterUpdateChanged(value);
+    notifyObservers(kNotifyAfterUpdate);
+}
+
+void BRSViewState::setNotifyBeforeShuttingDownMail(bool value) {
+    notifyBeforeShuttingDownMail_ = value;
+    Q_EMIT notifyBeforeShuttingDownMailChanged(value);
+    notifyObservers(kNotifyBeforeShuttingDownMail);
+}
+
+void BRSViewState::setHarIndtastetToken(bool value) {
+    harIndtastetToken_ = value;
+    Q_EMIT harIndtastetTokenChanged(value);
+    notifyObservers(kHarIndtastetToken);
+}
+
+void BRSViewState::notifyObservers(const QString& keyPath) {
     // Observers may set other flags, register or remove observers while they run; work on a copy of the
     // matching registrations and skip any that were removed in the meantime.
     std::vector<Registration> matching;

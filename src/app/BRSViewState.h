@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <atomic>
 #include <functional>
 #include <vector>
 
-// The flags that drive the status icon, the menus and the alert options. Observers register for one key
-// path and hear about every setter call for it, in the order they registered, also when the value did not
-// change: a setter call is an event ("re-evaluate"), not only a change of state.
-class BRSViewState final {
+// The flags that drive the status icon, the menus and the alert options. Each flag has its own signal,
+// emitted on every setter call, also when the value did not change: a setter call is an event
+// ("re-evaluate"), not only a change of state. Receivers hear it in the order they connected.
+class BRSViewState final : public QObject {
+    Q_OBJECT
+
 public:
     static inline const QString kAreUpdatesAvailable = QStringLiteral("areUpdatesAvailable");
     static inline const QString kIsUpdating = QStringLiteral("isUpdating");
@@ -22,9 +25,8 @@ public:
     using ObservationId = std::uint64_t;
 
     BRSViewState() = default;
-    BRSViewState(const BRSViewState&) = delete;
-    BRSViewState& operator=(const BRSViewState&) = delete;
 
+    // Older, key-named form of the signals; new code connects to the signals.
     ObservationId addObserver(const QString& keyPath, Observer observer, void* context = nullptr);
     void removeObserver(ObservationId id);
 
@@ -35,14 +37,20 @@ public:
     [[nodiscard]] bool notifyBeforeShuttingDownMail() const { return notifyBeforeShuttingDownMail_; }
     [[nodiscard]] bool harIndtastetToken() const { return harIndtastetToken_; }
 
-    void setAreUpdatesAvailable(bool value) { set(areUpdatesAvailable_, value, kAreUpdatesAvailable); }
-    void setIsUpdating(bool value) { set(isUpdating_, value, kIsUpdating); }
-    void setHasError(bool value) { set(hasError_, value, kHasError); }
-    void setNotifyAfterUpdate(bool value) { set(notifyAfterUpdate_, value, kNotifyAfterUpdate); }
-    void setNotifyBeforeShuttingDownMail(bool value) {
-        set(notifyBeforeShuttingDownMail_, value, kNotifyBeforeShuttingDownMail);
-    }
-    void setHarIndtastetToken(bool value) { set(harIndtastetToken_, value, kHarIndtastetToken); }
+    void setAreUpdatesAvailable(bool value);
+    void setIsUpdating(bool value);
+    void setHasError(bool value);
+    void setNotifyAfterUpdate(bool value);
+    void setNotifyBeforeShuttingDownMail(bool value);
+    void setHarIndtastetToken(bool value);
+
+Q_SIGNALS:
+    void areUpdatesAvailableChanged(bool value);
+    void isUpdatingChanged(bool value);
+    void hasErrorChanged(bool value);
+    void notifyAfterUpdateChanged(bool value);
+    void notifyBeforeShuttingDownMailChanged(bool value);
+    void harIndtastetTokenChanged(bool value);
 
 private:
     struct Registration {
@@ -52,7 +60,7 @@ private:
         void* context;
     };
 
-    void set(std::atomic<bool>& flag, bool value, const QString& keyPath);
+    void notifyObservers(const QString& keyPath);
     [[nodiscard]] bool isRegistered(ObservationId id) const;
 
     std::atomic<bool> areUpdatesAvailable_{false};

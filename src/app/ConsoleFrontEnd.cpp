@@ -17,7 +17,19 @@ public:
 ConsoleFrontEnd::ConsoleFrontEnd(ConsoleAlertPresenter::Answer answer, ConsoleWriter writer)
     : writer_(writer), alerts_(answer, writer) {}
 
-std::unique_ptr<WindowController> ConsoleFrontEnd::createWindowController(const QString& /*resourceName*/) {
+std::unique_ptr<WindowController> ConsoleFrontEnd::createPreferencesWindow() {
+    return std::make_unique<NoWindow>();
+}
+
+std::unique_ptr<WindowController> ConsoleFrontEnd::createAboutWindow() {
+    return std::make_unique<NoWindow>();
+}
+
+std::unique_ptr<WindowController> ConsoleFrontEnd::createCredentialsWindow() {
+    return std::make_unique<NoWindow>();
+}
+
+std::unique_ptr<WindowController> ConsoleFrontEnd::createProfileWindow() {
     return std::make_unique<NoWindow>();
 }
 

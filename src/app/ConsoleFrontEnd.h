@@ -9,8 +9,10 @@ class ConsoleFrontEnd final : public FrontEnd {
 public:
     explicit ConsoleFrontEnd(ConsoleAlertPresenter::Answer answer, ConsoleWriter writer = ConsoleWriter());
 
-    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(
-        const QString& resourceName) override;
+    [[nodiscard]] std::unique_ptr<WindowController> createPreferencesWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createAboutWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createCredentialsWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createProfileWindow() override;
     [[nodiscard]] std::unique_ptr<StatusView> createStatusView() override;
     void installMainMenu(StatusMenu* menu) override;
     void activateIgnoringOtherApps() override;

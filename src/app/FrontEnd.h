@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <memory>
 
 class AlertPresenter;
@@ -14,9 +13,11 @@ class FrontEnd {
 public:
     virtual ~FrontEnd();
 
-    // A window controller from the window resource of that name; not shown yet.
-    [[nodiscard]] virtual std::unique_ptr<WindowController> createWindowController(
-        const QString& resourceName) = 0;
+    // One factory per window; none of them shows its window yet.
+    [[nodiscard]] virtual std::unique_ptr<WindowController> createPreferencesWindow() = 0;
+    [[nodiscard]] virtual std::unique_ptr<WindowController> createAboutWindow() = 0;
+    [[nodiscard]] virtual std::unique_ptr<WindowController> createCredentialsWindow() = 0;
+    [[nodiscard]] virtual std::unique_ptr<WindowController> createProfileWindow() = 0;
     // The status item; it is on screen when this returns.
     [[nodiscard]] virtual std::unique_ptr<StatusView> createStatusView() = 0;
     // Makes the menu the application's main menu (the menu bar's, on macOS).

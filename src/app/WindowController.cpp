@@ -4,8 +4,6 @@ WindowController::~WindowController() = default;
 
 void WindowController::setViewState(BRSViewState* /*viewState*/) {}
 
-void WindowController::observeValueForKeyPath(const QString& /*keyPath*/, BRSViewState* /*context*/) {}
-
 void WindowController::setFields(const ProfileGetModel& /*profile*/, SaveAction /*onSave*/) {}
 
 void WindowController::setLoadFailure(const QString& /*reason*/, std::function<void()> /*tryAgain*/) {}

@@ -18,10 +18,9 @@ public:
     virtual void centerWindow() = 0;
     virtual void showWindow() = 0;
 
-    // Token entry: the view state on which it raises harIndtastetToken after a save.
+    // The view state of the running agent: token entry raises harIndtastetToken on it after a save, and
+    // preferences keeps its alert options shown as they are set on it.
     virtual void setViewState(BRSViewState* viewState);
-    // Preferences: a view-state flag it shows changed; the context is the view state.
-    virtual void observeValueForKeyPath(const QString& keyPath, BRSViewState* context);
     // Profile editor: the profile that arrived, and what to do with the user's changes.
     virtual void setFields(const ProfileGetModel& profile, SaveAction onSave);
     // Profile editor: the profile could not be fetched, for `reason`; `tryAgain` asks for it once more.

@@ -310,14 +310,20 @@ void BRSPreferencesWindowController::windowWillClose() {
     PreferencesStorage(environment_.defaults()).synchronize();
 }
 
-void BRSPreferencesWindowController::observeValueForKeyPath(const QString& keyPath, BRSViewState* context) {
-    // Before the window has been shown there is nothing to keep current; loading reads the settings.
-    if (!context || !window_.ifBuilt()) {
+void BRSPreferencesWindowController::setViewState(BRSViewState* viewState) {
+    if (!viewState) {
         return;
     }
-    if (keyPath == BRSViewState::kNotifyAfterUpdate) {
-        notifyMeAfterUpdate_->setChecked(context->notifyAfterUpdate());
-    } else if (keyPath == BRSViewState::kNotifyBeforeShuttingDownMail) {
-        notifyMeBeforeShuttingDownMail_->setChecked(context->notifyBeforeShuttingDownMail());
-    }
+    // Before the window has been shown there is nothing to keep current; loading reads the settings.
+    QObject::connect(viewState, &BRSViewState::notifyAfterUpdateChanged, &viewStateReceiver_, [this](bool on) {
+        if (window_.ifBuilt()) {
+            notifyMeAfterUpdate_->setChecked(on);
+        }
+    });
+    QObject::connect(viewState, &BRSViewState::notifyBeforeShuttingDownMailChanged, &viewStateReceiver_,
+                     [this](bool on) {
+                         if (window_.ifBuilt()) {
+                             notifyMeBeforeShuttingDownMail_->setChecked(on);
+                         }
+                     });
 }

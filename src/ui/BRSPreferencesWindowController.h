@@ -45,7 +45,8 @@ public:
     // The same, on a screen of which `available` is free.
     void centerWindowIn(const QRect& available);
     void showWindow() override;
-    void observeValueForKeyPath(const QString& keyPath, BRSViewState* context) override;
+    // Keeps the two notify boxes current with the view state's alert options.
+    void setViewState(BRSViewState* viewState) override;
 
     // The window, built (and windowDidLoad run) on first use.
     QDialog& window();
@@ -96,4 +97,6 @@ private:
     QPushButton* enterToken_ = nullptr;
     std::unique_ptr<BrsHelpMeICloudDriveViewController> helpViewController_;
     LazyWindow<QFrame> helpPopover_;
+    // Receives the view state's signals; going with the window controller, it ends them.
+    QObject viewStateReceiver_;
 };

@@ -46,20 +46,20 @@ QtFrontEnd::QtFrontEnd(Environment environment) : environment_(std::move(environ
 
 QtFrontEnd::~QtFrontEnd() = default;
 
-std::unique_ptr<WindowController> QtFrontEnd::createWindowController(const QString& resourceName) {
-    if (resourceName == QLatin1String("BRSPreferencesWindowController")) {
-        return std::make_unique<BRSPreferencesWindowController>(alerts_, environment_);
-    }
-    if (resourceName == QLatin1String("BRSAboutWindowController")) {
-        return std::make_unique<BRSAboutWindowController>();
-    }
-    if (resourceName == QLatin1String("BRSCredentialsWindowController")) {
-        return std::make_unique<BRSCredentialsWindowController>(alerts_, environment_.defaults());
-    }
-    if (resourceName == QLatin1String("Profile2WindowController")) {
-        return std::make_unique<Profile2WindowController>(OpenPanel::Runner{}, &alerts_);
-    }
-    return nullptr;
+std::unique_ptr<WindowController> QtFrontEnd::createPreferencesWindow() {
+    return std::make_unique<BRSPreferencesWindowController>(alerts_, environment_);
+}
+
+std::unique_ptr<WindowController> QtFrontEnd::createAboutWindow() {
+    return std::make_unique<BRSAboutWindowController>();
+}
+
+std::unique_ptr<WindowController> QtFrontEnd::createCredentialsWindow() {
+    return std::make_unique<BRSCredentialsWindowController>(alerts_, environment_.defaults());
+}
+
+std::unique_ptr<WindowController> QtFrontEnd::createProfileWindow() {
+    return std::make_unique<Profile2WindowController>(OpenPanel::Runner{}, &alerts_);
 }
 
 std::unique_ptr<StatusView> QtFrontEnd::createStatusView() {

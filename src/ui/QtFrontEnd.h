@@ -14,9 +14,10 @@ public:
     explicit QtFrontEnd(Environment environment);
     ~QtFrontEnd() override;
 
-    // Nothing for a resource name it does not know.
-    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(
-        const QString& resourceName) override;
+    [[nodiscard]] std::unique_ptr<WindowController> createPreferencesWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createAboutWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createCredentialsWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createProfileWindow() override;
     [[nodiscard]] std::unique_ptr<StatusView> createStatusView() override;
     void installMainMenu(StatusMenu* menu) override;
     void activateIgnoringOtherApps() override;

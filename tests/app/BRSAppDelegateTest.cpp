@@ -118,7 +118,7 @@ protected:
             return BRSAppleScript::genericError();
         };
         controller = std::make_unique<BRSAppDelegate>(std::move(dependencies));
-        controller->connectMenu(menu);
+        controller->statusPresenter().connectMenu(menu);
         return *controller;
     }
 
@@ -193,7 +193,7 @@ TEST_F(BRSAppDelegateTest, LaunchRunsItsStepsInOrderAndTicksAtOnce) {
         QStringLiteral("menu update disabled"),
         QStringLiteral("menu enter-token enabled"),
         QStringLiteral("menu preferences enabled"),
-        QStringLiteral("popover ") + BRSAppDelegate::kGetStartedText,
+        QStringLiteral("popover ") + StatusPresenter::kGetStartedText,
     };
     EXPECT_EQ(frontEnd.log, expected);
     ASSERT_NE(timer, nullptr);
@@ -209,7 +209,7 @@ TEST_F(BRSAppDelegateTest, WithoutCredentialsEveryTickShowsTheGetStartedPopoverA
     timer->fire();
     timer->fire();
 
-    EXPECT_EQ(view().popovers, QStringList(3, BRSAppDelegate::kGetStartedText));
+    EXPECT_EQ(view().popovers, QStringList(3, StatusPresenter::kGetStartedText));
     EXPECT_TRUE(checks.empty());
     EXPECT_FALSE(menu.update.isEnabled());
     EXPECT_TRUE(menu.enterToken.isEnabled());
@@ -225,17 +225,17 @@ TEST_F(BRSAppDelegateTest, MenusFollowTheFormOfTheCredentials) {
     EXPECT_EQ(checks.size(), 1u);
 
     credentials = kToken;
-    EXPECT_TRUE(controller->enableDisableMenus(credentials));
+    EXPECT_TRUE(controller->statusPresenter().enableDisableMenus(credentials));
     EXPECT_TRUE(menu.update.isEnabled());
     EXPECT_TRUE(menu.enterToken.isEnabled());
     EXPECT_TRUE(menu.preferences.isEnabled());
 
-    EXPECT_TRUE(
-        controller->enableDisableMenus(BRSLoginCredentials::initWithUserName(QStringLiteral("u"), {})));
-    EXPECT_TRUE(controller->enableDisableMenus(
+    EXPECT_TRUE(controller->statusPresenter().enableDisableMenus(
+        BRSLoginCredentials::initWithUserName(QStringLiteral("u"), {})));
+    EXPECT_TRUE(controller->statusPresenter().enableDisableMenus(
         BRSLoginCredentials::initWithDomainToken(QStringLiteral("domain-1"), QString())))
         << "a domain token is usable without a user name";
-    EXPECT_FALSE(controller->enableDisableMenus(std::nullopt));
+    EXPECT_FALSE(controller->statusPresenter().enableDisableMenus(std::nullopt));
     EXPECT_FALSE(menu.update.isEnabled());
     EXPECT_TRUE(menu.enterToken.isEnabled());
 }
@@ -254,7 +254,7 @@ TEST_F(BRSAppDelegateTest, EverySetOfHarIndtastetTokenReevaluatesTheMenusWithFre
     EXPECT_EQ(logSince(before),
               (QStringList{QStringLiteral("menu update enabled"), QStringLiteral("menu enter-token disabled"),
                            QStringLiteral("menu preferences disabled"), QStringLiteral("menu update enabled"),
-                           QStringLiteral("status-tooltip ") + BRSAppDelegate::kCheckingText,
+                           QStringLiteral("status-tooltip ") + StatusPresenter::kCheckingText,
                            QStringLiteral("check")}));
 }
 
@@ -268,7 +268,7 @@ TEST_F(BRSAppDelegateTest, ASavedAccessCodeIsCheckedAtOnceByTheTicksRules) {
     EXPECT_TRUE(menu.update.isEnabled());
     answerCheck(false, Error{QStringLiteral("any"), -1012, QStringLiteral("bad code")});
     EXPECT_EQ(view().imageName, StatusImages::kError);
-    EXPECT_EQ(view().tooltip, BRSAppDelegate::kConnectionProblemText);
+    EXPECT_EQ(view().tooltip, StatusPresenter::kConnectionProblemText);
     EXPECT_TRUE(frontEnd.alerts.shownAlerts().isEmpty()) << "a check reports through the icon only";
 }
 
@@ -283,10 +283,10 @@ TEST_F(BRSAppDelegateTest, CheckOutcomesSwitchIconTooltipAndMenu) {
     EXPECT_FALSE(state().hasError());
 
     timer->fire();
-    EXPECT_EQ(view().tooltip, BRSAppDelegate::kCheckingText) << "while the check waits on the service";
+    EXPECT_EQ(view().tooltip, StatusPresenter::kCheckingText) << "while the check waits on the service";
     answerCheck(false, Error{QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")});
     EXPECT_EQ(view().imageName, StatusImages::kError);
-    EXPECT_EQ(view().tooltip, BRSAppDelegate::kConnectionProblemText);
+    EXPECT_EQ(view().tooltip, StatusPresenter::kConnectionProblemText);
     EXPECT_TRUE(state().hasError());
     EXPECT_FALSE(state().areUpdatesAvailable());
     EXPECT_TRUE(view().popovers.isEmpty()) << "a failed check shows no popover";
@@ -295,8 +295,8 @@ TEST_F(BRSAppDelegateTest, CheckOutcomesSwitchIconTooltipAndMenu) {
     timer->fire();
     answerCheck(true);
     EXPECT_EQ(view().imageName, StatusImages::kNotify);
-    EXPECT_EQ(view().tooltip, BRSAppDelegate::kUpdatesAvailableText);
-    EXPECT_EQ(view().popovers, QStringList{BRSAppDelegate::kUpdatesAvailableText});
+    EXPECT_EQ(view().tooltip, StatusPresenter::kUpdatesAvailableText);
+    EXPECT_EQ(view().popovers, QStringList{StatusPresenter::kUpdatesAvailableText});
 
     timer->fire();
     answerCheck(true);
@@ -355,11 +355,11 @@ TEST_F(BRSAppDelegateTest, AutomaticUpdateStartsBeforeTheNotifyIconAndItsEndRest
     EXPECT_LT(updating, notify);
     EXPECT_TRUE(afterCheck.contains(QStringLiteral("retrieve onlyChanged=0")));
     EXPECT_TRUE(state().isUpdating());
-    EXPECT_EQ(view().tooltip, BRSAppDelegate::kUpdatingText) << "not the updates-available text";
+    EXPECT_EQ(view().tooltip, StatusPresenter::kUpdatingText) << "not the updates-available text";
     EXPECT_EQ(view().menu, &menu) << "the menu, and Quit with it, stays while the update runs";
     EXPECT_FALSE(menu.update.isEnabled());
     EXPECT_FALSE(menu.preferences.isEnabled());
-    EXPECT_EQ(view().popovers, QStringList{BRSAppDelegate::kUpdatesAvailableText});
+    EXPECT_EQ(view().popovers, QStringList{StatusPresenter::kUpdatesAvailableText});
 
     ASSERT_EQ(retrievals.size(), 1u);
     retrieved(retrievals.front(), Error::serviceError(QStringLiteral("down")));
@@ -481,7 +481,7 @@ TEST_F(BRSAppDelegateTest, AnUpdateEndsOnTheOutcomeOfItsOwnRetrieval) {
     retrieved(retrievals.back(), kOffline);
     EXPECT_TRUE(state().hasError());
     EXPECT_EQ(view().imageName, StatusImages::kError);
-    EXPECT_EQ(view().tooltip, BRSAppDelegate::kConnectionProblemText);
+    EXPECT_EQ(view().tooltip, StatusPresenter::kConnectionProblemText);
     EXPECT_EQ(view().menu, &menu);
     EXPECT_EQ(frontEnd.alerts.shownAlerts().last().messageText, QStringLiteral("offline"));
 }
@@ -531,8 +531,8 @@ TEST_F(BRSAppDelegateTest, AlertOptionsAreSeededFromThePreferencesAndWrittenBack
 
     const FakeWindow* preferences = frontEnd.windows.value(QStringLiteral("BRSPreferencesWindowController"));
     ASSERT_EQ(preferences->observations.size(), 4);
-    EXPECT_EQ(preferences->observations.at(0).first, BRSViewState::kNotifyAfterUpdate);
-    EXPECT_EQ(preferences->observations.at(1).first, BRSViewState::kNotifyBeforeShuttingDownMail);
+    EXPECT_EQ(preferences->observations.at(0).first, QStringLiteral("notifyAfterUpdate"));
+    EXPECT_EQ(preferences->observations.at(1).first, QStringLiteral("notifyBeforeShuttingDownMail"));
     for (const auto& [key, context] : preferences->observations) {
         EXPECT_EQ(context, controller->viewState()) << key.toStdString();
     }
@@ -540,15 +540,15 @@ TEST_F(BRSAppDelegateTest, AlertOptionsAreSeededFromThePreferencesAndWrittenBack
 
 TEST_F(BRSAppDelegateTest, PopoverBeforeTheStatusViewExistsDoesNothing) {
     makeController();
-    controller->showPopoverWithText(QStringLiteral("early"));
-    controller->setStatusImageForName(StatusImages::kOk);
+    controller->statusPresenter().showPopoverWithText(QStringLiteral("early"));
+    controller->statusPresenter().setStatusImageForName(StatusImages::kOk);
     EXPECT_EQ(frontEnd.statusView, nullptr);
     EXPECT_TRUE(frontEnd.log.isEmpty());
 }
 
 TEST_F(BRSAppDelegateTest, UnknownImageNamesLeaveTheItemWithoutAnImage) {
     launch();
-    controller->setStatusImageForName(QStringLiteral("no such image"));
+    controller->statusPresenter().setStatusImageForName(QStringLiteral("no such image"));
     EXPECT_EQ(view().imageName, std::nullopt);
     EXPECT_EQ(frontEnd.log.last(), QStringLiteral("status-image "));
 }

@@ -6,6 +6,8 @@
 
 namespace {
 
+using Signal = void (BRSViewState::*)(bool);
+
 TEST(BRSViewStateTest, AllFlagsStartOff) {
     const BRSViewState state;
     EXPECT_FALSE(state.areUpdatesAvailable());
@@ -19,20 +21,12 @@ TEST(BRSViewStateTest, AllFlagsStartOff) {
 TEST(BRSViewStateTest, EverySetterCallNotifiesItsKeysObserversInRegistrationOrder) {
     BRSViewState state;
     QStringList heard;
-    int context = 0;
-    state.addObserver(
-        BRSViewState::kIsUpdating,
-        [&](const QString& key, BRSViewState& object, void* ctx) {
-            heard.append(
-                QStringLiteral("first %1 %2 %3").arg(key).arg(object.isUpdating()).arg(ctx == &context));
-        },
-        &context);
-    state.addObserver(BRSViewState::kHasError, [&](const QString& key, BRSViewState&, void*) {
-        heard.append(QStringLiteral("other ") + key);
+    QObject::connect(&state, &BRSViewState::isUpdatingChanged, [&](bool value) {
+        heard.append(QStringLiteral("first isUpdating %1 %2").arg(value).arg(state.isUpdating()));
     });
-    state.addObserver(BRSViewState::kIsUpdating, [&](const QString& key, BRSViewState&, void* ctx) {
-        heard.append(QStringLiteral("second %1 %2").arg(key).arg(ctx == nullptr));
-    });
+    QObject::connect(&state, &BRSViewState::hasErrorChanged, [&] { heard.append(QStringLiteral("other")); });
+    QObject::connect(&state, &BRSViewState::isUpdatingChanged,
+                     [&](bool value) { heard.append(QStringLiteral("second isUpdating %1").arg(value)); });
 
     state.setIsUpdating(true);
     state.setIsUpdating(true);  // no change of value, still an event
@@ -43,8 +37,8 @@ TEST(BRSViewStateTest, EverySetterCallNotifiesItsKeysObserversInRegistrationOrde
                          QStringLiteral("second isUpdating 1"),
                          QStringLiteral("first isUpdating 1 1"),
                          QStringLiteral("second isUpdating 1"),
-                         QStringLiteral("first isUpdating 0 1"),
-                         QStringLiteral("second isUpdating 1"),
+                         QStringLiteral("first isUpdating 0 0"),
+                         QStringLiteral("second isUpdating 0"),
                      }));
 }
 
@@ -55,28 +49,32 @@ TEST(BRSViewStateTest, EachSetterStoresItsOwnFlagAndNotifiesOnlyItsKey) {
         QString key;
         Setter set;
         Getter get;
+        Signal changed;
     } flags[] = {
-        {BRSViewState::kAreUpdatesAvailable, &BRSViewState::setAreUpdatesAvailable,
-         &BRSViewState::areUpdatesAvailable},
-        {BRSViewState::kIsUpdating, &BRSViewState::setIsUpdating, &BRSViewState::isUpdating},
-        {BRSViewState::kHasError, &BRSViewState::setHasError, &BRSViewState::hasError},
-        {BRSViewState::kNotifyAfterUpdate, &BRSViewState::setNotifyAfterUpdate,
-         &BRSViewState::notifyAfterUpdate},
-        {BRSViewState::kNotifyBeforeShuttingDownMail, &BRSViewState::setNotifyBeforeShuttingDownMail,
-         &BRSViewState::notifyBeforeShuttingDownMail},
-        {BRSViewState::kHarIndtastetToken, &BRSViewState::setHarIndtastetToken,
-         &BRSViewState::harIndtastetToken},
+        {QStringLiteral("areUpdatesAvailable"), &BRSViewState::setAreUpdatesAvailable,
+         &BRSViewState::areUpdatesAvailable, &BRSViewState::areUpdatesAvailableChanged},
+        {QStringLiteral("isUpdating"), &BRSViewState::setIsUpdating, &BRSViewState::isUpdating,
+         &BRSViewState::isUpdatingChanged},
+        {QStringLiteral("hasError"), &BRSViewState::setHasError, &BRSViewState::hasError,
+         &BRSViewState::hasErrorChanged},
+        {QStringLiteral("notifyAfterUpdate"), &BRSViewState::setNotifyAfterUpdate,
+         &BRSViewState::notifyAfterUpdate, &BRSViewState::notifyAfterUpdateChanged},
+        {QStringLiteral("notifyBeforeShuttingDownMail"), &BRSViewState::setNotifyBeforeShuttingDownMail,
+         &BRSViewState::notifyBeforeShuttingDownMail, &BRSViewState::notifyBeforeShuttingDownMailChanged},
+        {QStringLiteral("harIndtastetToken"), &BRSViewState::setHarIndtastetToken,
+         &BRSViewState::harIndtastetToken, &BRSViewState::harIndtastetTokenChanged},
     };
     for (const auto& flag : flags) {
         BRSViewState state;
         QStringList heard;
         for (const auto& any : flags) {
-            state.addObserver(any.key,
-                              [&heard](const QString& key, BRSViewState&, void*) { heard.append(key); });
+            QObject::connect(&state, any.changed, [&heard, key = any.key](bool value) {
+                heard.append(key + QStringLiteral(" %1").arg(value));
+            });
         }
         (state.*flag.set)(true);
         EXPECT_TRUE((state.*flag.get)()) << flag.key.toStdString();
-        EXPECT_EQ(heard, QStringList{flag.key});
+        EXPECT_EQ(heard, QStringList{flag.key + QStringLiteral(" 1")});
         for (const auto& other : flags) {
             if (other.key != flag.key) {
                 EXPECT_FALSE((state.*other.get)())
@@ -89,17 +87,16 @@ TEST(BRSViewStateTest, EachSetterStoresItsOwnFlagAndNotifiesOnlyItsKey) {
 TEST(BRSViewStateTest, ObserversMayChangeTheStateAndTheRegistrationsWhileBeingNotified) {
     BRSViewState state;
     QStringList heard;
-    BRSViewState::ObservationId second = 0;
-    state.addObserver(BRSViewState::kHasError, [&](const QString&, BRSViewState& object, void*) {
+    QMetaObject::Connection second;
+    QObject::connect(&state, &BRSViewState::hasErrorChanged, [&] {
         heard.append(QStringLiteral("first"));
-        object.removeObserver(second);
-        object.setAreUpdatesAvailable(false);
+        QObject::disconnect(second);
+        state.setAreUpdatesAvailable(false);
     });
-    second = state.addObserver(BRSViewState::kHasError, [&](const QString&, BRSViewState&, void*) {
-        heard.append(QStringLiteral("second"));
-    });
-    state.addObserver(BRSViewState::kAreUpdatesAvailable,
-                      [&](const QString&, BRSViewState&, void*) { heard.append(QStringLiteral("nested")); });
+    second = QObject::connect(&state, &BRSViewState::hasErrorChanged,
+                              [&] { heard.append(QStringLiteral("second")); });
+    QObject::connect(&state, &BRSViewState::areUpdatesAvailableChanged,
+                     [&] { heard.append(QStringLiteral("nested")); });
 
     state.setHasError(true);
     EXPECT_EQ(heard, (QStringList{QStringLiteral("first"), QStringLiteral("nested")}));

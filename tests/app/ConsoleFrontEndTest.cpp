@@ -126,7 +126,7 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
 
     {  // No credentials: the tick ends without a check, which counts as a failure.
         BRSAppDelegate controller(dependencies);
-        controller.connectMenu(menu);
+        controller.statusPresenter().connectMenu(menu);
         std::optional<int> exitCode;
         OnceRunner once(controller, [&](int code) { exitCode = code; });
         controller.applicationDidFinishLaunching();
@@ -135,7 +135,7 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
     credentials = BRSLoginCredentials::initWithToken(QStringLiteral("t"));
     {  // A successful check with nothing to install.
         BRSAppDelegate controller(dependencies);
-        controller.connectMenu(menu);
+        controller.statusPresenter().connectMenu(menu);
         std::optional<int> exitCode;
         OnceRunner once(controller, [&](int code) { exitCode = code; });
         controller.applicationDidFinishLaunching();
@@ -146,7 +146,7 @@ TEST(ConsoleFrontEndTest, RunningOnceEndsAfterTheTickOrAfterTheUpdateItStarted) 
     testDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
     {  // Updates found and installed automatically: the run waits for the update's outcome.
         BRSAppDelegate controller(dependencies);
-        controller.connectMenu(menu);
+        controller.statusPresenter().connectMenu(menu);
         std::optional<int> exitCode;
         OnceRunner once(controller, [&](int code) { exitCode = code; });
         controller.applicationDidFinishLaunching();

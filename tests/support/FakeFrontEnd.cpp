@@ -41,10 +41,17 @@ void FakeWindow::showWindow() {
 
 void FakeWindow::setViewState(BRSViewState* newViewState) {
     viewState = newViewState;
-}
-
-void FakeWindow::observeValueForKeyPath(const QString& keyPath, BRSViewState* context) {
-    observations.append({keyPath, context});
+    if (!newViewState) {
+        return;
+    }
+    QObject::connect(newViewState, &BRSViewState::notifyAfterUpdateChanged, &viewStateReceiver_,
+                     [this, newViewState] {
+                         observations.append({QStringLiteral("notifyAfterUpdate"), newViewState});
+                     });
+    QObject::connect(newViewState, &BRSViewState::notifyBeforeShuttingDownMailChanged, &viewStateReceiver_,
+                     [this, newViewState] {
+                         observations.append({QStringLiteral("notifyBeforeShuttingDownMail"), newViewState});
+                     });
 }
 
 void FakeWindow::setFields(const ProfileGetModel& newProfile, SaveAction newOnSave) {
@@ -53,10 +60,26 @@ void FakeWindow::setFields(const ProfileGetModel& newProfile, SaveAction newOnSa
     log_.append(QStringLiteral("setFields ") + resourceName_);
 }
 
-std::unique_ptr<WindowController> FakeFrontEnd::createWindowController(const QString& resourceName) {
-    auto window = std::make_unique<FakeWindow>(resourceName, log);
-    windows.insert(resourceName, window.get());
-    log.append(QStringLiteral("create ") + resourceName);
+std::unique_ptr<WindowController> FakeFrontEnd::createPreferencesWindow() {
+    return createWindow(QStringLiteral("BRSPreferencesWindowController"));
+}
+
+std::unique_ptr<WindowController> FakeFrontEnd::createAboutWindow() {
+    return createWindow(QStringLiteral("BRSAboutWindowController"));
+}
+
+std::unique_ptr<WindowController> FakeFrontEnd::createCredentialsWindow() {
+    return createWindow(QStringLiteral("BRSCredentialsWindowController"));
+}
+
+std::unique_ptr<WindowController> FakeFrontEnd::createProfileWindow() {
+    return createWindow(QStringLiteral("Profile2WindowController"));
+}
+
+std::unique_ptr<WindowController> FakeFrontEnd::createWindow(const QString& className) {
+    auto window = std::make_unique<FakeWindow>(className, log);
+    windows.insert(className, window.get());
+    log.append(QStringLiteral("create ") + className);
     return window;
 }
 

@@ -72,8 +72,8 @@ public:
 
     void centerWindow() override;
     void showWindow() override;
+    // Records every alert option set on the view state afterwards, by name, with the view state.
     void setViewState(BRSViewState* viewState) override;
-    void observeValueForKeyPath(const QString& keyPath, BRSViewState* context) override;
     void setFields(const ProfileGetModel& profile, SaveAction onSave) override;
 
     BRSViewState* viewState = nullptr;
@@ -84,6 +84,7 @@ public:
 private:
     QString resourceName_;
     QStringList& log_;
+    QObject viewStateReceiver_;
 };
 
 class ManualTimer final : public RepeatingTimer {
@@ -108,8 +109,10 @@ public:
 
 class FakeFrontEnd final : public FrontEnd {
 public:
-    [[nodiscard]] std::unique_ptr<WindowController> createWindowController(
-        const QString& resourceName) override;
+    [[nodiscard]] std::unique_ptr<WindowController> createPreferencesWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createAboutWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createCredentialsWindow() override;
+    [[nodiscard]] std::unique_ptr<WindowController> createProfileWindow() override;
     [[nodiscard]] std::unique_ptr<StatusView> createStatusView() override;
     void installMainMenu(StatusMenu* menu) override;
     void activateIgnoringOtherApps() override;
@@ -122,4 +125,8 @@ public:
     bool mainMenuInstalled = false;
     int activations = 0;
     ScriptedAlertPresenter alerts;
+
+private:
+    // Named after the window class the desktop front end makes, so logs read as they would there.
+    std::unique_ptr<WindowController> createWindow(const QString& className);
 };

@@ -30,8 +30,8 @@ protected:
         testDefaults().resetForTesting();
         useAuthBase(mock.baseUrl() + QStringLiteral("auth/"));
         BRSKeychainController::sharedKeychainController().resetForTesting(store);
-        viewState.addObserver(BRSViewState::kHarIndtastetToken,
-                              [this](const QString&, BRSViewState&, void*) { ++tokenNotifications; });
+        QObject::connect(&viewState, &BRSViewState::harIndtastetTokenChanged,
+                         [this] { ++tokenNotifications; });
     }
     void TearDown() override {
         BRSKeychainController::sharedKeychainController().resetForTesting(nullptr);

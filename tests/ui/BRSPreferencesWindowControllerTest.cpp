@@ -140,24 +140,26 @@ TEST_F(BRSPreferencesWindowControllerTest, NotifyBoxesShowAndWriteTheHideSetting
 TEST_F(BRSPreferencesWindowControllerTest, TheViewStateKeepsTheNotifyBoxesCurrentWithoutWritingSettings) {
     BRSViewState viewState;
     BRSPreferencesWindowController preferences(alerts, testEnvironment());
+    preferences.setViewState(&viewState);
     // Flags raised before the window exists are read from the settings when it loads instead.
-    preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
+    viewState.setNotifyAfterUpdate(false);
     preferences.window();
     EXPECT_TRUE(preferences.notifyMeAfterUpdate()->isChecked());
 
     viewState.setNotifyAfterUpdate(false);
-    preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
     EXPECT_FALSE(preferences.notifyMeAfterUpdate()->isChecked());
     EXPECT_TRUE(preferences.notifyMeBeforeShuttingDownMail()->isChecked());
 
+    // The flag changes unheard, so that only the other flag's signal could move the box.
+    viewState.blockSignals(true);
     viewState.setNotifyBeforeShuttingDownMail(false);
-    preferences.observeValueForKeyPath(BRSViewState::kHasError, &viewState);
+    viewState.blockSignals(false);
+    viewState.setHasError(true);
     EXPECT_TRUE(preferences.notifyMeBeforeShuttingDownMail()->isChecked()) << "other keys are ignored";
-    preferences.observeValueForKeyPath(BRSViewState::kNotifyBeforeShuttingDownMail, &viewState);
+    viewState.setNotifyBeforeShuttingDownMail(false);
     EXPECT_FALSE(preferences.notifyMeBeforeShuttingDownMail()->isChecked());
 
     viewState.setNotifyAfterUpdate(true);
-    preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
     EXPECT_TRUE(preferences.notifyMeAfterUpdate()->isChecked());
     EXPECT_FALSE(stored().hideInfobox());
     EXPECT_FALSE(stored().hideQuitMailInfobox()) << "the controller stores these, not the window";
@@ -341,8 +343,7 @@ TEST_F(BRSPreferencesWindowControllerTest,
         {{ServiceConfiguration::kAuthBaseUrlKey, mock.baseUrl() + QStringLiteral("auth/")}});
     BRSViewState viewState;
     int flags = 0;
-    viewState.addObserver(BRSViewState::kHarIndtastetToken,
-                          [&](const QString&, BRSViewState&, void*) { ++flags; });
+    QObject::connect(&viewState, &BRSViewState::harIndtastetTokenChanged, [&] { ++flags; });
     int runs = 0;
     BRSPreferencesWindowController preferences(
         alerts, testEnvironment(),
@@ -367,7 +368,7 @@ TEST_F(BRSPreferencesWindowControllerTest,
              },
          .runAppleScript = {},
          .openSystemSettings = {}});
-    preferences.observeValueForKeyPath(BRSViewState::kNotifyAfterUpdate, &viewState);
+    preferences.setViewState(&viewState);
     preferences.showWindow();
 
     preferences.enterTokenButton()->click();
