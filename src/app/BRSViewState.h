@@ -1,10 +1,7 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
 #include <atomic>
-#include <functional>
-#include <vector>
 
 // The flags that drive the status icon, the menus and the alert options. Each flag has its own signal,
 // emitted on every setter call, also when the value did not change: a setter call is an event
@@ -13,22 +10,7 @@ class BRSViewState final : public QObject {
     Q_OBJECT
 
 public:
-    static inline const QString kAreUpdatesAvailable = QStringLiteral("areUpdatesAvailable");
-    static inline const QString kIsUpdating = QStringLiteral("isUpdating");
-    static inline const QString kHasError = QStringLiteral("hasError");
-    static inline const QString kNotifyAfterUpdate = QStringLiteral("notifyAfterUpdate");
-    static inline const QString kNotifyBeforeShuttingDownMail =
-        QStringLiteral("notifyBeforeShuttingDownMail");
-    static inline const QString kHarIndtastetToken = QStringLiteral("harIndtastetToken");
-
-    using Observer = std::function<void(const QString& keyPath, BRSViewState& object, void* context)>;
-    using ObservationId = std::uint64_t;
-
     BRSViewState() = default;
-
-    // Older, key-named form of the signals; new code connects to the signals.
-    ObservationId addObserver(const QString& keyPath, Observer observer, void* context = nullptr);
-    void removeObserver(ObservationId id);
 
     [[nodiscard]] bool areUpdatesAvailable() const { return areUpdatesAvailable_; }
     [[nodiscard]] bool isUpdating() const { return isUpdating_; }
@@ -53,23 +35,10 @@ Q_SIGNALS:
     void harIndtastetTokenChanged(bool value);
 
 private:
-    struct Registration {
-        ObservationId id;
-        QString keyPath;
-        Observer observer;
-        void* context;
-    };
-
-    void notifyObservers(const QString& keyPath);
-    [[nodiscard]] bool isRegistered(ObservationId id) const;
-
     std::atomic<bool> areUpdatesAvailable_{false};
     std::atomic<bool> isUpdating_{false};
     std::atomic<bool> hasError_{false};
     std::atomic<bool> notifyAfterUpdate_{false};
     std::atomic<bool> notifyBeforeShuttingDownMail_{false};
     std::atomic<bool> harIndtastetToken_{false};
-
-    std::vector<Registration> registrations_;
-    ObservationId nextId_ = 1;
 };

@@ -171,8 +171,7 @@ TEST_F(UpdateCycleTest, DontShowAgainWithCancelStillSuppressesLaterPromptsAndLea
     set("updateSignaturesForMail", true);
     bool heard = false;
     viewState.setNotifyBeforeShuttingDownMail(true);
-    viewState.addObserver(BRSViewState::kNotifyBeforeShuttingDownMail,
-                          [&](const QString&, BRSViewState&, void*) { heard = true; });
+    QObject::connect(&viewState, &BRSViewState::notifyBeforeShuttingDownMailChanged, [&] { heard = true; });
     alerts.enqueueAnswer({1, true});
     EXPECT_FALSE(run(two));
     EXPECT_TRUE(heard);
