@@ -2,7 +2,7 @@
 
 #include "ModalSession.h"
 
-QtRepeatingTimer::QtRepeatingTimer() {
+QtRepeatingTimer::QtRepeatingTimer(TickSource ticks) : ticks_(std::move(ticks)) {
     // Qt turns a coarse timer of minutes into a whole-second one by itself; short intervals stay usable.
     timer_.setTimerType(Qt::CoarseTimer);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { tickFellDue(); });
@@ -16,7 +16,11 @@ QtRepeatingTimer::QtRepeatingTimer() {
 
 void QtRepeatingTimer::schedule(std::chrono::milliseconds interval, std::function<void()> action) {
     action_ = std::move(action);
-    timer_.start(interval);
+    if (ticks_) {
+        ticks_(interval, [this] { tickFellDue(); });
+    } else {
+        timer_.start(interval);
+    }
 }
 
 void QtRepeatingTimer::fire() {

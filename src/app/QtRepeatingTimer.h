@@ -9,7 +9,12 @@
 // open waits, and however many fell due, one tick runs once the last modal has closed.
 class QtRepeatingTimer final : public RepeatingTimer {
 public:
-    QtRepeatingTimer();
+    // Calls `fellDue` each time an interval has passed. Tests pass their own clock here, so the rules
+    // about modals run on the timer a launch uses without waiting for real intervals.
+    using TickSource = std::function<void(std::chrono::milliseconds interval, std::function<void()> fellDue)>;
+
+    // Without a source, the run loop's coarse timer.
+    explicit QtRepeatingTimer(TickSource ticks = {});
 
     void schedule(std::chrono::milliseconds interval, std::function<void()> action) override;
     void fire() override;
@@ -19,6 +24,7 @@ private:
     void fireHeldTick();
 
     QTimer timer_;
+    TickSource ticks_;
     std::function<void()> action_;
     bool tickHeld_ = false;
 };

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -31,26 +30,30 @@ const BRSLoginCredentials kDomainToken =
     BRSLoginCredentials::initWithDomainToken(QStringLiteral("domain-1"), QStringLiteral("ann"));
 const Error kOffline{QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")};
 
-// The run loop's own timer with the poll's interval shortened, so a test can watch several intervals pass.
-class ShortenedTimer final : public RepeatingTimer {
+// Time for the run loop's own timer, moved on by hand: each interval that passes lets a tick fall due.
+class ManualClock final {
 public:
-    explicit ShortenedTimer(std::chrono::milliseconds interval) : interval_(interval) {}
-    void schedule(std::chrono::milliseconds, std::function<void()> action) override {
-        timer_.schedule(interval_, std::move(action));
+    [[nodiscard]] QtRepeatingTimer::TickSource source() {
+        return [this](std::chrono::milliseconds interval, std::function<void()> fellDue) {
+            interval_ = interval;
+            fellDue_ = std::move(fellDue);
+            sinceLastTick_ = std::chrono::milliseconds(0);
+        };
     }
-    void fire() override { timer_.fire(); }
+
+    void advance(std::chrono::milliseconds by) {
+        sinceLastTick_ += by;
+        while (fellDue_ && interval_.count() > 0 && sinceLastTick_ >= interval_) {
+            sinceLastTick_ -= interval_;
+            fellDue_();
+        }
+    }
 
 private:
-    std::chrono::milliseconds interval_;
-    QtRepeatingTimer timer_;
+    std::chrono::milliseconds interval_{0};
+    std::chrono::milliseconds sinceLastTick_{0};
+    std::function<void()> fellDue_;
 };
-
-// Runs the event loop for the given time, as a person would leave an alert open.
-void runEventLoopFor(std::chrono::milliseconds duration) {
-    QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 class BRSAppDelegateTest : public ::testing::Test {
 protected:
@@ -64,8 +67,8 @@ protected:
         dependencies.backend = SyncBackend::live(testEnvironment());
         dependencies.mailClients = UpdateCycle::MailClients::live(testEnvironment());
         dependencies.makeTimer = [this]() -> std::unique_ptr<RepeatingTimer> {
-            if (realTimerInterval) {
-                return std::make_unique<ShortenedTimer>(*realTimerInterval);
+            if (runLoopTimer) {
+                return std::make_unique<QtRepeatingTimer>(clock.source());
             }
             auto made = std::make_unique<ManualTimer>();
             timer = made.get();
@@ -157,8 +160,9 @@ protected:
     ManualTimer* timer = nullptr;
     // Set to install into this Outlook instead of the recording one.
     std::function<std::unique_ptr<BRSMailAppService>()> outlook;
-    // Set to run the launch with the real timer at this interval instead of the hand-fired one.
-    std::optional<std::chrono::milliseconds> realTimerInterval;
+    // Set to run the launch with the run loop's timer, on `clock`, instead of the hand-fired one.
+    bool runLoopTimer = false;
+    ManualClock clock;
     BRSLoginCredentials credentials = kNoCredentials;
     std::vector<BRSSignatureService::CheckCompletion> checks;
     std::vector<BRSSignatureService::UpdateCompletion> retrievals;
@@ -489,8 +493,8 @@ TEST_F(BRSAppDelegateTest, AnUpdateEndsOnTheOutcomeOfItsOwnRetrieval) {
 TEST_F(BRSAppDelegateTest, AnOpenAlertHoldsThePollAndTheTicksThatFellDueRunOnceWhenItCloses) {
     testDefaults().setBool(true, QStringLiteral("updateSignaturesAutomatically"));
     credentials = kToken;
-    const std::chrono::milliseconds interval{100};
-    realTimerInterval = interval;
+    const std::chrono::milliseconds interval = BRSAppDelegate::kPollInterval;
+    runLoopTimer = true;
     launch();
     answerCheck(true);
     ASSERT_EQ(retrievals.size(), 1u);
@@ -498,7 +502,7 @@ TEST_F(BRSAppDelegateTest, AnOpenAlertHoldsThePollAndTheTicksThatFellDueRunOnceW
     // The success alert stays open across five and a half intervals.
     std::optional<std::size_t> checksWhileOpen;
     frontEnd.alerts.setWhileOpen([&](const Alert&) {
-        runEventLoopFor(interval * 11 / 2);
+        clock.advance(interval * 11 / 2);
         checksWhileOpen = checks.size();
     });
     retrieved(retrievals.front(), BRSSignatureService::UpdateOutcome());
@@ -510,11 +514,7 @@ TEST_F(BRSAppDelegateTest, AnOpenAlertHoldsThePollAndTheTicksThatFellDueRunOnceW
     QCoreApplication::processEvents();
     EXPECT_EQ(checks.size(), 1u) << "one tick for all that fell due, as soon as the loop is back";
 
-    QElapsedTimer waited;
-    waited.start();
-    while (checks.size() < 2 && waited.elapsed() < 50 * interval.count()) {
-        runEventLoopFor(interval / 10);
-    }
+    clock.advance(interval);
     EXPECT_EQ(checks.size(), 2u) << "the schedule resumes";
 }
 
