@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <chrono>
-#include <optional>
 
 #include "BRSMailAppService.h"
 #include "Result.h"
