@@ -671,4 +671,26 @@ TEST_F(BRSAppDelegateTest, ACompletionArrivingAfterTheControllerIsGoneIsDropped)
     EXPECT_TRUE(storedTokens.isEmpty());
 }
 
+TEST_F(BRSAppDelegateTest, AProfileReplyArrivingAfterTheControllerIsGoneIsDropped) {
+    credentials = kToken;
+    launch();
+    controller->showProfile();
+    controller->showProfile();
+    ASSERT_EQ(profileRequests.size(), 2u);
+    // One editing session gets as far as a save; the other is still waiting for its profile.
+    profileRequests.front()({ProfileGetModel{}, {}});
+    FakeWindow* editor = frontEnd.windows.value(QStringLiteral("Profile2WindowController"));
+    ASSERT_TRUE(editor->onSave);
+    editor->onSave(ProfileUpdateModel({}, {}));
+    ASSERT_EQ(saveRequests.size(), 1u);
+    const std::size_t checksBefore = checks.size();
+
+    controller.reset();  // the editor goes with it
+    profileRequests.back()({ProfileGetModel{}, {QStringLiteral("t1"), QStringLiteral("u")}});
+    saveRequests.front()({OrlinSyncService::Saved{}, {QStringLiteral("t2"), QStringLiteral("u")}});
+    EXPECT_TRUE(storedTokens.isEmpty());
+    EXPECT_EQ(checks.size(), checksBefore) << "a save that ends now starts no check";
+    EXPECT_TRUE(frontEnd.alerts.shownAlerts().isEmpty());
+}
+
 }  // namespace
