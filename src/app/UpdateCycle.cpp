@@ -1,7 +1,6 @@
 #include "UpdateCycle.h"
 
 #include <cerrno>
-#include <utility>
 
 #include "Alert.h"
 #include "ApplicationPreferences.h"
@@ -111,9 +110,18 @@ UpdateCycle::Outcome UpdateCycle::install(const QList<BRSSignature>& signatures,
         };
         observer.installed = [&](qsizetype index, const Result<void>& installed) {
             installedHere[index] = installed.ok();
-            return afterInstallation(installer, signatures.at(index), installed, unansweredQuit, failed);
+            failed = failed || !installed || unansweredQuit;
+            const BRSMailAppService::Next next =
+                installed ? BRSMailAppService::Next::Continue
+                          : afterFailure(installer, signatures.at(index), installed.error());
+            if (next == BRSMailAppService::Next::Continue && unansweredQuit) {
+                return stopAfterTimeOut(installer, signatures.at(index), *unansweredQuit);
+            }
+            return next;
         };
-        installers.at(client)->install(signatures, clean, observer);
+        // Mail that did not answer the quit is most likely still running: one signature is written, as
+        // when each was preceded by its own quit, and the list gets no entry the update will not write.
+        installers.at(client)->install(unansweredQuit ? signatures.mid(0, 1) : signatures, clean, observer);
         for (qsizetype i = 0; i < signatures.size(); ++i) {
             outcome.installed[i] = outcome.installed.at(i) && installedHere.at(i);
         }
@@ -161,23 +169,21 @@ std::optional<Error> UpdateCycle::quitAppleMail() {
     return BRSAppleScript::isTimeOut(quit.error()) ? std::optional(quit.error()) : std::nullopt;
 }
 
-BRSMailAppService::Next UpdateCycle::afterInstallation(const BRSMailAppService& installer,
-                                                       const BRSSignature& signature,
-                                                       const Result<void>& outcome,
-                                                       std::optional<Error>& unansweredQuit, bool& failed) {
+BRSMailAppService::Next UpdateCycle::stopAfterTimeOut(const BRSMailAppService& installer,
+                                                      const BRSSignature& signature, const Error& error) {
+    BRSLogError(
+        u"%@ did not answer while the signature '%@' was installed; the rest of its part of the update "
+        u"was skipped: %@",
+        installer.appName(), signature.name(), error.localizedDescription);
+    showTimedOut(installer.appName(), error);
+    return BRSMailAppService::Next::StopClient;
+}
+
+BRSMailAppService::Next UpdateCycle::afterFailure(const BRSMailAppService& installer,
+                                                  const BRSSignature& signature, const Error& error) {
     using Next = BRSMailAppService::Next;
-    if (outcome && !unansweredQuit) {
-        return Next::Continue;
-    }
-    const Error error = outcome ? *std::exchange(unansweredQuit, std::nullopt) : outcome.error();
-    failed = true;
     if (BRSAppleScript::isTimeOut(error)) {
-        BRSLogError(
-            u"%@ did not answer while the signature '%@' was installed; the rest of its part of the "
-            u"update was skipped: %@",
-            installer.appName(), signature.name(), error.localizedDescription);
-        showTimedOut(installer.appName(), error);
-        return Next::StopClient;
+        return stopAfterTimeOut(installer, signature, error);
     }
     if (BRSAppleScript::isCancelled(error)) {
         cancelled_ = true;

@@ -64,13 +64,15 @@ public:
 
 private:
     // Tells Mail to quit before its files change. Whatever Mail answers, its signatures are still written;
-    // a time-out is handed back for the first signature written.
+    // a time-out is handed back, to end Mail's part after its first signature.
     std::optional<Error> quitAppleMail();
-    // What the cycle does with one signature's outcome in one client: its alerts, and whether the rest of
-    // that client's part is still worth trying. `unansweredQuit` is consumed by the first success.
-    BRSMailAppService::Next afterInstallation(const BRSMailAppService& installer,
-                                              const BRSSignature& signature, const Result<void>& outcome,
-                                              std::optional<Error>& unansweredQuit, bool& failed);
+    // What the cycle does with a signature one client failed to install: its alerts, and whether the rest
+    // of that client's part is still worth trying.
+    BRSMailAppService::Next afterFailure(const BRSMailAppService& installer, const BRSSignature& signature,
+                                         const Error& error);
+    // Ends that client's part, telling the user which client did not answer.
+    BRSMailAppService::Next stopAfterTimeOut(const BRSMailAppService& installer,
+                                             const BRSSignature& signature, const Error& error);
     // Whether Apple Mail may be written to now; asks the user when Mail is running and the question is on.
     bool mayQuitAppleMail(const Preferences& preferences, bool* restartMail);
     void showSuccess(const Preferences& preferences, bool mailRestarted, bool mailDeclined);
