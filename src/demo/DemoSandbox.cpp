@@ -3,13 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include "AppInfo.h"
+#include "AtomicFile.h"
 #include "FileSecretStore.h"
 #include "SecretStore.h"
 #include "UserDefaults.h"
+#include "XdgDirectories.h"
 
 namespace {
 
@@ -46,8 +47,7 @@ bool writeIfMissing(const QString& path, const QString& content) {
     if (QFileInfo::exists(path)) {
         return true;
     }
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) >= 0 && file.commit();
+    return AtomicFile::write(path, content.toUtf8()).ok();
 }
 
 void setDefaultIfMissing(UserDefaults& defaults, const QString& key, bool value) {
@@ -72,10 +72,7 @@ QString DemoSandbox::defaultRoot() {
 #ifdef Q_OS_MACOS
     const QString data = QDir::homePath() + QStringLiteral("/Library/Application Support");
 #else
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty() || !QDir::isAbsolutePath(data)) {
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    }
+    const QString data = XdgDirectories().dataHome();
 #endif
     return data + QLatin1Char('/') + AppInfo::bundleIdentifier() + QStringLiteral("/demo");
 }
@@ -122,48 +119,29 @@ bool DemoSandbox::enter(QString* error) const {
 }
 
 Environment DemoSandbox::environment(const QString& scriptProgram, const QVariantMap& argumentDomain) const {
-    Environment environment;
-    Environment::Folders& folders = environment.folders;
-    folders.home = homeDirectory();
-    folders.applicationSupport = applicationSupportDirectory();
-    folders.library = homeDirectory() + QStringLiteral("/Library");
+    // No managed layer: an administrator's real settings would send the demo's token to the production
+    // service.
+    Environment environment = Environment::forRoot(root_, scriptProgram);
 #ifdef Q_OS_MACOS
-    folders.logs = folders.library + QStringLiteral("/Logs/") + AppInfo::processName();
-    folders.config = folders.library + QStringLiteral("/Preferences");
-#else
-    folders.logs = root_ + QStringLiteral("/state/") + AppInfo::processName() + QStringLiteral("/logs");
-    folders.config = root_ + QStringLiteral("/config");
-#endif
-    environment.applicationPath = AppInfo::applicationPath();
-
+    // Where the demo has always kept its settings on a Mac, so a user's choices in earlier demo runs stay:
+    // a suite of its own in the system's preferences, apart from the user's real settings.
     UserDefaults::Locations locations;
-#ifdef Q_OS_MACOS
-    // The system's preferences know nothing of the sandbox: a suite of the demo's own keeps the user's
-    // real settings out of reach.
     locations.suite = AppInfo::bundleIdentifier() + QStringLiteral(".demo");
     locations.userDomainPath = QDir::homePath() + QStringLiteral("/Library/Preferences/") + locations.suite +
                                QStringLiteral(".plist");
-#else
-    locations.suite = AppInfo::bundleIdentifier();
-    locations.userDomainPath = folders.config + QLatin1Char('/') + locations.suite + QStringLiteral(".plist");
+    environment.defaultsStore = std::make_shared<UserDefaults>(locations);
 #endif
-    // No managed layer: an administrator's real settings would send the demo's token to the production
-    // service.
-    auto defaults = std::make_shared<UserDefaults>(locations);
-    defaults->setArgumentDomain(argumentDomain);
-    environment.defaultsStore = defaults;
-
-    environment.clock = [] { return QDateTime::currentDateTime(); };
-    environment.script.program = scriptProgram;
+    UserDefaults& defaults = environment.defaults();
+    defaults.setArgumentDomain(argumentDomain);
     // The simulator finds its state through its environment; HOME keeps whatever else it might write in
     // the sandbox too.
     QProcessEnvironment child = QProcessEnvironment::systemEnvironment();
     child.insert(QStringLiteral("HOME"), homeDirectory());
     child.insert(QStringLiteral("ORLIN_FAKE_OSASCRIPT_STATE"), simulatorStatePath());
     environment.script.environment = child;
-    environment.script.timeout = Environment::scriptTimeoutFrom(*defaults);
+    environment.script.timeout = Environment::scriptTimeoutFrom(defaults);
     environment.secretStore =
-        SecretStore::make(*defaults, FileSecretStore::pathIn(folders.applicationSupport));
+        SecretStore::make(defaults, FileSecretStore::pathIn(environment.folders.applicationSupport));
     return environment;
 }
 
@@ -219,9 +197,6 @@ int DemoSandbox::storedPort() const {
 }
 
 void DemoSandbox::storePort(int port) const {
-    QSaveFile file(root_ + QStringLiteral("/service/port"));
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QByteArray::number(port));
-        file.commit();
-    }
+    // Only a hint for the next run, which takes any free port when this one is gone.
+    (void)AtomicFile::write(root_ + QStringLiteral("/service/port"), QByteArray::number(port));
 }

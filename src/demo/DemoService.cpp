@@ -8,11 +8,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
-#include <QSaveFile>
 #include <QUuid>
 #include <mutex>
 #include <thread>
 
+#include "AtomicFile.h"
 #include "DemoProfile.h"
 
 namespace {
@@ -61,12 +61,7 @@ struct DemoService::State {
 
     // A failed write keeps the change for this run only; the save itself has still been applied.
     bool storeProfile() {
-        QSaveFile file(profilePath);
-        if (!file.open(QIODevice::WriteOnly)) {
-            return false;
-        }
-        file.write(QJsonDocument(profile.toStoredJson()).toJson());
-        return file.commit();
+        return AtomicFile::write(profilePath, QJsonDocument(profile.toStoredJson()).toJson()).ok();
     }
 
     bool authorised(const httplib::Request& request) const {

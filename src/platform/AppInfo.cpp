@@ -5,23 +5,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "XdgDirectories.h"
+
 #ifndef ORLIN_VERSION
 #define ORLIN_VERSION "0.0.0"
 #endif
-
-namespace {
-
-#ifndef Q_OS_MACOS
-QString environmentPath(const char* name, const QString& fallbackBelowHome) {
-    const QString value = qEnvironmentVariable(name);
-    if (!value.isEmpty() && QDir::isAbsolutePath(value)) {
-        return QDir::cleanPath(value);
-    }
-    return QDir::homePath() + QLatin1Char('/') + fallbackBelowHome;
-}
-#endif
-
-}  // namespace
 
 QString AppInfo::processName() {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
@@ -61,7 +49,6 @@ QString AppInfo::logsDirectory() {
 #ifdef Q_OS_MACOS
     return QDir::homePath() + QStringLiteral("/Library/Logs/") + processName();
 #else
-    return environmentPath("XDG_STATE_HOME", QStringLiteral(".local/state")) + QLatin1Char('/') +
-           processName() + QStringLiteral("/logs");
+    return XdgDirectories().stateHome() + QLatin1Char('/') + processName() + QStringLiteral("/logs");
 #endif
 }

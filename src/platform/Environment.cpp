@@ -9,6 +9,7 @@
 #include "FileSecretStore.h"
 #include "SecretStore.h"
 #include "UserDefaults.h"
+#include "XdgDirectories.h"
 
 namespace {
 
@@ -19,31 +20,8 @@ QString configFolder() {
 #ifdef Q_OS_MACOS
     return QDir::homePath() + QStringLiteral("/Library/Preferences");
 #else
-    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
-        return QDir::homePath() + QStringLiteral("/.config");
-    }
-    return QDir::cleanPath(configHome);
+    return XdgDirectories().configHome();
 #endif
-}
-
-// The agent's own tests name the simulator in ORLIN_OSASCRIPT, so a test run drives no real Outlook or
-// Mail; only whoever starts the process can set it, and it must name a program by its absolute path, so a
-// relative name cannot pick up something from the working folder.
-QString scriptProgram(QStringList* problems) {
-    const QString standIn = qEnvironmentVariable("ORLIN_OSASCRIPT");
-    if (standIn.isEmpty()) {
-        return ScriptProcess::systemProgram();
-    }
-    const QFileInfo file(standIn);
-    if (file.isAbsolute() && file.isFile() && file.isExecutable()) {
-        return standIn;
-    }
-    if (problems) {
-        problems->append(
-            QStringLiteral("ORLIN_OSASCRIPT is not the absolute path of a program and is ignored."));
-    }
-    return ScriptProcess::systemProgram();
 }
 
 #ifdef Q_OS_MACOS
@@ -59,6 +37,25 @@ void useTestSuiteIfNamed(UserDefaults& defaults) {
 #endif
 
 }  // namespace
+
+// The agent's own tests name the simulator in ORLIN_OSASCRIPT, so a test run drives no real Outlook or
+// Mail; only whoever starts the process can set it, and it must name a program by its absolute path, so a
+// relative name cannot pick up something from the working folder.
+QString Environment::scriptProgramFrom(const QProcessEnvironment& variables, QStringList* problems) {
+    const QString standIn = variables.value(QStringLiteral("ORLIN_OSASCRIPT"));
+    if (standIn.isEmpty()) {
+        return ScriptProcess::systemProgram();
+    }
+    const QFileInfo file(standIn);
+    if (file.isAbsolute() && file.isFile() && file.isExecutable()) {
+        return standIn;
+    }
+    if (problems) {
+        problems->append(
+            QStringLiteral("ORLIN_OSASCRIPT is not the absolute path of a program and is ignored."));
+    }
+    return ScriptProcess::systemProgram();
+}
 
 std::chrono::milliseconds Environment::scriptTimeoutFrom(const UserDefaults& defaults,
                                                          QStringList* problems) {
@@ -99,9 +96,41 @@ Environment Environment::fromProcess(QStringList* problems) {
     environment.defaultsStore =
         std::shared_ptr<UserDefaults>(&UserDefaults::standardUserDefaults(), [](UserDefaults*) {});
     environment.clock = [] { return QDateTime::currentDateTime(); };
-    environment.script.program = scriptProgram(problems);
+    environment.script.program = scriptProgramFrom(QProcessEnvironment::systemEnvironment(), problems);
     environment.script.timeout = scriptTimeoutFrom(environment.defaults(), problems);
     environment.secretStore = SecretStore::make(
         environment.defaults(), FileSecretStore::pathIn(environment.folders.applicationSupport));
+    return environment;
+}
+
+Environment Environment::forRoot(const QString& root, const QString& scriptProgram,
+                                 const QStringList& managedDomainPaths) {
+    Environment environment;
+    Folders& folders = environment.folders;
+    folders.home = root + QStringLiteral("/home");
+    folders.applicationSupport = root + QStringLiteral("/data/") + AppInfo::bundleIdentifier();
+    folders.library = folders.home + QStringLiteral("/Library");
+#ifdef Q_OS_MACOS
+    folders.logs = folders.library + QStringLiteral("/Logs/") + AppInfo::processName();
+    folders.config = folders.library + QStringLiteral("/Preferences");
+#else
+    folders.logs = root + QStringLiteral("/state/") + AppInfo::processName() + QStringLiteral("/logs");
+    folders.config = root + QStringLiteral("/config");
+#endif
+    // A home always exists; everything below it is made by whoever first writes there, as for a real user.
+    QDir().mkpath(folders.home);
+    environment.applicationPath = AppInfo::applicationPath();
+    // No suite: the domain is the file, on a Mac too, where a suite would live in the user's real
+    // preferences.
+    environment.defaultsStore = std::make_shared<UserDefaults>(UserDefaults::Locations{
+        .userDomainPath =
+            folders.config + QLatin1Char('/') + AppInfo::bundleIdentifier() + QStringLiteral(".plist"),
+        .suite = QString(),
+        .managedDomainPaths = managedDomainPaths});
+    environment.clock = [] { return QDateTime::currentDateTime(); };
+    environment.script.program = scriptProgram;
+    environment.script.timeout = scriptTimeoutFrom(environment.defaults());
+    environment.secretStore =
+        std::make_shared<FileSecretStore>(FileSecretStore::pathIn(folders.applicationSupport));
     return environment;
 }

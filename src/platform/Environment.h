@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <chrono>
@@ -46,6 +47,17 @@ struct Environment final {
     // Call once the application object exists and the command line has reached the defaults; what it
     // had to pass over is added to `problems`.
     [[nodiscard]] static Environment fromProcess(QStringList* problems = nullptr);
+    // Everything below `root` and nothing of the process's own: the folders in the demo's sandbox layout,
+    // defaults kept in a file below it that read the administrator's layer from `managedDomainPaths` only,
+    // the system clock, scripts sent to `scriptProgram` (none runs while it is empty) and the file secret
+    // store. What the demo and the tests build on, so neither reaches the user's home, real preferences or
+    // keychain, whatever the process's environment variables say.
+    [[nodiscard]] static Environment forRoot(const QString& root, const QString& scriptProgram = {},
+                                             const QStringList& managedDomainPaths = {});
+    // The script program: the system's `osascript`, or the stand-in ORLIN_OSASCRIPT names in `variables`
+    // by its absolute path; a stand-in named any other way is passed over and added to `problems`.
+    [[nodiscard]] static QString scriptProgramFrom(const QProcessEnvironment& variables,
+                                                   QStringList* problems = nullptr);
     // The script time-out the defaults name ("scriptTimeoutSeconds"), from one second to an hour. Anything
     // else gives the default, and what was passed over is added to `problems`.
     [[nodiscard]] static std::chrono::milliseconds scriptTimeoutFrom(const UserDefaults& defaults,

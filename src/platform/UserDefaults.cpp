@@ -8,6 +8,7 @@
 
 #include "AppInfo.h"
 #include "PropertyList.h"
+#include "XdgDirectories.h"
 
 #ifdef Q_OS_MACOS
 #include <pwd.h>
@@ -32,7 +33,10 @@ std::unique_ptr<QSettings> applicationSettings(const QString& suite) {
     return settings;
 }
 
-QVariantMap readUserDomain(const QString& /*path*/, const QString& suite) {
+QVariantMap readUserDomain(const QString& path, const QString& suite) {
+    if (suite.isEmpty()) {
+        return PropertyList::readDictionary(path).value_or(QVariantMap());
+    }
     const auto settings = applicationSettings(suite);
     settings->sync();
     QVariantMap domain;
@@ -42,8 +46,13 @@ QVariantMap readUserDomain(const QString& /*path*/, const QString& suite) {
     return domain;
 }
 
-bool writeUserDomain(const QString& /*path*/, const QString& suite, const QVariantMap& /*domain*/,
+bool writeUserDomainFile(const QString& path, const QVariantMap& domain);
+
+bool writeUserDomain(const QString& path, const QString& suite, const QVariantMap& domain,
                      const QVariantMap& changes) {
+    if (suite.isEmpty()) {
+        return writeUserDomainFile(path, domain);
+    }
     const auto settings = applicationSettings(suite);
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
         if (it->isValid()) {
@@ -62,15 +71,21 @@ QVariantMap readUserDomain(const QString& path, const QString& /*suite*/) {
     return PropertyList::readDictionary(path).value_or(QVariantMap());
 }
 
+bool writeUserDomainFile(const QString& path, const QVariantMap& domain);
+
 bool writeUserDomain(const QString& path, const QString& /*suite*/, const QVariantMap& domain,
                      const QVariantMap& /*changes*/) {
+    return writeUserDomainFile(path, domain);
+}
+
+#endif
+
+bool writeUserDomainFile(const QString& path, const QVariantMap& domain) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         return false;
     }
     return PropertyList::writeDictionary(path, domain).ok();
 }
-
-#endif
 
 QVariantMap readManagedDomain(const QStringList& paths) {
     QVariantMap managed;
@@ -151,11 +166,7 @@ QString UserDefaults::userDomainPathLocked() const {
 #ifdef Q_OS_MACOS
     return QDir::homePath() + QStringLiteral("/Library/Preferences/") + suite_ + QStringLiteral(".plist");
 #else
-    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
-        configHome = QDir::homePath() + QStringLiteral("/.config");
-    }
-    return QDir::cleanPath(configHome) + QLatin1Char('/') + suite_ + QStringLiteral(".plist");
+    return XdgDirectories().configHome() + QLatin1Char('/') + suite_ + QStringLiteral(".plist");
 #endif
 }
 
@@ -176,17 +187,7 @@ QStringList UserDefaults::managedDomainPathsLocked() const {
     paths.append(QStringLiteral("/Library/Managed Preferences/") + AppInfo::bundleIdentifier() +
                  QStringLiteral(".plist"));
 #else
-    QStringList folders;
-    // Relative entries are invalid in the base directory variables and must be ignored.
-    for (const QString& folder : qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'))) {
-        if (!folder.isEmpty() && QDir::isAbsolutePath(folder)) {
-            folders.append(QDir::cleanPath(folder));
-        }
-    }
-    if (folders.isEmpty()) {
-        folders.append(QStringLiteral("/etc/xdg"));
-    }
-    for (const QString& folder : std::as_const(folders)) {
+    for (const QString& folder : XdgDirectories().configDirs()) {
         paths.append(folder + QLatin1Char('/') + AppInfo::bundleIdentifier() +
                      QStringLiteral("/managed.plist"));
     }
@@ -332,11 +333,14 @@ void UserDefaults::resetForTesting() {
     argumentDomain_.clear();
     pendingChanges_.clear();
 #ifdef Q_OS_MACOS
-    const auto settings = applicationSettings(suite_);
-    settings->clear();
-    settings->sync();
-#else
-    QFile::remove(userDomainPathLocked());
+    if (!suite_.isEmpty()) {
+        const auto settings = applicationSettings(suite_);
+        settings->clear();
+        settings->sync();
+        reloadLocked();
+        return;
+    }
 #endif
+    QFile::remove(userDomainPathLocked());
     reloadLocked();
 }

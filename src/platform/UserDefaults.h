@@ -27,7 +27,8 @@ public:
     // Where an instance keeps and finds its layers, fixed when it is made.
     struct Locations {
         // The user's domain. Linux reads and writes this file; macOS keeps the domain in the system's
-        // preferences under `suite` and only reports the file.
+        // preferences under `suite` and only reports the file, unless `suite` is empty: then the file is
+        // the domain there too, for defaults that must stay out of the user's real preferences.
         QString userDomainPath;
         QString suite;
         // The administrator's layer, the first file that holds a key wins; none reads no managed layer.

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <limits>
 
+#include "FileSecretStore.h"
+#include "PropertyList.h"
+#include "SecretStore.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -56,16 +60,41 @@ TEST(EnvironmentTest, AScriptTimeOutOutsideASecondToAnHourGivesTheDefaultAndSays
 
 // Only an absolute path names the simulator: a relative one would run whatever the working folder holds.
 TEST(EnvironmentTest, ARelativeScriptStandInIsRefusedWithItsMessage) {
-    const QByteArray saved = qgetenv("ORLIN_OSASCRIPT");
-    qputenv("ORLIN_OSASCRIPT", "fake-osascript");
+    QProcessEnvironment variables;
+    variables.insert(QStringLiteral("ORLIN_OSASCRIPT"), QStringLiteral("fake-osascript"));
     QStringList problems;
-    const Environment environment = Environment::fromProcess(&problems);
-    saved.isNull() ? qunsetenv("ORLIN_OSASCRIPT") : qputenv("ORLIN_OSASCRIPT", saved);
-
-    EXPECT_EQ(environment.script.program, ScriptProcess::systemProgram());
+    EXPECT_EQ(Environment::scriptProgramFrom(variables, &problems), ScriptProcess::systemProgram());
     EXPECT_TRUE(problems.contains(
         QStringLiteral("ORLIN_OSASCRIPT is not the absolute path of a program and is ignored.")))
         << problems.join(QLatin1Char('\n')).toStdString();
+}
+
+// What the tests and the demo build on: nothing of it may land outside its root, whatever the process's
+// HOME and XDG variables say, and only the administrator's layer it is given is read.
+TEST(EnvironmentTest, AnEnvironmentForARootKeepsItsFoldersDefaultsAndSecretsBelowIt) {
+    const QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString managed = root.filePath(QStringLiteral("managed.plist"));
+    ASSERT_TRUE(PropertyList::writeDictionary(managed, {{QStringLiteral("forced"), QStringLiteral("x")}}));
+    const Environment environment = Environment::forRoot(root.path(), QString(), {managed});
+
+    const QString below = root.path() + QLatin1Char('/');
+    const Environment::Folders& folders = environment.folders;
+    for (const QString& folder :
+         {folders.home, folders.applicationSupport, folders.library, folders.logs, folders.config}) {
+        EXPECT_TRUE(folder.startsWith(below)) << folder.toStdString();
+    }
+    UserDefaults& defaults = environment.defaults();
+    EXPECT_EQ(defaults.objectForKey(QStringLiteral("forced")), QVariant(QStringLiteral("x")));
+    defaults.setBool(true, QStringLiteral("mine"));
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_TRUE(defaults.userDomainPath().startsWith(below));
+    EXPECT_TRUE(QFile::exists(defaults.userDomainPath()));
+
+    ASSERT_EQ(environment.secretStore->add(QStringLiteral("service"), QStringLiteral("ann"), "secret"),
+              SecretStore::Status::Success);
+    EXPECT_TRUE(QFile::exists(FileSecretStore::pathIn(folders.applicationSupport)));
+    EXPECT_TRUE(environment.script.program.isEmpty()) << "no script runs until a test names a program";
 }
 
 }  // namespace

@@ -10,24 +10,15 @@
 
 #include "FileSizeLimit.h"
 #include "PropertyList.h"
-#include "TestEnvironment.h"
 #include "TestPreferencesSuite.h"
+#include "XdgDirectories.h"
 
 namespace {
 
+// Defaults kept in a file of the test's own, below an administrator's layer in two folders.
 class UserDefaultsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(managedRoot.isValid());
-        savedConfigDirs = qgetenv("XDG_CONFIG_DIRS");
-        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(managedRoot.path() + QStringLiteral("/first:") +
-                                                     managedRoot.path() + QStringLiteral("/second")));
-        defaults.resetForTesting();
-    }
-    void TearDown() override {
-        qputenv("XDG_CONFIG_DIRS", savedConfigDirs);
-        defaults.resetForTesting();
-    }
+    void SetUp() override { ASSERT_TRUE(managedRoot.isValid()); }
 
     void deploy(const QString& folder, const QVariantMap& values) {
         const QString path =
@@ -36,9 +27,16 @@ protected:
         ASSERT_TRUE(PropertyList::writeDictionary(path + QStringLiteral("/managed.plist"), values));
     }
 
-    UserDefaults& defaults = testDefaults();
+    [[nodiscard]] UserDefaults::Locations locations() const {
+        const QString managed = QStringLiteral("/com.halvex.Orlin/managed.plist");
+        return {.userDomainPath = managedRoot.path() + QStringLiteral("/user/com.halvex.Orlin.plist"),
+                .suite = QString(),
+                .managedDomainPaths = {managedRoot.path() + QStringLiteral("/first") + managed,
+                                       managedRoot.path() + QStringLiteral("/second") + managed}};
+    }
+
     QTemporaryDir managedRoot;
-    QByteArray savedConfigDirs;
+    UserDefaults defaults{locations()};
 };
 
 TEST_F(UserDefaultsTest, CollectsKeyValuePairsAndLeavesTheRest) {
@@ -83,10 +81,6 @@ TEST_F(UserDefaultsTest, TheArgumentDomainOutranksTheUsersOwnValues) {
 }
 
 TEST_F(UserDefaultsTest, AManagedValueBeatsTheArgumentDomainAndTheUsersSetterAndTheFirstFolderWins) {
-#ifdef Q_OS_MACOS
-    GTEST_SKIP()
-        << "deploys the managed layer in XDG_CONFIG_DIRS; macOS reads it from /Library/Managed Preferences";
-#endif
     deploy(QStringLiteral("first"), {{QStringLiteral("k"), false}});
     deploy(QStringLiteral("second"),
            {{QStringLiteral("k"), true}, {QStringLiteral("other"), QStringLiteral("2nd")}});
@@ -101,27 +95,23 @@ TEST_F(UserDefaultsTest, AManagedValueBeatsTheArgumentDomainAndTheUsersSetterAnd
     EXPECT_FALSE(defaults.objectIsForcedForKey(QStringLiteral("mine")));
 
     ASSERT_TRUE(defaults.synchronize());
-    const auto stored = PropertyList::readDictionary(testDefaults().userDomainPath());
+    const auto stored = PropertyList::readDictionary(defaults.userDomainPath());
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->value(QStringLiteral("k")), QVariant(true)) << "the user's own value is still kept";
     EXPECT_FALSE(stored->contains(QStringLiteral("other"))) << "managed values are never copied";
 }
 
 TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrote) {
-#ifdef Q_OS_MACOS
-    GTEST_SKIP()
-        << "edits the user's domain as a plist file; on macOS the preferences daemon owns and caches it";
-#endif
     defaults.setBool(true, QStringLiteral("hideInfobox"));
     defaults.setObject(QStringLiteral("text"), QStringLiteral("name"));
     ASSERT_TRUE(defaults.synchronize());
 
     // Another process adds a key and changes one of ours; a change of our own is still pending.
-    QVariantMap onDisk = PropertyList::readDictionary(testDefaults().userDomainPath()).value();
+    QVariantMap onDisk = PropertyList::readDictionary(defaults.userDomainPath()).value();
     EXPECT_EQ(onDisk.value(QStringLiteral("hideInfobox")), QVariant(true));
     onDisk.insert(QStringLiteral("fromElsewhere"), 7);
     onDisk.insert(QStringLiteral("name"), QStringLiteral("changed"));
-    ASSERT_TRUE(PropertyList::writeDictionary(testDefaults().userDomainPath(), onDisk));
+    ASSERT_TRUE(PropertyList::writeDictionary(defaults.userDomainPath(), onDisk));
     defaults.removeObjectForKey(QStringLiteral("hideInfobox"));
 
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("name")).toString(), QStringLiteral("text"))
@@ -130,12 +120,12 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("fromElsewhere")).toLongLong(), 7);
     EXPECT_EQ(defaults.objectForKey(QStringLiteral("name")).toString(), QStringLiteral("changed"));
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("hideInfobox")).isValid());
-    const QVariantMap stored = PropertyList::readDictionary(testDefaults().userDomainPath()).value();
+    const QVariantMap stored = PropertyList::readDictionary(defaults.userDomainPath()).value();
     EXPECT_FALSE(stored.contains(QStringLiteral("hideInfobox")));
     EXPECT_EQ(stored.value(QStringLiteral("fromElsewhere")).toLongLong(), 7);
 
     // On a full disk the file stays as it was and the change stays pending for the next try.
-    QFile file(testDefaults().userDomainPath());
+    QFile file(defaults.userDomainPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
     file.close();
@@ -148,7 +138,7 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
     EXPECT_EQ(file.readAll(), before);
     file.close();
     EXPECT_TRUE(defaults.synchronize());
-    EXPECT_EQ(PropertyList::readDictionary(testDefaults().userDomainPath())
+    EXPECT_EQ(PropertyList::readDictionary(defaults.userDomainPath())
                   ->value(QStringLiteral("large"))
                   .toString()
                   .size(),
@@ -156,23 +146,15 @@ TEST_F(UserDefaultsTest, SynchronizeStoresPendingChangesAndPicksUpWhatOthersWrot
 }
 
 TEST_F(UserDefaultsTest, AWriteReachesTheDiskOnceTheEventLoopRuns) {
-#ifdef Q_OS_MACOS
-    GTEST_SKIP() << "looks for the user's domain file under XDG_CONFIG_HOME; on macOS the preferences daemon "
-                    "writes it";
-#endif
     defaults.setBool(true, QStringLiteral("queued"));
-    EXPECT_FALSE(QFile::exists(testDefaults().userDomainPath()));
+    EXPECT_FALSE(QFile::exists(defaults.userDomainPath()));
     QCoreApplication::processEvents();
-    const auto stored = PropertyList::readDictionary(testDefaults().userDomainPath());
+    const auto stored = PropertyList::readDictionary(defaults.userDomainPath());
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->value(QStringLiteral("queued")), QVariant(true));
 }
 
 TEST_F(UserDefaultsTest, ResetForgetsEveryLayerButTheManagedOneWhichItReadsAgain) {
-#ifdef Q_OS_MACOS
-    GTEST_SKIP()
-        << "deploys the managed layer in XDG_CONFIG_DIRS; macOS reads it from /Library/Managed Preferences";
-#endif
     defaults.setBool(true, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
     defaults.setArgumentDomain({{QStringLiteral("arg"), QStringLiteral("1")}});
@@ -187,29 +169,27 @@ TEST_F(UserDefaultsTest, ResetForgetsEveryLayerButTheManagedOneWhichItReadsAgain
 
 TEST_F(UserDefaultsTest, ASuiteKeepsItsOwnDomainAndReadsNoAdministratorsValues) {
 #ifdef Q_OS_MACOS
-    GTEST_SKIP()
-        << "deploys the managed layer in XDG_CONFIG_DIRS and reads the domain's plist file; on macOS the "
-           "suite would be the demo's real preferences domain";
+    GTEST_SKIP() << "reads the suite's plist file; on macOS the suite would be the demo's real preferences "
+                    "domain";
 #endif
     deploy(QStringLiteral("first"),
            {{QStringLiteral("authBaseUrl"), QStringLiteral("https://real.example/")}});
     defaults.setBool(true, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
-    const QString realPath = testDefaults().userDomainPath();
-    const QString before = defaults.suiteName();
+    const QString realPath = defaults.userDomainPath();
 
     defaults.useSuite(QStringLiteral("com.halvex.Orlin.demo"));
-    EXPECT_TRUE(testDefaults().managedDomainPaths().isEmpty());
+    EXPECT_TRUE(defaults.managedDomainPaths().isEmpty());
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("authBaseUrl")).isValid());
     EXPECT_FALSE(defaults.objectForKey(QStringLiteral("mine")).isValid());
     defaults.setBool(false, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
-    EXPECT_TRUE(testDefaults().userDomainPath().endsWith(QStringLiteral("/com.halvex.Orlin.demo.plist")));
+    EXPECT_TRUE(defaults.userDomainPath().endsWith(QStringLiteral("/com.halvex.Orlin.demo.plist")));
     EXPECT_EQ(PropertyList::readDictionary(realPath)->value(QStringLiteral("mine")), QVariant(true));
 
-    defaults.useSuite(before, true);
-    EXPECT_EQ(defaults.objectForKey(QStringLiteral("mine")), QVariant(true));
-    EXPECT_EQ(defaults.objectForKey(QStringLiteral("authBaseUrl")).toString(),
+    const UserDefaults original(locations());
+    EXPECT_EQ(original.objectForKey(QStringLiteral("mine")), QVariant(true));
+    EXPECT_EQ(original.objectForKey(QStringLiteral("authBaseUrl")).toString(),
               QStringLiteral("https://real.example/"));
 }
 
@@ -217,9 +197,7 @@ TEST_F(UserDefaultsTest, ASuiteKeepsItsOwnDomainAndReadsNoAdministratorsValues) 
 // and nothing of the process's own defaults seen or changed.
 TEST_F(UserDefaultsTest, DefaultsMadeForGivenLocationsKeepToThemAndWriteWhatIsPendingWhenTheyGo) {
 #ifdef Q_OS_MACOS
-    GTEST_SKIP()
-        << "reads the plist file at the given path and a managed layer in XDG_CONFIG_DIRS; macOS keeps the "
-           "domain in its preferences daemon";
+    GTEST_SKIP() << "reads the plist file of a suite; macOS keeps a suite's domain in its preferences daemon";
 #endif
     deploy(QStringLiteral("first"), {{QStringLiteral("forced"), QStringLiteral("x")}});
     defaults.setBool(true, QStringLiteral("mine"));
@@ -250,24 +228,25 @@ TEST_F(UserDefaultsTest, DefaultsMadeForGivenLocationsKeepToThemAndWriteWhatIsPe
 }
 
 TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderListIgnoresRelativeEntries) {
-#ifdef Q_OS_MACOS
-    GTEST_SKIP()
-        << "writes a broken user-domain file and reads the XDG_CONFIG_DIRS list, both Linux's layout";
-#endif
-    QDir().mkpath(QFileInfo(testDefaults().userDomainPath()).absolutePath());
-    QFile file(testDefaults().userDomainPath());
+    QDir().mkpath(QFileInfo(defaults.userDomainPath()).absolutePath());
+    QFile file(defaults.userDomainPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("<plist><dict><key>broken");
     file.close();
     EXPECT_TRUE(defaults.synchronize());
     EXPECT_TRUE(defaults.dictionaryRepresentation().isEmpty());
 
-    qputenv("XDG_CONFIG_DIRS", "relative/dir::" + QFile::encodeName(managedRoot.path()));
-    EXPECT_EQ(testDefaults().managedDomainPaths(),
-              QStringList{managedRoot.path() + QStringLiteral("/com.halvex.Orlin/managed.plist")});
-    qputenv("XDG_CONFIG_DIRS", "");
-    EXPECT_EQ(testDefaults().managedDomainPaths(),
-              QStringList{QStringLiteral("/etc/xdg/com.halvex.Orlin/managed.plist")});
+    QProcessEnvironment variables;
+    variables.insert(QStringLiteral("XDG_CONFIG_DIRS"), QStringLiteral("relative/dir::/etc/site//xdg"));
+    variables.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("relative"));
+    variables.insert(QStringLiteral("XDG_STATE_HOME"), QStringLiteral("/state/"));
+    const XdgDirectories named(variables, QStringLiteral("/home/ann"));
+    EXPECT_EQ(named.configDirs(), QStringList{QStringLiteral("/etc/site/xdg")});
+    EXPECT_EQ(named.configHome(), QStringLiteral("/home/ann/.config"));
+    EXPECT_EQ(named.dataHome(), QStringLiteral("/home/ann/.local/share"));
+    EXPECT_EQ(named.stateHome(), QStringLiteral("/state"));
+    EXPECT_EQ(XdgDirectories(QProcessEnvironment(), QStringLiteral("/home/ann")).configDirs(),
+              QStringList{QStringLiteral("/etc/xdg")});
 }
 
 // What every test process runs in on macOS: a suite apart from the process's own domain, empty when taken
@@ -277,8 +256,6 @@ TEST_F(UserDefaultsTest, ATestSuiteStartsEmptyKeepsToItselfAndLeavesNothingBehin
     deploy(QStringLiteral("first"), {{QStringLiteral("forced"), QStringLiteral("x")}});
     defaults.setBool(true, QStringLiteral("mine"));
     ASSERT_TRUE(defaults.synchronize());
-    const QString before = defaults.suiteName();
-    const bool readsManagedLayer = !defaults.managedDomainPaths().isEmpty();
     const QString name = TestPreferencesSuite::processSuiteName() + QStringLiteral(".nested");
     const QString folder = QFileInfo(defaults.userDomainPath()).absolutePath();
     const UserDefaults::Locations locations{
@@ -306,8 +283,8 @@ TEST_F(UserDefaultsTest, ATestSuiteStartsEmptyKeepsToItselfAndLeavesNothingBehin
     EXPECT_FALSE(QFile::exists(stored));
     EXPECT_TRUE(UserDefaults(locations).dictionaryRepresentation().isEmpty());
 
-    defaults.useSuite(before, readsManagedLayer);
-    EXPECT_EQ(defaults.objectForKey(QStringLiteral("mine")), QVariant(true));
+    EXPECT_EQ(UserDefaults(UserDefaultsTest::locations()).objectForKey(QStringLiteral("mine")),
+              QVariant(true));
 }
 
 }  // namespace

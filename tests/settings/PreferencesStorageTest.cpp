@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QTemporaryDir>
 
 #include "BRSSettingsStorage.h"
@@ -95,29 +94,22 @@ TEST_F(PreferencesStorageTest, ADeployedDomainTokenIsTheCredentialsWhateverItsLe
 }
 
 TEST_F(PreferencesStorageTest, AManagedValueIsWhatIsReportedWhateverTheCommandLineAndTheUserSet) {
-#ifdef Q_OS_MACOS
-    GTEST_SKIP() << "deploys the managed layer in XDG_CONFIG_DIRS; macOS reads it from /Library/Managed "
-                    "Preferences";
-#endif
-    QTemporaryDir managed;
-    ASSERT_TRUE(QDir().mkpath(managed.path() + QStringLiteral("/com.halvex.Orlin")));
+    QTemporaryDir folder;
+    const QString managed = folder.path() + QStringLiteral("/managed.plist");
     ASSERT_TRUE(
-        PropertyList::writeDictionary(managed.path() + QStringLiteral("/com.halvex.Orlin/managed.plist"),
-                                      {{QStringLiteral("updateSignaturesForMail"), false},
-                                       {QStringLiteral("hideInfobox"), QStringLiteral("YES")}}));
-    const QByteArray saved = qgetenv("XDG_CONFIG_DIRS");
-    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(managed.path()));
-    defaults.resetForTesting();
+        PropertyList::writeDictionary(managed, {{QStringLiteral("updateSignaturesForMail"), false},
+                                                {QStringLiteral("hideInfobox"), QStringLiteral("YES")}}));
+    UserDefaults administered(
+        UserDefaults::Locations{.userDomainPath = folder.path() + QStringLiteral("/user.plist"),
+                                .suite = QString(),
+                                .managedDomainPaths = {managed}});
 
-    defaults.setArgumentDomain({{QStringLiteral("updateSignaturesForMail"), QStringLiteral("YES")}});
-    PreferencesStorage(testDefaults()).setUpdateSignaturesForMail(true);
-    PreferencesStorage(testDefaults()).setHideInfobox(false);
-    const Preferences p = PreferencesStorage(testDefaults()).getPreferences();
+    administered.setArgumentDomain({{QStringLiteral("updateSignaturesForMail"), QStringLiteral("YES")}});
+    PreferencesStorage(administered).setUpdateSignaturesForMail(true);
+    PreferencesStorage(administered).setHideInfobox(false);
+    const Preferences p = PreferencesStorage(administered).getPreferences();
     EXPECT_FALSE(p.updateSignaturesForMail());
     EXPECT_TRUE(p.hideInfobox());
-
-    qputenv("XDG_CONFIG_DIRS", saved);
-    defaults.resetForTesting();
 }
 
 // The sample an administrator starts from: a profile whose payloads macOS would refuse, or whose grants

@@ -1,34 +1,32 @@
 #pragma once
 
-// One application object for every test, with all of the agent's folders moved into a temporary home so
-// that no test reads or writes the user's own files.
+// One application object for every test, and one environment below a temporary root that every test
+// shares, so that no test reads or writes the user's own files or settings.
 
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "TestHome.h"
-#include "TestPreferencesSuite.h"
-#include "UserDefaults.h"
+#include "TestEnvironment.h"
 
 template <typename Application>
 int runAllTests(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
 
-    QTemporaryDir home;
-    if (!home.isValid()) {
-        return 1;
-    }
-    moveHomeTo(home.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // Whatever Qt itself keeps (its caches and settings) goes to a folder of its own, not the user's.
+    QStandardPaths::setTestModeEnabled(true);
 
     Application app(argc, argv);
-#ifdef Q_OS_MACOS
-    // The system's preferences follow no home moved this late: the suite keeps the tests off the user's
-    // real settings. Elsewhere the moved home already holds the defaults' file.
-    const TestPreferencesSuite suite(UserDefaults::standardUserDefaults());
-#endif
-    return RUN_ALL_TESTS();
+    QTemporaryDir root;
+    if (!root.isValid()) {
+        return 1;
+    }
+    enterTestRoot(root.path());
+    const int result = RUN_ALL_TESTS();
+    leaveTestRoot();
+    return result;
 }
