@@ -249,9 +249,9 @@ TEST_F(UserDefaultsTest, AnUnreadableUserDomainReadsAsEmptyAndAManagedFolderList
               QStringList{QStringLiteral("/etc/xdg")});
 }
 
-// What every test process runs in on macOS: a suite apart from the process's own domain, empty when taken
-// even where a crashed run of the same name left values, without an administrator's layer, and gone with
-// everything written to it once it goes.
+// What a test takes for defaults that macOS keeps in its preferences: a suite apart from the domain it had,
+// empty when taken even where a crashed run of the same name left values, without an administrator's layer,
+// and gone with everything written to it once it goes.
 TEST_F(UserDefaultsTest, ATestSuiteStartsEmptyKeepsToItselfAndLeavesNothingBehind) {
     deploy(QStringLiteral("first"), {{QStringLiteral("forced"), QStringLiteral("x")}});
     defaults.setBool(true, QStringLiteral("mine"));

@@ -12,9 +12,11 @@
 
 #include "UserDefaults.h"
 
-// Preferences of a test process's own, apart from the agent's and from every other test process's (ctest
-// runs them side by side): a suite named after the process. It starts empty, whatever a crashed run with the
-// same process id left, reads no administrator's values and leaves nothing behind.
+// Preferences of a test process's own in the system's preferences, apart from the agent's and from every
+// other test process's (ctest runs them side by side): a suite named after the process. It starts empty,
+// whatever a crashed run with the same process id left, reads no administrator's values and leaves nothing
+// behind. The tests' own defaults are a file below their root and need no suite; an agent a test starts on
+// a Mac is given one named after the test process.
 //
 // macOS keeps a suite in the system's preferences, below the home the process started with; a home moved
 // once the process runs may not move it. So the suite's file is also removed from the account's own home.
