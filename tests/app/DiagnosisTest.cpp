@@ -1,5 +1,5 @@
 #include "Diagnosis.h"
-#include "TestEnvironment.h"
+#include "Environment.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -39,18 +39,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(root.isValid());
         BRSKeychainController::sharedKeychainController().resetForTesting(store);
-        environment = testEnvironment();
-        environment.folders = {.home = root.path(),
-                               .applicationSupport = root.filePath(QStringLiteral("data")),
-                               .library = root.filePath(QStringLiteral("Library")),
-                               .logs = root.filePath(QStringLiteral("logs")),
-                               .config = root.filePath(QStringLiteral("config"))};
-        environment.defaultsStore = std::make_shared<UserDefaults>(UserDefaults::Locations{
-            .userDomainPath = root.filePath(QStringLiteral("config/com.halvex.Orlin.plist")),
-            .suite = {},
-            .managedDomainPaths = {managedPath()}});
+        environment = Environment::forRoot(root.path(), QString(), {managedPath()});
         environment.secretStore = store;
-        environment.script = {};
     }
     void TearDown() override { BRSKeychainController::sharedKeychainController().resetForTesting(nullptr); }
 
