@@ -81,9 +81,8 @@ Environment environmentFor([[maybe_unused]] const DemoSession* demo, const Agent
     }
 #endif
     if (!environment.defaultsStore) {
-        UserDefaults::standardUserDefaults().setArgumentDomain(options.argumentDomain);
         QStringList problems;
-        environment = Environment::fromProcess(&problems);
+        environment = Environment::fromProcess(options.argumentDomain, &problems);
         for (const QString& problem : std::as_const(problems)) {
             printTo(stderr, QStringLiteral("orlin-agent: %1\n").arg(problem));
         }

@@ -81,7 +81,7 @@ std::chrono::milliseconds Environment::scriptTimeoutFrom(const UserDefaults& def
     return ScriptProcess::kDefaultTimeout;
 }
 
-Environment Environment::fromProcess(QStringList* problems) {
+Environment Environment::fromProcess(const QVariantMap& argumentDomain, QStringList* problems) {
     Environment environment;
     environment.folders.home = QDir::homePath();
     environment.folders.applicationSupport = AppInfo::applicationSupportDirectory();
@@ -92,6 +92,7 @@ Environment Environment::fromProcess(QStringList* problems) {
 #ifdef Q_OS_MACOS
     useTestSuiteIfNamed(UserDefaults::standardUserDefaults());
 #endif
+    UserDefaults::standardUserDefaults().setArgumentDomain(argumentDomain);
     // The process's defaults outlive every environment made from them.
     environment.defaultsStore =
         std::shared_ptr<UserDefaults>(&UserDefaults::standardUserDefaults(), [](UserDefaults*) {});

@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -42,11 +43,12 @@ struct Environment final {
     [[nodiscard]] UserDefaults& defaults() const { return *defaultsStore; }
     [[nodiscard]] ScriptProcess scriptProcess() const { return ScriptProcess(script); }
 
-    // This process's own: the folders its environment variables name, the standard defaults, the system
-    // clock, the system's `osascript` (or the stand-in a test names) and the store the defaults choose.
-    // Call once the application object exists and the command line has reached the defaults; what it
-    // had to pass over is added to `problems`.
-    [[nodiscard]] static Environment fromProcess(QStringList* problems = nullptr);
+    // This process's own: the folders its environment variables name, the standard defaults with the
+    // command line's "-key value" pairs as their argument domain, the system clock, the system's
+    // `osascript` (or the stand-in a test names) and the store the defaults choose. Call once the
+    // application object exists; what it had to pass over is added to `problems`.
+    [[nodiscard]] static Environment fromProcess(const QVariantMap& argumentDomain = {},
+                                                 QStringList* problems = nullptr);
     // Everything below `root` and nothing of the process's own: the folders in the demo's sandbox layout,
     // defaults kept in a file below it that read the administrator's layer from `managedDomainPaths` only,
     // the system clock, scripts sent to `scriptProgram` (none runs while it is empty) and the file secret

@@ -328,9 +328,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Never the desktop's keychain from a rendering tool.
-    UserDefaults::standardUserDefaults().setArgumentDomain(
-        {{SecretStore::kStoreKey, SecretStore::kFileStoreValue}});
-    Environment environment = Environment::fromProcess();
+    Environment environment =
+        Environment::fromProcess({{SecretStore::kStoreKey, SecretStore::kFileStoreValue}});
     // No script runs from a rendering tool.
     environment.script.program.clear();
     BRSKeychainController::sharedKeychainController().useSecretStore(environment.secretStore);
