@@ -3,8 +3,31 @@
 #include "BRSLog.h"
 #include "BRSSettingsStorage.h"
 #include "Environment.h"
+#include "MailSignatureRecord.h"
+#include "PreferencesStorage.h"
 #include "ServiceConfiguration.h"
 #include "UserDefaults.h"
+
+namespace {
+
+// Whether Apple Mail's copy of a signature Orlin installed there no longer holds what Orlin wrote. Nothing
+// is compared while the administrator turned repairs off or Orlin does not serve Mail: an update would
+// not rewrite Mail's files then, and the check would report the same change for ever.
+bool mailSignaturesDrifted(UserDefaults& defaults, const QString& dataFolder) {
+    const Preferences preferences = PreferencesStorage(defaults).getPreferences();
+    if (!preferences.repairInstalledSignatures() || !preferences.updateSignaturesForMail()) {
+        return false;
+    }
+    const QStringList drifted = MailSignatureRecord(MailSignatureRecord::pathIn(dataFolder)).drifted();
+    if (drifted.isEmpty()) {
+        return false;
+    }
+    BRSLogInfo(u"Apple Mail no longer holds the signatures Orlin installed as %@; they count as changed.",
+               QStringLiteral("'%1'").arg(drifted.join(QStringLiteral("', '"))));
+    return true;
+}
+
+}  // namespace
 
 void SyncBackend::acceptSignIn(const OrlinSyncService::SignIn& signIn) const {
     if (signIn.refreshToken && !signIn.refreshToken->isEmpty()) {
@@ -33,11 +56,21 @@ SyncBackend SyncBackend::live(const Environment& environment) {
         }
         storage.setToken(newest, signIn.userName);
     };
-    backend.checkForSignatureUpdates = [service, imageHost, cacheFolder](
+    backend.checkForSignatureUpdates = [service, imageHost, cacheFolder, &defaults](
                                            const BRSLoginCredentials& credentials,
                                            BRSSignatureService::CheckCompletion completion) {
         BRSSignatureService(service, imageHost, cacheFolder)
-            .checkForSignatureUpdatesAsynchronous(credentials, std::move(completion));
+            .checkForSignatureUpdatesAsynchronous(
+                credentials, [completion = std::move(completion), cacheFolder,
+                              &defaults](BRSSignatureService::CheckReply reply) {
+                    // Mail is looked at only when the service has nothing new: an update then rewrites
+                    // every signature anyway. A failed check stays a failure.
+                    if (reply.result && !reply.result.value().updatesAvailable &&
+                        mailSignaturesDrifted(defaults, cacheFolder)) {
+                        reply.result.value().updatesAvailable = true;
+                    }
+                    completion(std::move(reply));
+                });
     };
     backend.getSignaturesForUpdate = [service, imageHost, cacheFolder](
                                          const BRSLoginCredentials& credentials,

@@ -11,6 +11,7 @@
 #include "BRSOutlookService.h"
 #include "BRSViewState.h"
 #include "Environment.h"
+#include "MailSignatureRecord.h"
 #include "SystemSettings.h"
 
 namespace {
@@ -30,8 +31,10 @@ UpdateCycle::MailClients UpdateCycle::MailClients::live(const Environment& envir
     const UserDefaults& defaults = environment.defaults();
     MailClients clients;
     clients.makeOutlook = [script] { return std::make_unique<BRSOutlookService>(script); };
-    clients.makeAppleMail = [library = environment.folders.library, &defaults](bool isUsingICloudDrive) {
-        return std::make_unique<BRSAppleMailService3>(isUsingICloudDrive, library, defaults);
+    clients.makeAppleMail = [library = environment.folders.library,
+                             record = MailSignatureRecord::pathIn(environment.folders.applicationSupport),
+                             &defaults](bool isUsingICloudDrive) {
+        return std::make_unique<BRSAppleMailService3>(isUsingICloudDrive, library, defaults, record);
     };
     clients.runAppleScript = [script](const QString& source) {
         return script.runAppleScriptForSource(source);

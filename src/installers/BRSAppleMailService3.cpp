@@ -336,10 +336,11 @@ std::optional<QString> tableSignatureFolder(const SystemVersion& version, bool i
 }  // namespace
 
 BRSAppleMailService3::BRSAppleMailService3(bool isUsingICloudDrive, QString libraryFolder,
-                                           const UserDefaults& defaults)
+                                           const UserDefaults& defaults, QString recordPath)
     : isUsingICloudDrive_(isUsingICloudDrive),
       libraryFolder_(std::move(libraryFolder)),
-      defaults_(defaults) {}
+      defaults_(defaults),
+      recordPath_(std::move(recordPath)) {}
 
 QString BRSAppleMailService3::appName() const {
     return QStringLiteral("Apple Mail");
@@ -532,6 +533,7 @@ void BRSAppleMailService3::setSignatures(const QList<BRSSignature>& signatures, 
                    listWritten.error().localizedDescription);
     }
 
+    QList<MailSignatureRecord::Entry> written;
     for (qsizetype i = 0; i < signatures.size(); ++i) {
         observer.announce(i);
         const QString& uniqueId = uniqueIds.at(i);
@@ -541,13 +543,43 @@ void BRSAppleMailService3::setSignatures(const QList<BRSSignature>& signatures, 
         } else {
             const QString signaturePath =
                 folder + QLatin1Char('/') + filePrefix + uniqueId + QStringLiteral(".mailsignature");
-            outcome = AtomicFile::write(
-                signaturePath,
-                signatureFileContent(newUuidString(), signatures.at(i).htmlContent()).toUtf8());
+            const QByteArray content =
+                signatureFileContent(newUuidString(), signatures.at(i).htmlContent()).toUtf8();
+            outcome = AtomicFile::write(signaturePath, content);
+            if (outcome) {
+                remember(written, signatures.at(i).name(), signaturePath, content);
+            }
         }
         if (observer.report(i, outcome) == Next::StopClient) {
-            return;
+            break;
         }
+    }
+    replaceRecord(written);
+}
+
+void BRSAppleMailService3::remember(QList<MailSignatureRecord::Entry>& written, const QString& name,
+                                    const QString& path, const QByteArray& content) const {
+    if (recordPath_.isEmpty()) {
+        return;
+    }
+    Result<MailSignatureRecord::Entry> entry = MailSignatureRecord::entryOfWrittenFile(name, path, content);
+    if (!entry) {
+        // Left out of the record, the signature is simply not watched until the next update.
+        BRSLogWarn(u"The signature '%@' written to Apple Mail is not watched for changes: %@", name,
+                   entry.error().localizedDescription);
+        return;
+    }
+    written.append(std::move(entry).value());
+}
+
+void BRSAppleMailService3::replaceRecord(const QList<MailSignatureRecord::Entry>& written) const {
+    // An update that wrote nothing into Mail leaves the record of the last one that did.
+    if (recordPath_.isEmpty() || written.isEmpty()) {
+        return;
+    }
+    if (const Result<void> replaced = MailSignatureRecord(recordPath_).replace(written); !replaced) {
+        BRSLogWarn(u"Apple Mail's signatures are not watched for changes until the next update: %@",
+                   replaced.error().localizedDescription);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "BRSMailAppService.h"
+#include "MailSignatureRecord.h"
 #include "Result.h"
 
 class UserDefaults;
@@ -25,8 +26,10 @@ class UserDefaults;
 class BRSAppleMailService3 final : public BRSMailAppService {
 public:
     // Mail's files are looked for in `libraryFolder`; the defaults may name the system version (see
-    // SystemVersion).
-    BRSAppleMailService3(bool isUsingICloudDrive, QString libraryFolder, const UserDefaults& defaults);
+    // SystemVersion). Each update that writes signature files replaces the MailSignatureRecord at
+    // `recordPath` with what it wrote; without one, nothing is remembered.
+    BRSAppleMailService3(bool isUsingICloudDrive, QString libraryFolder, const UserDefaults& defaults,
+                         QString recordPath = {});
 
     // Writes the signatures into the folder of this system version. With `clean`, the list keeps only
     // these signatures, under new ids; the files of the others stay where they are.
@@ -54,9 +57,13 @@ public:
 private:
     // A failure that concerns the whole list, told for each signature until the observer stops.
     static void reportEach(qsizetype count, const Error& error, const Observer& observer);
+    void remember(QList<MailSignatureRecord::Entry>& written, const QString& name, const QString& path,
+                  const QByteArray& content) const;
+    void replaceRecord(const QList<MailSignatureRecord::Entry>& written) const;
 
     const bool isUsingICloudDrive_;
     const QString libraryFolder_;
     const UserDefaults& defaults_;
+    const QString recordPath_;
     std::chrono::milliseconds listLockTimeout_{5000};
 };

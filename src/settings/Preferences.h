@@ -2,7 +2,8 @@
 
 class PreferencesStorage;
 
-// A snapshot of the user's six settings, taken by PreferencesStorage::getPreferences and never changed.
+// A snapshot of the user's six settings and of the administrator's repair switch, taken by
+// PreferencesStorage::getPreferences and never changed.
 class Preferences final {
 public:
     [[nodiscard]] bool hideInfobox() const { return hideInfobox_; }
@@ -11,6 +12,8 @@ public:
     [[nodiscard]] bool updateSignaturesForOutlook() const { return updateSignaturesForOutlook_; }
     [[nodiscard]] bool updateSignaturesForMail() const { return updateSignaturesForMail_; }
     [[nodiscard]] bool isUsingICloudDrive() const { return isUsingICloudDrive_; }
+    // Whether a check counts an Apple Mail signature file that no longer holds what Orlin wrote as changed.
+    [[nodiscard]] bool repairInstalledSignatures() const { return repairInstalledSignatures_; }
 
 private:
     friend class PreferencesStorage;
@@ -22,4 +25,5 @@ private:
     bool updateSignaturesForOutlook_ = true;
     bool updateSignaturesForMail_ = false;
     bool isUsingICloudDrive_ = true;
+    bool repairInstalledSignatures_ = true;
 };

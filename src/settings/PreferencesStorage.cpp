@@ -13,6 +13,7 @@ const QString kUpdateSignaturesAutomatically = QStringLiteral("updateSignaturesA
 const QString kUpdateSignaturesForOutlook = QStringLiteral("updateSignaturesForOutlook");
 const QString kUpdateSignaturesForMail = QStringLiteral("updateSignaturesForMail");
 const QString kIsUsingICloudDrive = QStringLiteral("isUsingICloudDrive");
+const QString kRepairInstalledSignatures = QStringLiteral("repairInstalledSignatures");
 const QString kUserName = QStringLiteral("userName");
 const QString kDomainToken = QStringLiteral("domainToken");
 
@@ -59,6 +60,7 @@ Preferences PreferencesStorage::getPreferences() {
     preferences.updateSignaturesForOutlook_ = boolOrDefault(merged, kUpdateSignaturesForOutlook, true);
     preferences.updateSignaturesForMail_ = boolOrDefault(merged, kUpdateSignaturesForMail, false);
     preferences.isUsingICloudDrive_ = boolOrDefault(merged, kIsUsingICloudDrive, true);
+    preferences.repairInstalledSignatures_ = boolOrDefault(merged, kRepairInstalledSignatures, true);
     return preferences;
 }
 

@@ -181,6 +181,59 @@ TEST_F(SyncEndToEndTest, AnUpdateQuitsARunningMailWithConsentInstallsIntoBothCli
     EXPECT_TRUE(signature.readAll().endsWith("<img src=\"https://img.example/logo.png\">\n"));
 }
 
+TEST_F(SyncEndToEndTest, AMailSignatureRewrittenByHandIsReportedAndRestoredUnlessRepairIsOff) {
+    ASSERT_EQ(run({QStringLiteral("--enter-token"), QStringLiteral("refresh-1")}).exitCode, 0);
+    const QJsonObject answer{
+        {QStringLiteral("signatures"),
+         QJsonArray{QJsonObject{{QStringLiteral("Name"), QStringLiteral("Main")},
+                                {QStringLiteral("HTML"), QStringLiteral("<p>Ann Example</p>")}},
+                    QJsonObject{{QStringLiteral("Name"), QStringLiteral("Short")},
+                                {QStringLiteral("HTML"), QStringLiteral("<p>Ann</p>")}}}}};
+    mock.setAnswer("GET", "/user/sync3",
+                   Answer::json(QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString()));
+    const QString folder = home.path() + QStringLiteral("/Library/Mail/V7/MailData/Signatures");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile list(folder + QStringLiteral("/AllSignatures.plist"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><array/></plist>
+)");
+    list.close();
+    const auto runWithMail = [this](QStringList arguments) {
+        return run(arguments << QStringLiteral("--headless") << QStringLiteral("--once")
+                             << QStringLiteral("-updateSignaturesForMail") << QStringLiteral("YES")
+                             << QStringLiteral("-updateSignaturesForOutlook") << QStringLiteral("NO")
+                             << QStringLiteral("-simulatedSystemVersion") << QStringLiteral("10.15")
+                             << QStringLiteral("-isUsingICloudDrive") << QStringLiteral("NO"));
+    };
+    const AgentRun installed = runWithMail({QStringLiteral("--update")});
+    ASSERT_EQ(installed.exitCode, 0) << installed.output.toStdString();
+    const QStringList files = QDir(folder).entryList({QStringLiteral("*.mailsignature")}, QDir::Files);
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(runWithMail({}).lines.last(), kOk);
+
+    QFile edited(folder + QLatin1Char('/') + files.front());
+    ASSERT_TRUE(edited.open(QIODevice::ReadOnly));
+    const QByteArray written = edited.readAll();
+    edited.close();
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    edited.write("Content-Type: text/html;\n\n<p>Edited in Mail</p>\n");
+    edited.close();
+
+    const AgentRun quiet = runWithMail({QStringLiteral("-repairInstalledSignatures"), QStringLiteral("NO")});
+    EXPECT_EQ(quiet.lines.last(), kOk) << quiet.output.toStdString();
+    const AgentRun check = runWithMail({});
+    EXPECT_TRUE(check.lines.contains(kNotify)) << check.output.toStdString();
+    EXPECT_TRUE(check.lines.contains(kUpdatesPopover));
+
+    const AgentRun repaired = runWithMail({QStringLiteral("--update")});
+    EXPECT_EQ(repaired.exitCode, 0) << repaired.output.toStdString();
+    ASSERT_TRUE(edited.open(QIODevice::ReadOnly));
+    const QByteArray restored = edited.readAll();
+    EXPECT_EQ(restored.mid(restored.indexOf("\n\n")), written.mid(written.indexOf("\n\n")));
+    EXPECT_EQ(runWithMail({}).lines.last(), kOk) << "the restored file is what Orlin wrote";
+}
+
 TEST_F(SyncEndToEndTest, AnEnteredAccessCodeIsCheckedAtOnce) {
     mock.setAnswer("GET", "/auth/OAuth/AuthorizeEmployee",
                    Answer::json(R"({"result": false, "error": "This access code is not valid."})", 401));

@@ -27,6 +27,7 @@ TEST_F(PreferencesStorageTest, NothingStoredGivesTheDefaults) {
     EXPECT_TRUE(p.updateSignaturesForOutlook());
     EXPECT_FALSE(p.updateSignaturesForMail());
     EXPECT_TRUE(p.isUsingICloudDrive());
+    EXPECT_TRUE(p.repairInstalledSignatures());
 }
 
 TEST_F(PreferencesStorageTest, SettersAreSeenByTheNextSnapshotButNotByEarlierOnes) {
@@ -53,10 +54,12 @@ TEST_F(PreferencesStorageTest, SettersAreSeenByTheNextSnapshotButNotByEarlierOne
 TEST_F(PreferencesStorageTest, CommandLineTextsReadAsBooleansAndOtherValuesCountAsAbsent) {
     defaults.setObject(QStringLiteral("perhaps"), QStringLiteral("updateSignaturesForOutlook"));
     defaults.setArgumentDomain({{QStringLiteral("hideInfobox"), QStringLiteral("YES")},
-                                {QStringLiteral("isUsingICloudDrive"), QStringLiteral("0")}});
+                                {QStringLiteral("isUsingICloudDrive"), QStringLiteral("0")},
+                                {QStringLiteral("repairInstalledSignatures"), QStringLiteral("NO")}});
     const Preferences p = PreferencesStorage(testDefaults()).getPreferences();
     EXPECT_TRUE(p.hideInfobox());
     EXPECT_FALSE(p.isUsingICloudDrive());
+    EXPECT_FALSE(p.repairInstalledSignatures());
     EXPECT_TRUE(p.updateSignaturesForOutlook());
 }
 
@@ -98,18 +101,21 @@ TEST_F(PreferencesStorageTest, AManagedValueIsWhatIsReportedWhateverTheCommandLi
     const QString managed = folder.path() + QStringLiteral("/managed.plist");
     ASSERT_TRUE(
         PropertyList::writeDictionary(managed, {{QStringLiteral("updateSignaturesForMail"), false},
-                                                {QStringLiteral("hideInfobox"), QStringLiteral("YES")}}));
+                                                {QStringLiteral("hideInfobox"), QStringLiteral("YES")},
+                                                {QStringLiteral("repairInstalledSignatures"), false}}));
     UserDefaults administered(
         UserDefaults::Locations{.userDomainPath = folder.path() + QStringLiteral("/user.plist"),
                                 .suite = QString(),
                                 .managedDomainPaths = {managed}});
 
-    administered.setArgumentDomain({{QStringLiteral("updateSignaturesForMail"), QStringLiteral("YES")}});
+    administered.setArgumentDomain({{QStringLiteral("updateSignaturesForMail"), QStringLiteral("YES")},
+                                    {QStringLiteral("repairInstalledSignatures"), QStringLiteral("YES")}});
     PreferencesStorage(administered).setUpdateSignaturesForMail(true);
     PreferencesStorage(administered).setHideInfobox(false);
     const Preferences p = PreferencesStorage(administered).getPreferences();
     EXPECT_FALSE(p.updateSignaturesForMail());
     EXPECT_TRUE(p.hideInfobox());
+    EXPECT_FALSE(p.repairInstalledSignatures());
 }
 
 // The sample an administrator starts from: a profile whose payloads macOS would refuse, or whose grants
