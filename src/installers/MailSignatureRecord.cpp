@@ -46,11 +46,12 @@ QByteArray stampOf(const struct stat& info) {
 }
 
 QByteArray digestOf(QByteArrayView body) {
-    // Only files whose stamp moved are digested, so Qt's SHA-1 costs nothing that matters here.
+    // A check digests only the files whose stamp moved, and an update only what it has just written, so
+    // Qt's SHA-1 is enough here and the installers need no crypto library of their own.
     return QCryptographicHash::hash(body, QCryptographicHash::Sha1).toHex();
 }
 
-// Whether the file at `path` no longer holds what `entry` recorded; nothing when that cannot be told.
+// Whether the entry's file no longer holds what the entry recorded; nothing when that cannot be told.
 std::optional<bool> differs(const MailSignatureRecord::Entry& entry) {
     struct stat info {};
     if (::stat(QFile::encodeName(entry.path).constData(), &info) != 0) {
