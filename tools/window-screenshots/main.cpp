@@ -24,6 +24,7 @@
 #include <QScreen>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QTimer>
@@ -327,11 +328,14 @@ int main(int argc, char** argv) {
         std::fputs("cannot create the output folder\n", stderr);
         return 1;
     }
-    // Never the desktop's keychain from a rendering tool.
-    Environment environment =
-        Environment::fromProcess({{SecretStore::kStoreKey, SecretStore::kFileStoreValue}});
-    // No script runs from a rendering tool.
-    environment.script.program.clear();
+    // A rendering tool keeps everything it sets (both mail clients, a file secret store) in a folder of its
+    // own: never the user's preferences or keychain. No script runs from it.
+    const QTemporaryDir root;
+    if (!root.isValid()) {
+        std::fputs("cannot create a temporary folder\n", stderr);
+        return 1;
+    }
+    Environment environment = Environment::forRoot(root.path());
     BRSKeychainController::sharedKeychainController().useSecretStore(environment.secretStore);
     {
         // Both mail clients, so every control of the preferences shows enabled.
