@@ -16,6 +16,9 @@
 // A symbolic link at the target is replaced, never written through: what the link pointed to stays as it
 // was. A read-only target in a writable folder is replaced like any other, since only the folder's
 // permission decides a rename; it keeps its mode.
+//
+// Qt's QSaveFile is not used: it reports neither the errno (so EPERM, how a missing Full Disk Access shows,
+// could not be told from a full disk) nor a flush or close that fails after the last write.
 class AtomicFile final {
 public:
     struct Options {
