@@ -1,7 +1,10 @@
 #include "BRSSignatureService.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cerrno>
 
 #include "AtomicFile.h"
@@ -20,6 +23,9 @@ const QString kCacheSuffix = QStringLiteral(".brs");
 const QByteArray kEscapedSuffix = QByteArrayLiteral(".brs-escaped");
 const QByteArray kDigestSuffix = QByteArrayLiteral(".brs-digest");
 constexpr qsizetype kMaxFileNameBytes = 255;
+// Beside the digests, under a name no signature's cache file can have (they all end in ".brs…").
+const QString kValidatorFileName = QStringLiteral("signatures-answer.validator");
+constexpr qsizetype kMaxValidatorFileBytes = 8 * 1024;
 
 // The name as UTF-8 with "%", "/" and NUL written as %XX, and each lone surrogate as "%uXXXX": it has no
 // UTF-8 form, and the conversion would turn every one into the same character, so "\ud800x" and "\ud801x"
@@ -120,34 +126,55 @@ struct Visited {
 };
 
 // Every named signature of an answer with its rewritten body, that body's digest and the digest cached
-// for its name, in answer order, until `visit` answers false. The cache folder is found once.
+// for its name, in answer order, until `visit` answers false. The cache folder is found once. A check logs
+// the texts of new and changed signatures only: every signature on every check filled the rolling log
+// with the same megabytes every few minutes and pushed out everything worth reading.
 template <typename Visit>
 void eachSignature(const SignaturesAnswer& answer, const QUrl& imageHost, const QString& cacheFolderPath,
-                   Visit visit) {
+                   bool logEverySignature, Visit visit) {
     const ImageReferences images(answer.images(), imageHost);
     const std::optional<QString> folder = cacheFolder(cacheFolderPath);
     answer.visitSignatures([&](const SignaturesAnswer::Texts& signature) {
         if (signature.name.isEmpty()) {
             return true;
         }
-        BRSLogVerbose(u"Name: %@", signature.name);
-        BRSLogVerbose(u"HTML: %@", QString::fromUtf8(signature.html));
-        BRSLogVerbose(u"Text: %@", QString::fromUtf8(signature.text));
         Visited visited{signature.name, images.rewrite(signature.html), signature.text, {}, {}};
         visited.digest = Hashes::sha1OfUtf8(visited.html);
         if (folder) {
             visited.cached = readDigest(*folder + QLatin1Char('/') + cacheFileName(visited.name));
         }
+        if (logEverySignature || !visited.cached || *visited.cached != visited.digest) {
+            BRSLogVerbose(u"Name: %@", signature.name);
+            BRSLogVerbose(u"HTML: %@", QString::fromUtf8(signature.html));
+            BRSLogVerbose(u"Text: %@", QString::fromUtf8(signature.text));
+        }
         return visit(visited);
     });
+}
+
+// What the cache files are now: names, sizes and times. Any digest written, removed or added since changes
+// it, and with it what a kept validator may stand for. A listing, not a read of every file.
+QByteArray cacheFingerprint(const QString& folder) {
+    const QFileInfoList files = QDir(folder).entryInfoList(
+        {QStringLiteral("*") + kCacheSuffix, QStringLiteral("*") + QString::fromLatin1(kEscapedSuffix),
+         QStringLiteral("*") + QString::fromLatin1(kDigestSuffix)},
+        QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    QByteArray listing;
+    for (const QFileInfo& file : files) {
+        listing += file.fileName().toUtf8() + '\0' + QByteArray::number(file.size()) + '\0' +
+                   QByteArray::number(file.lastModified().toMSecsSinceEpoch()) + '\n';
+    }
+    return Hashes::sha1OfUtf8(listing);
 }
 
 }  // namespace
 
 BRSSignatureService::BRSSignatureService(OrlinSyncService service, QUrl imageHost, QString cacheFolder)
     : BRSSignatureService(
-          [service = std::move(service)](const BRSLoginCredentials& credentials, FetchCompletion completion) {
-              service.getSignatures(credentials, std::move(completion));
+          [service = std::move(service)](const BRSLoginCredentials& credentials,
+                                         const std::optional<AnswerValidator>& ifChangedSince,
+                                         FetchCompletion completion) {
+              service.getSignatures(credentials, std::move(completion), ifChangedSince);
           },
           std::move(imageHost), std::move(cacheFolder)) {}
 
@@ -161,36 +188,72 @@ Error BRSSignatureService::signaturesError() {
 void BRSSignatureService::getSignaturesAsynchronous(const BRSLoginCredentials& credentials, bool isUpdating,
                                                     bool getOnlyChangedSignatures,
                                                     UpdateCompletion completionHandler) {
-    fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_,
-                         cacheFolder = cacheFolder_, isUpdating,
-                         getOnlyChangedSignatures](OrlinSyncService::SignaturesReply reply) {
-        if (!reply.result.ok()) {
-            completionHandler({reply.result.error(), std::move(reply.signIn)});
-            return;
-        }
-        std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
-        UpdateOutcome retrieved =
-            signaturesFromAnswer(*answer, imageHost, cacheFolder, isUpdating, getOnlyChangedSignatures);
-        // Gone before the completion runs, so that its tens of megabytes are back with the system by then.
-        answer.reset();
-        completionHandler({std::move(retrieved), std::move(reply.signIn)});
-    });
+    // What is installed next is whatever this download brings, so no earlier answer's validator stands for
+    // it any longer; and an update always takes the whole answer.
+    forgetValidator(cacheFolder_);
+    fetch_(
+        credentials, std::nullopt,
+        [completionHandler = std::move(completionHandler), imageHost = imageHost_, cacheFolder = cacheFolder_,
+         isUpdating, getOnlyChangedSignatures](OrlinSyncService::SignaturesReply reply) {
+            if (!reply.result.ok()) {
+                completionHandler({reply.result.error(), std::move(reply.signIn)});
+                return;
+            }
+            auto* whole = std::get_if<SignaturesAnswer>(&reply.result.value());
+            if (!whole) {
+                BRSLogWarn(u"The signatures download was answered \"not modified\" without being asked so.");
+                completionHandler({signaturesError(), std::move(reply.signIn)});
+                return;
+            }
+            std::optional<SignaturesAnswer> answer = std::move(*whole);
+            UpdateOutcome retrieved =
+                signaturesFromAnswer(*answer, imageHost, cacheFolder, isUpdating, getOnlyChangedSignatures);
+            // Gone before the completion runs, so that its tens of megabytes are back with the system by
+            // then.
+            answer.reset();
+            completionHandler({std::move(retrieved), std::move(reply.signIn)});
+        });
 }
 
 void BRSSignatureService::checkForSignatureUpdatesAsynchronous(const BRSLoginCredentials& credentials,
                                                                CheckCompletion completionHandler) {
-    fetch_(credentials, [completionHandler = std::move(completionHandler), imageHost = imageHost_,
-                         cacheFolder = cacheFolder_](OrlinSyncService::SignaturesReply reply) {
-        if (!reply.result.ok()) {
-            completionHandler({reply.result.error(), std::move(reply.signIn)});
-            return;
-        }
-        std::optional<SignaturesAnswer> answer = std::move(reply.result).value();
-        const bool changed = anySignatureChanged(*answer, imageHost, cacheFolder);
-        // As after an update.
-        answer.reset();
-        completionHandler({CheckOutcome{changed}, std::move(reply.signIn)});
-    });
+    std::optional<AnswerValidator> validator = rememberedValidator(cacheFolder_, imageHost_);
+    const bool conditional = validator.has_value();
+    fetch_(
+        credentials, validator,
+        [completionHandler = std::move(completionHandler), imageHost = imageHost_, cacheFolder = cacheFolder_,
+         conditional](OrlinSyncService::SignaturesReply reply) {
+            if (!reply.result.ok()) {
+                completionHandler({reply.result.error(), std::move(reply.signIn)});
+                return;
+            }
+            auto* whole = std::get_if<SignaturesAnswer>(&reply.result.value());
+            if (!whole) {
+                if (!conditional) {
+                    BRSLogWarn(u"The signatures check was answered \"not modified\" without being asked so.");
+                    completionHandler({signaturesError(), std::move(reply.signIn)});
+                    return;
+                }
+                // The answer the validator stands for left nothing to install, and the cache is as it was
+                // then.
+                BRSLogVerbose(
+                    u"The signatures have not changed on the service since the last check (not "
+                    u"modified): nothing was downloaded.");
+                completionHandler({CheckOutcome{false}, std::move(reply.signIn)});
+                return;
+            }
+            std::optional<SignaturesAnswer> answer = std::move(*whole);
+            const bool changed = anySignatureChanged(*answer, imageHost, cacheFolder);
+            // Only an answer that left nothing to install may be answered "not modified" next time.
+            if (!changed && answer->validator()) {
+                rememberValidator(cacheFolder, imageHost, *answer->validator());
+            } else {
+                forgetValidator(cacheFolder);
+            }
+            // As after an update.
+            answer.reset();
+            completionHandler({CheckOutcome{changed}, std::move(reply.signIn)});
+        });
 }
 
 QList<BRSSignature> BRSSignatureService::signaturesFromAnswer(QByteArray answerData, const QUrl& imageHost,
@@ -218,7 +281,7 @@ BRSSignatureService::UpdateOutcome BRSSignatureService::signaturesFromAnswer(con
                                                                              bool getOnlyChangedSignatures) {
     const bool clean = answer.clean();
     UpdateOutcome taken({}, {}, clean);
-    eachSignature(answer, imageHost, cacheFolder, [&](Visited& visited) {
+    eachSignature(answer, imageHost, cacheFolder, isUpdating, [&](Visited& visited) {
         const bool take = !visited.cached || *visited.cached != visited.digest || !getOnlyChangedSignatures ||
                           (clean && isUpdating);
         if (!take) {
@@ -269,11 +332,62 @@ void BRSSignatureService::cacheDigests(const QList<CachedDigest>& digests) const
 bool BRSSignatureService::anySignatureChanged(const SignaturesAnswer& answer, const QUrl& imageHost,
                                               const QString& cacheFolder) {
     bool changed = false;
-    eachSignature(answer, imageHost, cacheFolder, [&changed](const Visited& visited) {
+    eachSignature(answer, imageHost, cacheFolder, false, [&changed](const Visited& visited) {
         changed = !visited.cached || *visited.cached != visited.digest;
         return !changed;
     });
     return changed;
+}
+
+std::optional<AnswerValidator> BRSSignatureService::rememberedValidator(const QString& cacheFolder,
+                                                                        const QUrl& imageHost) {
+    const QString path = cacheFolder + QLatin1Char('/') + kValidatorFileName;
+    const Result<QByteArray> contents = FileContents::read(path, kMaxValidatorFileBytes);
+    if (!contents.ok()) {
+        if (contents.error().code != ENOENT) {
+            BRSLogWarn(
+                u"The signatures answer's validator \"%@\" cannot be read, so the check downloads the "
+                u"whole answer: %@",
+                path, contents.error().localizedDescription);
+        }
+        return std::nullopt;
+    }
+    const QJsonObject kept = QJsonDocument::fromJson(contents.value()).object();
+    std::optional<AnswerValidator> validator =
+        AnswerValidator::fromJson(kept.value(QStringLiteral("validator")).toObject());
+    // Another image host makes other bodies of the same answer, and a cache file changed since makes
+    // another comparison: either way that check's "nothing to install" no longer holds.
+    if (!validator || kept.value(QStringLiteral("imageHost")).toString() != imageHost.toString() ||
+        kept.value(QStringLiteral("cache")).toString().toLatin1() != cacheFingerprint(cacheFolder)) {
+        BRSLogVerbose(u"The signatures answer's validator no longer stands for the cache; it is forgotten.");
+        forgetValidator(cacheFolder);
+        return std::nullopt;
+    }
+    return validator;
+}
+
+void BRSSignatureService::rememberValidator(const QString& cacheFolder, const QUrl& imageHost,
+                                            const AnswerValidator& validator) {
+    const QJsonObject kept{{QStringLiteral("validator"), validator.toJson()},
+                           {QStringLiteral("imageHost"), imageHost.toString()},
+                           {QStringLiteral("cache"), QString::fromLatin1(cacheFingerprint(cacheFolder))}};
+    const QString path = cacheFolder + QLatin1Char('/') + kValidatorFileName;
+    const Result<void> written = AtomicFile::write(path, QJsonDocument(kept).toJson(QJsonDocument::Compact));
+    // Costs only the next check a whole download; an older validator left behind could stand for another
+    // answer, so it goes.
+    if (!written.ok()) {
+        BRSLogWarn(u"The signatures answer's validator \"%@\" was not written: %@", path,
+                   written.error().localizedDescription);
+        forgetValidator(cacheFolder);
+    }
+}
+
+void BRSSignatureService::forgetValidator(const QString& cacheFolder) {
+    QFile file(cacheFolder + QLatin1Char('/') + kValidatorFileName);
+    if (file.exists() && !file.remove()) {
+        BRSLogWarn(u"The signatures answer's validator \"%@\" cannot be removed: %@", file.fileName(),
+                   file.errorString());
+    }
 }
 
 std::optional<QString> BRSSignatureService::getPathForFile(const QString& fileName) const {

@@ -18,6 +18,11 @@
 // each HTML body's digest compared with the local cache in the folder it is given. Stateless: make one
 // per call. Every call ends
 // with exactly one call of its completion, on the main thread.
+//
+// A check whose answer left nothing to install keeps the answer's validator beside the cache, bound to the
+// image host and to the cache files as that check saw them, so the next check may be answered "not
+// modified" without a download. Any other outcome, and an update, forgets it: a 304 must never stand for
+// an answer that still has something to install.
 class BRSSignatureService final {
 public:
     // The digest a signature leaves in the cache, kept under its name.
@@ -50,8 +55,10 @@ public:
     using CheckCompletion = std::function<void(CheckReply)>;
     using UpdateCompletion = std::function<void(UpdateReply)>;
     using FetchCompletion = OrlinSyncService::SignaturesCompletion;
-    // How the signatures answer is fetched: the service client's download, or a test's stand-in.
-    using Fetch = std::function<void(const BRSLoginCredentials&, FetchCompletion)>;
+    // How the signatures answer is fetched: the service client's download, or a test's stand-in. With a
+    // validator, the answer may be "not modified".
+    using Fetch = std::function<void(const BRSLoginCredentials&,
+                                     const std::optional<AnswerValidator>& ifChangedSince, FetchCompletion)>;
 
     BRSSignatureService(Fetch fetch, QUrl imageHost, QString cacheFolder);
     // Downloads through the service client.
@@ -82,6 +89,13 @@ public:
 private:
     // Why a cache file could not be reached at all: its folder is missing and cannot be made.
     [[nodiscard]] Error cacheFolderError() const;
+    // The validator the last quiet check kept, when it still stands for the cache as it is now; a stale
+    // one is forgotten.
+    [[nodiscard]] static std::optional<AnswerValidator> rememberedValidator(const QString& cacheFolder,
+                                                                            const QUrl& imageHost);
+    static void rememberValidator(const QString& cacheFolder, const QUrl& imageHost,
+                                  const AnswerValidator& validator);
+    static void forgetValidator(const QString& cacheFolder);
     [[nodiscard]] static UpdateOutcome signaturesFromAnswer(const SignaturesAnswer& answer,
                                                             const QUrl& imageHost, const QString& cacheFolder,
                                                             bool isUpdating, bool getOnlyChangedSignatures);

@@ -123,53 +123,68 @@ bool OrlinSyncService::isUnreachable(const Error& error) {
 }
 
 template <typename T>
-void OrlinSyncService::getBelowSyncRoot(const BRSLoginCredentials& credentials, const QString& path,
-                                        std::function<void(Reply<T>)> completion,
-                                        std::function<Reply<T>(QByteArray body, SignIn signIn)> read,
-                                        ServiceTransport::Reserve reserve) const {
-    getAccessCodeAndStuffFromOrlin(credentials, [path, transport = transport_, exchanges = exchanges_,
-                                                 completion = std::move(completion), read = std::move(read),
-                                                 reserve = std::move(reserve)](Result<Access> access) {
-        if (!access.ok()) {
-            completion({access.error(), {}});
-            return;
-        }
-        Access granted = std::move(access).value();
-        transport.getJSON(
-            granted.syncRoot + path, granted.accessToken,
-            [signIn = std::move(granted.signIn), exchanges, completion, read](Result<QByteArray> answer) {
-                if (!answer.ok()) {
-                    completion({answer.error(), latest(*exchanges, signIn)});
-                    return;
-                }
-                completion(read(std::move(answer).value(), latest(*exchanges, signIn)));
-            },
-            reserve);
-    });
+void OrlinSyncService::getBelowSyncRoot(
+    const BRSLoginCredentials& credentials, const QString& path, std::function<void(Reply<T>)> completion,
+    std::function<Reply<T>(ServiceTransport::Answer answer, const QString& address, SignIn signIn)> read,
+    ServiceTransport::Reserve reserve, std::optional<AnswerValidator> validator) const {
+    getAccessCodeAndStuffFromOrlin(
+        credentials, [path, transport = transport_, exchanges = exchanges_,
+                      completion = std::move(completion), read = std::move(read),
+                      reserve = std::move(reserve), validator = std::move(validator)](Result<Access> access) {
+            if (!access.ok()) {
+                completion({access.error(), {}});
+                return;
+            }
+            Access granted = std::move(access).value();
+            const QString address = granted.syncRoot + path;
+            transport.getAnswer(
+                address, granted.accessToken, validator,
+                [address, signIn = std::move(granted.signIn), exchanges, completion,
+                 read](Result<ServiceTransport::Answer> answer) {
+                    if (!answer.ok()) {
+                        completion({answer.error(), latest(*exchanges, signIn)});
+                        return;
+                    }
+                    completion(read(std::move(answer).value(), address, latest(*exchanges, signIn)));
+                },
+                reserve);
+        });
 }
 
-void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials,
-                                     SignaturesCompletion completion) const {
-    getBelowSyncRoot<SignaturesAnswer>(
+void OrlinSyncService::getSignatures(const BRSLoginCredentials& credentials, SignaturesCompletion completion,
+                                     const std::optional<AnswerValidator>& ifChangedSince) const {
+    getBelowSyncRoot<Signatures>(
         credentials, QStringLiteral("/sync3"), std::move(completion),
-        [](QByteArray body, SignIn signIn) -> SignaturesReply {
+        [ifChangedSince](ServiceTransport::Answer answer, const QString& address,
+                         SignIn signIn) -> SignaturesReply {
+            // Only an answer to our own condition means "unchanged"; a 304 nobody asked for is a page
+            // without a signature list like any other.
+            if (answer.status == 304 && ifChangedSince && ifChangedSince->address() == address) {
+                return {Signatures(NotModified{}), std::move(signIn)};
+            }
             // A top-level array parses, but holds no signature list; it is reported like a page that is
             // not JSON at all. The rotated token still reaches the caller.
-            std::optional<SignaturesAnswer> signatures = SignaturesAnswer::fromJsonData(std::move(body));
+            std::optional<SignaturesAnswer> signatures =
+                SignaturesAnswer::fromJsonData(std::move(answer.body));
             if (!signatures) {
                 return {failure(kSignaturesDownload, kSignaturesMessage), std::move(signIn)};
             }
-            return {std::move(*signatures), std::move(signIn)};
+            // An error page's validator stands for the error page.
+            if (answer.status == 200) {
+                signatures->setValidator(
+                    AnswerValidator::fromHeaders(address, answer.entityTag, answer.lastModified));
+            }
+            return {Signatures(std::move(*signatures)), std::move(signIn)};
         },
-        SignaturesAnswer::reserve);
+        SignaturesAnswer::reserve, ifChangedSince);
 }
 
 void OrlinSyncService::getProfile(const BRSLoginCredentials& credentials,
                                   ProfileCompletion completion) const {
     getBelowSyncRoot<ProfileGetModel>(
         credentials, QStringLiteral("/api/5.0/profile"), std::move(completion),
-        [](QByteArray body, SignIn signIn) -> ProfileReply {
-            std::optional<ProfileGetResponse> response = ProfileGetResponse::fromJsonData(body);
+        [](ServiceTransport::Answer answer, const QString&, SignIn signIn) -> ProfileReply {
+            std::optional<ProfileGetResponse> response = ProfileGetResponse::fromJsonData(answer.body);
             if (!response) {
                 return {failure(kProfileRead, kProfileReadMessage), std::move(signIn)};
             }

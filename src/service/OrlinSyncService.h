@@ -5,7 +5,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
+#include "AnswerValidator.h"
 #include "BRSLoginCredentials.h"
 #include "Error.h"
 #include "ProfileGetModel.h"
@@ -44,7 +46,12 @@ public:
     // A save hands back nothing but its sign-in.
     struct Saved {};
 
-    using SignaturesReply = Reply<SignaturesAnswer>;
+    // The service's word that the answer a validator stood for is still the current one.
+    struct NotModified {};
+    // The whole answer, or no change since the one the request's validator stood for.
+    using Signatures = std::variant<SignaturesAnswer, NotModified>;
+
+    using SignaturesReply = Reply<Signatures>;
     using ProfileReply = Reply<ProfileGetModel>;
     using SaveReply = Reply<Saved>;
     using SignaturesCompletion = std::function<void(SignaturesReply)>;
@@ -53,7 +60,11 @@ public:
 
     explicit OrlinSyncService(ServiceConfiguration configuration);
 
-    void getSignatures(const BRSLoginCredentials& credentials, SignaturesCompletion completion) const;
+    // With a validator from an earlier answer of the same address, asks for the answer only if it changed
+    // since; without one (or with one from another address) always downloads the whole answer, which then
+    // carries the validator the service sent, if any.
+    void getSignatures(const BRSLoginCredentials& credentials, SignaturesCompletion completion,
+                       const std::optional<AnswerValidator>& ifChangedSince = std::nullopt) const;
     void getProfile(const BRSLoginCredentials& credentials, ProfileCompletion completion) const;
     void saveProfile(const BRSLoginCredentials& credentials, const ProfileUpdateModel& profileModel,
                      SaveCompletion completion) const;
@@ -84,14 +95,16 @@ private:
     using AccessCompletion = std::function<void(Result<Access>)>;
     using RefreshTokenCompletion = std::function<void(Result<QString>)>;
 
-    // Signs in, then GETs `path` below the sync root. A failure on the way ends the flow with its error;
-    // otherwise `read` makes the flow's reply from the answer and the sign-in. `reserve` is the reader's
-    // say in the download buffer.
+    // Signs in, then GETs `path` below the sync root, conditionally when a validator for that address is
+    // given. A failure on the way ends the flow with its error; otherwise `read` makes the flow's reply
+    // from the answer, the address it came from and the sign-in. `reserve` is the reader's say in the
+    // download buffer.
     template <typename T>
-    void getBelowSyncRoot(const BRSLoginCredentials& credentials, const QString& path,
-                          std::function<void(Reply<T>)> completion,
-                          std::function<Reply<T>(QByteArray body, SignIn signIn)> read,
-                          ServiceTransport::Reserve reserve = {}) const;
+    void getBelowSyncRoot(
+        const BRSLoginCredentials& credentials, const QString& path, std::function<void(Reply<T>)> completion,
+        std::function<Reply<T>(ServiceTransport::Answer answer, const QString& address, SignIn signIn)> read,
+        ServiceTransport::Reserve reserve = {},
+        std::optional<AnswerValidator> validator = std::nullopt) const;
 
     // The one way a flow gets its access token, whichever form the credentials take.
     void getAccessCodeAndStuffFromOrlin(const BRSLoginCredentials& credentials,

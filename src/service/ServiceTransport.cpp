@@ -179,7 +179,7 @@ struct Call {
     QNetworkRequest request;
     QByteArray verb;
     QByteArray body;
-    ServiceTransport::Completion completion;
+    ServiceTransport::AnswerCompletion completion;
     ServiceTransport::Reserve reserve;
     TransportLimits limits;
     int originChanges = 0;
@@ -342,18 +342,31 @@ void start(Call call) {
         if (!error) {
             error = errorFromReply(*reply, !exchange->body.isEmpty());
         }
-        logOutcome(exchange->call.verb, exchange->origin,
-                   reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), error);
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        logOutcome(exchange->call.verb, exchange->origin, status, error);
         // The manager, its reply and the network thread's buffers go before the answer is handed on, so
         // that what the caller gives back to the system once it has read the answer includes them.
         MainQueue::post([manager, completion = std::move(exchange->call.completion),
-                         answer = error ? Result<QByteArray>(std::move(*error))
-                                        : Result<QByteArray>(std::move(exchange->body))]() mutable {
+                         answer = error ? Result<ServiceTransport::Answer>(std::move(*error))
+                                        : Result<ServiceTransport::Answer>(ServiceTransport::Answer{
+                                              std::move(exchange->body), status, reply->rawHeader("ETag"),
+                                              reply->rawHeader("Last-Modified")})]() mutable {
             delete manager;
             completion(std::move(answer));
         });
     });
     idleTimer->start();
+}
+
+// What a caller that wants the bytes alone is handed.
+ServiceTransport::AnswerCompletion bodyOnly(ServiceTransport::Completion completion) {
+    return [completion = std::move(completion)](Result<ServiceTransport::Answer> answer) {
+        if (!answer.ok()) {
+            completion(answer.error());
+            return;
+        }
+        completion(std::move(std::move(answer).value().body));
+    };
 }
 
 void send(Call call) {
@@ -399,13 +412,13 @@ QNetworkRequest ServiceTransport::getRequest(const QUrl& url, const Text& access
 
 void ServiceTransport::sendAsynchrounousRequestForJSON(const QNetworkRequest& request, Completion completion,
                                                        Reserve reserve) const {
-    send(Call{request, QByteArrayLiteral("GET"), QByteArray(), std::move(completion), std::move(reserve),
-              limits_, 0});
+    send(Call{request, QByteArrayLiteral("GET"), QByteArray(), bodyOnly(std::move(completion)),
+              std::move(reserve), limits_, 0});
 }
 
 void ServiceTransport::postJSON(const QNetworkRequest& request, const QByteArray& body,
                                 Completion completion) const {
-    send(Call{request, QByteArrayLiteral("POST"), body, std::move(completion), {}, limits_, 0});
+    send(Call{request, QByteArrayLiteral("POST"), body, bodyOnly(std::move(completion)), {}, limits_, 0});
 }
 
 Result<QNetworkRequest> ServiceTransport::requestFor(const QString& address, const Text& accessToken) {
@@ -432,6 +445,21 @@ void ServiceTransport::getJSON(const QString& address, const Text& accessToken, 
         return;
     }
     sendAsynchrounousRequestForJSON(request.value(), std::move(completion), std::move(reserve));
+}
+
+void ServiceTransport::getAnswer(const QString& address, const Text& accessToken,
+                                 const std::optional<AnswerValidator>& validator, AnswerCompletion completion,
+                                 Reserve reserve) const {
+    Result<QNetworkRequest> request = requestFor(address, accessToken);
+    if (!request.ok()) {
+        MainQueue::post([completion = std::move(completion), error = request.error()] { completion(error); });
+        return;
+    }
+    if (validator && validator->address() == address) {
+        request.value().setRawHeader(validator->conditionHeader(), validator->value());
+    }
+    send(Call{std::move(request).value(), QByteArrayLiteral("GET"), QByteArray(), std::move(completion),
+              std::move(reserve), limits_, 0});
 }
 
 bool ServiceTransport::hostAnswered(const Error& error) {

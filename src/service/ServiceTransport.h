@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "AnswerValidator.h"
 #include "Error.h"
 #include "Result.h"
 #include "TransportLimits.h"
@@ -21,6 +22,15 @@ public:
     using Text = std::optional<QString>;
     // The answer's bytes, or why there are none.
     using Completion = std::function<void(Result<QByteArray> answer)>;
+    // An answer with what a conditional request needs to read from it besides the bytes.
+    struct Answer {
+        QByteArray body;
+        int status = 0;
+        // The validators as the service sent them; empty when it sent none.
+        QByteArray entityTag;
+        QByteArray lastModified;
+    };
+    using AnswerCompletion = std::function<void(Result<Answer> answer)>;
     // Makes room in an answer's buffer for at least `size` bytes before they are read into it. A reader
     // with needs of its own (room past the end, say) passes its own; without one the buffer just grows.
     using Reserve = std::function<void(QByteArray& body, qint64 size)>;
@@ -58,6 +68,11 @@ public:
     // with its service error, still through the main queue.
     void getJSON(const QString& address, const Text& accessToken, Completion completion,
                  Reserve reserve = {}) const;
+    // The same with the status and validators of the answer. A validator given for this very address is
+    // sent as its condition, so the service may answer 304 with no body; one for another address is not.
+    void getAnswer(const QString& address, const Text& accessToken,
+                   const std::optional<AnswerValidator>& validator, AnswerCompletion completion,
+                   Reserve reserve = {}) const;
 
     // True for the transport errors that still mean the host was reached and answered (a refusal without
     // explanation, a redirect we would not follow), so asking another host would go behind its back. A

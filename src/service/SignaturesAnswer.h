@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "AnswerValidator.h"
+
 // The signatures answer, from the download's buffer to the texts a check or an update reads: the clean
 // flag, the images and each signature's name, HTML and text. The whole answer is validated up front, but
 // its texts are left as the service wrote them (escapes and all) inside the answer's own bytes, which every
@@ -53,6 +55,10 @@ public:
     // surrogate escape reads as "?".
     void visitSignatures(const Visit& visit) const;
 
+    // What the service sent to identify this answer, for asking next time whether it changed.
+    [[nodiscard]] const std::optional<AnswerValidator>& validator() const { return validator_; }
+    void setValidator(std::optional<AnswerValidator> validator) { validator_ = std::move(validator); }
+
 private:
     class Reader;
     // The bytes between a JSON string's quotes, escapes still in. Empty where the answer has no text of
@@ -74,4 +80,5 @@ private:
     bool clean_ = false;
     QList<Image> images_;
     std::vector<Signature> signatures_;
+    std::optional<AnswerValidator> validator_;
 };

@@ -13,6 +13,7 @@
 #include "FileSizeLimit.h"
 #include "Hashes.h"
 #include "ImageReferences.h"
+#include "LogCapture.h"
 #include "TestEnvironment.h"
 
 namespace {
@@ -54,11 +55,19 @@ protected:
     // A service whose fetch answers at once with what the test put in `next`.
     BRSSignatureService serviceAnswering() {
         return BRSSignatureService(
-            [this](const BRSLoginCredentials&, BRSSignatureService::FetchCompletion completion) {
+            [this](const BRSLoginCredentials&, const std::optional<AnswerValidator>& ifChangedSince,
+                   BRSSignatureService::FetchCompletion completion) {
                 ++fetches;
+                sentValidator = ifChangedSince;
                 OrlinSyncService::SignIn signIn{next.token, next.userName};
+                // A service that honours the condition: the same validator is "not modified".
+                if (ifChangedSince && next.answer && next.answer->validator() == ifChangedSince) {
+                    completion({OrlinSyncService::Signatures(OrlinSyncService::NotModified{}), signIn});
+                    return;
+                }
                 completion(next.error ? OrlinSyncService::SignaturesReply{*next.error, signIn}
-                                      : OrlinSyncService::SignaturesReply{*next.answer, signIn});
+                                      : OrlinSyncService::SignaturesReply{
+                                            OrlinSyncService::Signatures(*next.answer), signIn});
             },
             kImageHost, testEnvironment().folders.applicationSupport);
     }
@@ -70,6 +79,7 @@ protected:
         std::optional<Error> error;
     } next;
     int fetches = 0;
+    std::optional<AnswerValidator> sentValidator;
     const BRSLoginCredentials credentials = BRSLoginCredentials::initWithToken(QStringLiteral("t"));
 };
 
@@ -353,6 +363,106 @@ TEST_F(BRSSignatureServiceTest, ACheckSeesAChangeInAnySignatureAndAnyByteOfItsCa
     ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("A"), a));
     ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("B"), b + QLatin1Char('0')));
     EXPECT_EQ(check(), true) << "a cache file one byte longer than the digest";
+}
+
+TEST_F(BRSSignatureServiceTest, OnlyAQuietCheckKeepsTheValidatorForTheNextCheck) {
+    const auto answer = [](const char* html, const char* tag) {
+        std::optional<SignaturesAnswer> parsed =
+            SignaturesAnswer::fromJsonData(QByteArrayLiteral(R"({"signatures": [{"Name": "A", "HTML": ")") +
+                                           html + QByteArrayLiteral(R"("}]})"));
+        parsed->setValidator(
+            AnswerValidator::fromHeaders(QStringLiteral("https://orlin.example/u/sync3"), tag, {}));
+        return parsed;
+    };
+    BRSSignatureService service = serviceAnswering();
+    const auto check = [&] {
+        std::optional<bool> available;
+        service.checkForSignatureUpdatesAsynchronous(credentials, [&](BRSSignatureService::CheckReply reply) {
+            available = reply.result.ok() && reply.result.value().updatesAvailable;
+        });
+        return available;
+    };
+    const auto update = [&] {
+        service.getSignaturesAsynchronous(credentials, true, false,
+                                          [&](BRSSignatureService::UpdateReply reply) {
+                                              ASSERT_TRUE(reply.result.ok());
+                                              service.cacheDigests(reply.result.value().digestsOf(
+                                                  QList<bool>(reply.result.value().signatures.size(), true)));
+                                          });
+    };
+
+    // A check that leaves something to install keeps nothing, so its change is asked about in full again.
+    next.answer = answer("<p>1</p>", "\"v1\"");
+    EXPECT_EQ(check(), true);
+    EXPECT_EQ(check(), true);
+    EXPECT_FALSE(sentValidator);
+
+    update();
+    EXPECT_FALSE(sentValidator) << "an update always downloads the whole answer";
+    EXPECT_EQ(check(), false);
+    EXPECT_FALSE(sentValidator) << "the update forgot any earlier answer";
+    {
+        LogCapture log;
+        const int before = fetches;
+        EXPECT_EQ(check(), false) << "not modified is nothing changed";
+        EXPECT_EQ(sentValidator, next.answer->validator());
+        EXPECT_EQ(fetches, before + 1);
+        EXPECT_TRUE(log.lines().filter(QStringLiteral("not modified")).size() == 1)
+            << log.lines().join('\n').toStdString();
+    }
+    EXPECT_EQ(check(), false);
+    EXPECT_EQ(sentValidator, next.answer->validator()) << "a 304 keeps the validator";
+
+    // A cache file gone since the quiet check: the check that kept the validator no longer holds.
+    ASSERT_TRUE(QFile::remove(testEnvironment().folders.applicationSupport + QStringLiteral("/A.brs")));
+    next.answer = answer("<p>1</p>", "\"v1\"");
+    EXPECT_EQ(check(), true);
+    EXPECT_FALSE(sentValidator);
+    update();
+    EXPECT_EQ(check(), false);
+
+    // Another image host makes other bodies from the same answer.
+    service = BRSSignatureService(
+        [this](const BRSLoginCredentials&, const std::optional<AnswerValidator>& ifChangedSince,
+               BRSSignatureService::FetchCompletion completion) {
+            sentValidator = ifChangedSince;
+            completion({OrlinSyncService::Signatures(*next.answer), {}});
+        },
+        QUrl(QStringLiteral("https://other.example")), testEnvironment().folders.applicationSupport);
+    EXPECT_EQ(check(), false);
+    EXPECT_FALSE(sentValidator);
+
+    // A service that sends no validator is asked as before, every time.
+    service = serviceAnswering();
+    next.answer = answer("<p>1</p>", "");
+    EXPECT_EQ(check(), false);
+    EXPECT_EQ(check(), false);
+    EXPECT_FALSE(sentValidator);
+}
+
+TEST_F(BRSSignatureServiceTest, AChecksLogHoldsTheTextsOfChangedSignaturesOnlyAndAnUpdatesOfAll) {
+    next.answer = SignaturesAnswer::fromJsonData(answerFrom(
+        R"({"signatures": [{"Name": "Same", "HTML": "<p>s</p>"}, {"Name": "New", "HTML": "<p>n</p>", "Text": "n"}]})"));
+    ASSERT_TRUE(cache().writeContentsToFileForSignature(QStringLiteral("Same"),
+                                                        Hashes::sha1(QStringLiteral("<p>s</p>"))));
+    BRSSignatureService service = serviceAnswering();
+    const auto texts = [](LogCapture& log) {
+        return log.lines()
+            .filter(QRegularExpression(QStringLiteral("^verbose (Name|HTML|Text): ")))
+            .replaceInStrings(QStringLiteral("verbose "), QString())
+            .join(u'|')
+            .toStdString();
+    };
+    {
+        LogCapture log;
+        service.checkForSignatureUpdatesAsynchronous(credentials, [](BRSSignatureService::CheckReply) {});
+        EXPECT_EQ(texts(log), "Name: New|HTML: <p>n</p>|Text: n");
+    }
+    {
+        LogCapture log;
+        service.getSignaturesAsynchronous(credentials, true, true, [](BRSSignatureService::UpdateReply) {});
+        EXPECT_EQ(texts(log), "Name: Same|HTML: <p>s</p>|Text: |Name: New|HTML: <p>n</p>|Text: n");
+    }
 }
 
 TEST_F(BRSSignatureServiceTest, EveryRetrievalEndsWithOneCompletion) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "ServiceTestSupport.h"
+#include <QJsonObject>
+
 #include "ServiceTransport.h"
 #include "UrlErrors.h"
 
@@ -24,6 +26,7 @@ struct SignaturesResult {
     int calls = 0;
     bool onMainThread = false;
     std::optional<SignaturesAnswer> signatures;
+    bool notModified = false;
     Text token;
     Text userName;
     std::optional<Error> error;
@@ -79,17 +82,34 @@ protected:
         }
     }
 
-    // Through a service of its own unless the case passes the one an agent keeps.
-    SignaturesResult signatures(const BRSLoginCredentials& credentials) {
-        return signatures(credentials, service());
+    static void recordSignatures(OrlinSyncService::SignaturesReply reply, SignaturesResult& result) {
+        std::optional<OrlinSyncService::Signatures> signatures;
+        record(std::move(reply), result, signatures);
+        if (signatures) {
+            auto* whole = std::get_if<SignaturesAnswer>(&*signatures);
+            result.notModified = !whole;
+            if (whole) {
+                result.signatures = std::move(*whole);
+            }
+        }
     }
 
-    SignaturesResult signatures(const BRSLoginCredentials& credentials, const OrlinSyncService& through) {
+    // Through a service of its own unless the case passes the one an agent keeps.
+    SignaturesResult signatures(const BRSLoginCredentials& credentials,
+                                const std::optional<AnswerValidator>& ifChangedSince = std::nullopt) {
+        return signatures(credentials, service(), ifChangedSince);
+    }
+
+    SignaturesResult signatures(const BRSLoginCredentials& credentials, const OrlinSyncService& through,
+                                const std::optional<AnswerValidator>& ifChangedSince = std::nullopt) {
         SignaturesResult result;
-        through.getSignatures(credentials, [&result](OrlinSyncService::SignaturesReply reply) {
-            result.onMainThread = servicetest::onMainThread();
-            record(std::move(reply), result, result.signatures);
-        });
+        through.getSignatures(
+            credentials,
+            [&result](OrlinSyncService::SignaturesReply reply) {
+                result.onMainThread = servicetest::onMainThread();
+                recordSignatures(std::move(reply), result);
+            },
+            ifChangedSince);
         EXPECT_EQ(result.calls, 0) << "the completion must not run before the call returns";
         runUntil([&result] { return result.calls > 0; });
         EXPECT_EQ(result.calls, 1);
@@ -169,6 +189,66 @@ TEST_F(OrlinSyncServiceTest, TokenRecordExchangesTheTokenThenDownloadsWithTheBea
         EXPECT_EQ(request.header("Accept"), "application/json");
         EXPECT_EQ(request.header("Content-Type"), "application/json");
     }
+}
+
+TEST_F(OrlinSyncServiceTest, AValidatorOfTheSameAddressMakesTheRequestConditional) {
+    answerTokenFlow();
+    Answer tagged = Answer::json(R"({"signatures": []})");
+    tagged.entityTag = "\"v1\"";
+    mock.setAnswer("GET", kSyncPath, tagged);
+    const auto conditions = [this] {
+        std::vector<std::string> sent;
+        for (const auto& request : mock.requestsTo(kSyncPath)) {
+            sent.push_back(request.header("If-None-Match").value_or("") + "|" +
+                           request.header("If-Modified-Since").value_or(""));
+        }
+        mock.clearRequests();
+        return sent;
+    };
+
+    const SignaturesResult first = signatures(tokenRecord());
+    ASSERT_TRUE(first.signatures && first.signatures->validator());
+    const AnswerValidator validator = *first.signatures->validator();
+    EXPECT_EQ(validator.conditionHeader(), "If-None-Match");
+    EXPECT_EQ(validator.value(), "\"v1\"");
+    EXPECT_EQ(AnswerValidator::fromJson(validator.toJson()), validator);
+
+    const SignaturesResult unchanged = signatures(tokenRecord(), validator);
+    EXPECT_TRUE(unchanged.notModified);
+    EXPECT_FALSE(unchanged.signatures);
+    EXPECT_FALSE(unchanged.error);
+    EXPECT_EQ(unchanged.token, QStringLiteral("refresh-2")) << "the sign-in still reaches the caller";
+    EXPECT_EQ(conditions(), (std::vector<std::string>{"|", "\"v1\"|"}));
+
+    // Changed since: the whole answer with its new validator.
+    tagged.entityTag = "\"v2\"";
+    mock.setAnswer("GET", kSyncPath, tagged);
+    const SignaturesResult changed = signatures(tokenRecord(), validator);
+    ASSERT_TRUE(changed.signatures && changed.signatures->validator());
+    EXPECT_EQ(changed.signatures->validator()->value(), "\"v2\"");
+
+    // Another account's address, or a validator that would break the header, is never sent.
+    const auto elsewhere =
+        AnswerValidator::fromHeaders(mock.baseUrl() + QStringLiteral("other/sync3"), "\"v2\"", {});
+    EXPECT_FALSE(signatures(tokenRecord(), elsewhere).notModified);
+    EXPECT_FALSE(AnswerValidator::fromHeaders(validator.address(), "\"a\"\r\nX-Injected: 1", {}));
+    EXPECT_FALSE(AnswerValidator::fromJson(QJsonObject{{QStringLiteral("address"), validator.address()}}));
+    mock.clearRequests();
+
+    // The date where no tag came; no validator at all from a service that sends neither, or on an error page.
+    Answer dated = Answer::json(R"({"signatures": []})");
+    dated.lastModified = "Wed, 21 Oct 2015 07:28:00 GMT";
+    mock.setAnswer("GET", kSyncPath, dated);
+    const SignaturesResult byDate = signatures(tokenRecord());
+    ASSERT_TRUE(byDate.signatures && byDate.signatures->validator());
+    EXPECT_TRUE(signatures(tokenRecord(), byDate.signatures->validator()).notModified);
+    EXPECT_EQ(conditions(), (std::vector<std::string>{"|", "|Wed, 21 Oct 2015 07:28:00 GMT"}));
+    mock.setAnswer("GET", kSyncPath, Answer::json(R"({"signatures": []})"));
+    EXPECT_FALSE(signatures(tokenRecord()).signatures->validator());
+    Answer failing = Answer::json(R"({"signatures": []})", 500);
+    failing.entityTag = "\"e\"";
+    mock.setAnswer("GET", kSyncPath, failing);
+    EXPECT_FALSE(signatures(tokenRecord()).signatures->validator());
 }
 
 TEST_F(OrlinSyncServiceTest, ErrorStatusWithJsonBodyIsAnAnswerLikeAnyOther) {
@@ -462,7 +542,7 @@ TEST_F(OrlinSyncServiceTest, OverlappingFlowsOfOneAgentSpendEachRefreshTokenOnce
     const auto start = [&shared, &results](std::size_t index, const QString& token) {
         shared.getSignatures(BRSLoginCredentials::initWithToken(token),
                              [&result = results[index]](OrlinSyncService::SignaturesReply reply) {
-                                 record(std::move(reply), result, result.signatures);
+                                 recordSignatures(std::move(reply), result);
                              });
     };
     // Two callers with the stored token while its exchange is under way share that one exchange.

@@ -128,6 +128,34 @@ struct MockOrlinService::State {
         return !stopping.wait_for(lock, delay, [this] { return stopped; });
     }
 
+    // Only a successful answer has a current version to compare with.
+    static bool notModified(const httplib::Request& request, const Answer& answer) {
+        if (answer.status != 200) {
+            return false;
+        }
+        if (request.has_header("If-None-Match")) {
+            const std::string tags = request.get_header_value("If-None-Match");
+            if (answer.entityTag.empty()) {
+                return false;
+            }
+            // A list of tags, any of which may match; "*" matches whatever exists.
+            std::size_t start = 0;
+            while (start <= tags.size()) {
+                const std::size_t comma = std::min(tags.find(',', start), tags.size());
+                std::string tag = tags.substr(start, comma - start);
+                tag.erase(0, tag.find_first_not_of(' '));
+                tag.erase(tag.find_last_not_of(' ') + 1);
+                if (tag == "*" || tag == answer.entityTag) {
+                    return true;
+                }
+                start = comma + 1;
+            }
+            return false;
+        }
+        return !answer.lastModified.empty() && request.has_header("If-Modified-Since") &&
+               request.get_header_value("If-Modified-Since") == answer.lastModified;
+    }
+
     void answer(const httplib::Request& request, httplib::Response& response) {
         record(request);
         std::optional<Answer> decided = rotatedAnswer(request);
@@ -145,6 +173,16 @@ struct MockOrlinService::State {
         response.status = answer.status;
         for (const auto& [name, value] : answer.headers) {
             response.set_header(name, value);
+        }
+        if (!answer.entityTag.empty()) {
+            response.set_header("ETag", answer.entityTag);
+        }
+        if (!answer.lastModified.empty()) {
+            response.set_header("Last-Modified", answer.lastModified);
+        }
+        if (notModified(request, answer)) {
+            response.status = 304;
+            return;
         }
         if (answer.dropConnection) {
             response.set_content_provider(std::max<std::size_t>(answer.body.size(), 1), answer.contentType,

@@ -32,6 +32,11 @@ public:
         bool declareLength = true;
         // A pause before each piece of a streamed answer (the body is the piece): a server that trickles.
         std::chrono::milliseconds pieceInterval{0};
+        // Sent as the answer's ETag / Last-Modified. A request that names the tag in If-None-Match (or,
+        // without that header, sends this date exactly in If-Modified-Since) is answered 304 with no body,
+        // as a service that honours conditional requests does.
+        std::string entityTag = {};
+        std::string lastModified = {};
 
         [[nodiscard]] static Answer json(std::string body, int status = 200);
     };
