@@ -164,6 +164,12 @@ TEST_F(AtomicFileTest, FileContentsReadsUpToItsLimitAndFailsWithTheErrno) {
     const Result<QByteArray> empty = FileContents::read(path, 41);
     ASSERT_TRUE(empty.ok());
     EXPECT_TRUE(empty.value().isEmpty());
+    // A pipe where a file belongs reads as empty instead of holding the check until something writes.
+    const QString pipe = root.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const Result<QByteArray> piped = FileContents::read(pipe, 41);
+    ASSERT_TRUE(piped.ok());
+    EXPECT_TRUE(piped.value().isEmpty());
 
     const struct {
         QString path;
