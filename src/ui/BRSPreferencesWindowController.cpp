@@ -315,11 +315,12 @@ void BRSPreferencesWindowController::setViewState(BRSViewState* viewState) {
         return;
     }
     // Before the window has been shown there is nothing to keep current; loading reads the settings.
-    QObject::connect(viewState, &BRSViewState::notifyAfterUpdateChanged, &viewStateReceiver_, [this](bool on) {
-        if (window_.ifBuilt()) {
-            notifyMeAfterUpdate_->setChecked(on);
-        }
-    });
+    QObject::connect(viewState, &BRSViewState::notifyAfterUpdateChanged, &viewStateReceiver_,
+                     [this](bool on) {
+                         if (window_.ifBuilt()) {
+                             notifyMeAfterUpdate_->setChecked(on);
+                         }
+                     });
     QObject::connect(viewState, &BRSViewState::notifyBeforeShuttingDownMailChanged, &viewStateReceiver_,
                      [this](bool on) {
                          if (window_.ifBuilt()) {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ServiceTestSupport.h"
 #include <QJsonObject>
+#include "ServiceTestSupport.h"
 
 #include "ServiceTransport.h"
 #include "UrlErrors.h"
