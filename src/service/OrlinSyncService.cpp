@@ -70,6 +70,24 @@ bool isTrue(const QJsonObject& answer) {
     return JsonReader::requiredBool(answer, QStringLiteral("result")).value_or(false);
 }
 
+// A token exchange's answer that says it succeeded and carries "data", or the failure that says why there
+// is none: the transport's own, an answer that is not a JSON object, or the service's refusal in its own
+// words (`refusal` where it gives none).
+Result<QJsonObject> grantAnswer(const Result<QByteArray>& body, const QString& where,
+                                const QString& refusal) {
+    if (!body.ok()) {
+        return body.error();
+    }
+    std::optional<QJsonObject> answer = JsonReader::membersFromData(body.value());
+    if (!answer) {
+        return failure(where, kAccessTokenMessage);
+    }
+    if (!answer->contains(QStringLiteral("data")) || !isTrue(*answer)) {
+        return failure(where, answerError(*answer, refusal));
+    }
+    return std::move(*answer);
+}
+
 // The host was never heard from; a refusal or a redirect is still its answer.
 bool isTransportFailure(const Error& error) {
     return error.domain == UrlErrors::kDomain && !ServiceTransport::hostAnswered(error);
@@ -292,31 +310,24 @@ void OrlinSyncService::exchangeRefreshToken(const ServiceTransport& transport, c
     const QString address = endpoint(authBaseUrl, QStringLiteral("OAuth/AuthorizeEmployee"),
                                      {{QStringLiteral("refreshToken"), refreshToken}});
     transport.getJSON(address, std::nullopt, [completion = std::move(completion)](Result<QByteArray> body) {
-        if (!body.ok()) {
-            completion(body.error());
+        const Result<QJsonObject> granted = grantAnswer(body, kRefreshExchange, kDataEmptyMessage);
+        if (!granted.ok()) {
+            completion(granted.error());
             return;
         }
-        const std::optional<QJsonObject> answer = JsonReader::membersFromData(body.value());
-        if (!answer) {
-            completion(failure(kRefreshExchange, kAccessTokenMessage));
-            return;
-        }
-        if (!answer->contains(QStringLiteral("data")) || !isTrue(*answer)) {
-            completion(failure(kRefreshExchange, answerError(*answer, kDataEmptyMessage)));
-            return;
-        }
+        const QJsonObject& answer = granted.value();
         // A "data" that is not an object holds no token, like an empty one.
-        const QJsonObject data = answer->value(QStringLiteral("data")).toObject();
+        const QJsonObject data = answer.value(QStringLiteral("data")).toObject();
         const Text newRefreshToken = textMember(data, QStringLiteral("RefreshToken"));
         if (!newRefreshToken) {
-            completion(failure(kRefreshExchange, answerError(*answer, kRefreshTokenEmptyMessage)));
+            completion(failure(kRefreshExchange, answerError(answer, kRefreshTokenEmptyMessage)));
             return;
         }
         const Text accessToken = textMember(data, QStringLiteral("AccessToken"));
         const Text syncRoot = textMember(data, QStringLiteral("SyncRoot"));
         const Text userName = textMember(data, QStringLiteral("UserName"));
         if (!accessToken || !syncRoot || !userName) {
-            completion(failure(kRefreshExchange, answerError(*answer, kIncompleteAnswerMessage)));
+            completion(failure(kRefreshExchange, answerError(answer, kIncompleteAnswerMessage)));
             return;
         }
         completion(Access{*accessToken, *syncRoot, SignIn{newRefreshToken, userName}});
@@ -337,24 +348,17 @@ void OrlinSyncService::getAccessTokenFromDomainToken(const ServiceTransport& tra
                  {{QStringLiteral("authToken"), domainToken}, {QStringLiteral("userName"), userName}});
     transport.getJSON(
         address, std::nullopt, [userName, completion = std::move(completion)](Result<QByteArray> body) {
-            if (!body.ok()) {
-                completion(body.error());
+            const Result<QJsonObject> granted = grantAnswer(body, kDomainExchange, QString());
+            if (!granted.ok()) {
+                completion(granted.error());
                 return;
             }
-            const std::optional<QJsonObject> answer = JsonReader::membersFromData(body.value());
-            if (!answer) {
-                completion(failure(kDomainExchange, kAccessTokenMessage));
-                return;
-            }
-            if (!answer->contains(QStringLiteral("data")) || !isTrue(*answer)) {
-                completion(failure(kDomainExchange, answerError(*answer, QString())));
-                return;
-            }
-            const QJsonObject data = answer->value(QStringLiteral("data")).toObject();
+            const QJsonObject& answer = granted.value();
+            const QJsonObject data = answer.value(QStringLiteral("data")).toObject();
             const Text accessToken = textMember(data, QStringLiteral("AccessToken"));
             const Text syncRoot = textMember(data, QStringLiteral("SyncRoot"));
             if (!accessToken || !syncRoot) {
-                completion(failure(kDomainExchange, answerError(*answer, kIncompleteAnswerMessage)));
+                completion(failure(kDomainExchange, answerError(answer, kIncompleteAnswerMessage)));
                 return;
             }
             completion(Access{*accessToken, *syncRoot, SignIn{std::nullopt, userName}});
